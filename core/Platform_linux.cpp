@@ -1,0 +1,48 @@
+#include "core/Platform.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace Platform {
+
+QString ExecutablePath()
+{
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return QString();
+    return QString::fromLocal8Bit(buffer, n);
+}
+
+QString ExecutableDir()
+{
+    return QFileInfo(ExecutablePath()).absolutePath();
+}
+
+bool AcquireSingleInstance(const QString& name)
+{
+    // A lock file in the user's runtime directory; the kernel drops an flock when the process ends.
+    QString dir = QString::fromLocal8Bit(std::getenv("XDG_RUNTIME_DIR"));
+    if (dir.isEmpty() || !QFileInfo(dir).isWritable())
+        dir = QDir::tempPath();
+    QString fileName = name;
+    fileName.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QByteArray path = QFile::encodeName(dir + QLatin1Char('/') + fileName + QStringLiteral(".lock"));
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return true; // no way to coordinate: better to run than to refuse silently forever
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    // The descriptor is deliberately kept open for the life of the process.
+    return true;
+}
+
+} // namespace Platform

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+class TSelfQuery;
+
+/// A host row. Passwords are held enciphered.
+struct THost {
+    int hID = 0;
+    QString hAddress;
+    int hPort = 0;
+    QString hNote;
+    int OSID = 0;
+    QString MngLogin;
+    QString MngPwd;
+    QString MngKeyPath;
+    int UseManager = 0;
+};
+
+/// A user account row, plus the in-memory outcome and the host's address and port from the list query.
+struct TUser {
+    int uID = 0;
+    int hID = 0;
+    QString LoginName;
+    QString pwNow;
+    QString pwNew;
+    QString ResultText;
+    QString LastLog;
+    QString uRemark;
+    int pwPeriod = 0;
+    double RecTime = 0;
+    double pwLastTime = 0;
+    QString HostIP;
+    int HostPort = 0;
+    QString Email;
+    QString uName;
+};
+
+/// How SaveHost and SaveUser write a record.
+enum class TSaveMode { Insert = 0, Update = 1, Delete = 2 };
+
+/// Every field 0 or empty.
+void ClearHost(THost& host);
+void ClearUser(TUser& user);
+
+/// Fills host from the current row of a query on Hosts, reading the columns by name.
+void HostFromQuery(const TSelfQuery& query, THost& host);
+
+/// "********" for a non-empty password, else empty.
+QString MaskPassword(const QString& text);

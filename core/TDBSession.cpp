@@ -1,0 +1,108 @@
+#include "core/TDBSession.h"
+
+#include "core/DatabaseError.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QFile>
+
+TDBSession::TDBSession() = default;
+
+TDBSession::~TDBSession()
+{
+    Close();
+}
+
+void TDBSession::Close()
+{
+    if (!m_db)
+        return;
+    // Finalise whatever a query left prepared before the file is closed.
+    while (sqlite3_stmt* stmt = sqlite3_next_stmt(m_db, nullptr))
+        sqlite3_finalize(stmt);
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    m_depth = 0;
+}
+
+bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
+{
+    m_fileName = path;
+    Close();
+    QString failure;
+    sqlite3* db = nullptr;
+    const QByteArray encoded = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(encoded.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_key(db, Key.constData(), static_cast<int>(Key.size()));
+    if (rc == SQLITE_OK) {
+        // A wrong key or a file that is no database only shows at the first read.
+        rc = sqlite3_exec(db, "select count(*) from sqlite_master;", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        if (failure.isEmpty() || rc == SQLITE_CANTOPEN)
+            failure = QStringLiteral("Unable to open the database file %1").arg(path);
+        sqlite3_close(db);
+        if (raiseOnError)
+            throw DatabaseError(failure);
+        return false;
+    }
+    m_db = db;
+    return true;
+}
+
+sqlite3* TDBSession::Handle() const
+{
+    if (!m_db)
+        throw DatabaseError(ClosedDatabaseMessage);
+    return m_db;
+}
+
+void TDBSession::Execute(const QString& statement)
+{
+    sqlite3* db = Handle();
+    char* error = nullptr;
+    const QByteArray sql = statement.toUtf8();
+    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString message = error ? QString::fromUtf8(error) : QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_free(error);
+        throw DatabaseError(message);
+    }
+}
+
+void TDBSession::StartTransaction()
+{
+    Handle();
+    if (m_depth == 0)
+        Execute(QStringLiteral("BEGIN DEFERRED TRANSACTION;"));
+    ++m_depth;
+}
+
+void TDBSession::Commit()
+{
+    Handle();
+    if (m_depth == 0)
+        return;
+    if (m_depth == 1)
+        Execute(QStringLiteral("COMMIT TRANSACTION;"));
+    --m_depth;
+}
+
+void TDBSession::Rollback()
+{
+    Handle();
+    if (m_depth == 0)
+        return;
+    if (m_depth == 1) {
+        try {
+            Execute(QStringLiteral("ROLLBACK TRANSACTION;"));
+        } catch (const DatabaseError&) {
+            // The engine may already have ended the transaction itself (a full disk, an I/O error):
+            // then nothing is left to roll back, and keeping the count would disable every later BEGIN.
+            if (!sqlite3_get_autocommit(m_db))
+                throw;
+        }
+    }
+    --m_depth;
+}

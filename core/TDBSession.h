@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+struct sqlite3;
+
+/// The one database connection of the process: an SQLite file encrypted with a fixed key.
+/// Transactions nest by count: only the outermost start, commit and rollback reach the engine.
+class TDBSession
+{
+public:
+    /// The key of the database file (also the key of the password cipher).
+    static inline const QByteArray Key = QByteArrayLiteral("vmr_3317");
+
+    TDBSession();
+    ~TDBSession();
+    TDBSession(const TDBSession&) = delete;
+    TDBSession& operator=(const TDBSession&) = delete;
+
+    /// Opens an existing database file (never creates one) and applies the key. A missing file, a
+    /// file that is not a database or one written with another key all fail. Returns whether the
+    /// connection is open; with raiseOnError a failure throws DatabaseError instead of returning false.
+    bool OpenDatabase(const QString& path, bool raiseOnError);
+    void Close();
+    bool Connected() const { return m_db != nullptr; }
+    const QString& FileName() const { return m_fileName; }
+
+    /// Runs a statement without result rows; throws DatabaseError on failure.
+    void Execute(const QString& statement);
+
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+    int TransactionDepth() const { return m_depth; }
+
+    /// The raw handle, for the query objects; throws when the connection is closed.
+    sqlite3* Handle() const;
+
+    /// Milliseconds the engine waits on a lock held by another process before failing.
+    static constexpr int BusyTimeoutMs = 0;
+
+private:
+    sqlite3* m_db = nullptr;
+    QString m_fileName;
+    int m_depth = 0;
+};
+
+/// The message of every operation on a closed connection.
+inline const QString ClosedDatabaseMessage = QStringLiteral("Cannot perform this operation on a closed database");

@@ -1,0 +1,80 @@
+#include "core/TOptionsFile.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString optionsPath(const QString& executablePath)
+{
+    const qsizetype cut = std::max(executablePath.lastIndexOf(QLatin1Char('/')),
+                                   executablePath.lastIndexOf(QLatin1Char('\\')));
+    return executablePath.left(cut + 1) + QStringLiteral("Options.ini");
+}
+
+// The Options switches, each with its key and default.
+struct BoolKey {
+    const char* key;
+    bool defaultValue;
+};
+
+constexpr BoolKey kPassNumber{"Pass_Number", true};
+constexpr BoolKey kPassSpechar{"Pass_Spechar", true};
+constexpr BoolKey kAutoGenerate{"AutoGenerate", true};
+constexpr BoolKey kTestLogin{"TestLogin", true};
+constexpr BoolKey kChangePassword{"ChangePassword", true};
+constexpr BoolKey kSendMail{"SendMail", true};
+constexpr BoolKey kDeleteUser{"DeleteUser", true};
+constexpr BoolKey kGenerateNew{"GenerateNew", true};
+constexpr const char* kPassLength = "Pass_Length";
+constexpr int kPassLengthDefault = 8;
+
+} // namespace
+
+TOptionsFile::TOptionsFile(const QString& executablePath)
+    : m_ini(optionsPath(executablePath)), m_executablePath(executablePath)
+{
+}
+
+#define VELTRANE_BOOL_OPTION(Getter, Setter, k)                                                                      \
+    bool TOptionsFile::Getter() const { return m_ini.readBool(Section, QLatin1String(k.key), k.defaultValue); }     \
+    void TOptionsFile::Setter(bool on) const { m_ini.writeBool(Section, QLatin1String(k.key), on); }
+
+VELTRANE_BOOL_OPTION(PassNumber, SetPassNumber, kPassNumber)
+VELTRANE_BOOL_OPTION(PassSpechar, SetPassSpechar, kPassSpechar)
+VELTRANE_BOOL_OPTION(AutoGenerate, SetAutoGenerate, kAutoGenerate)
+VELTRANE_BOOL_OPTION(TestLogin, SetTestLogin, kTestLogin)
+VELTRANE_BOOL_OPTION(ChangePassword, SetChangePassword, kChangePassword)
+VELTRANE_BOOL_OPTION(SendMail, SetSendMail, kSendMail)
+VELTRANE_BOOL_OPTION(DeleteUser, SetDeleteUser, kDeleteUser)
+VELTRANE_BOOL_OPTION(GenerateNew, SetGenerateNew, kGenerateNew)
+
+#undef VELTRANE_BOOL_OPTION
+
+int TOptionsFile::PassLength() const
+{
+    return m_ini.readInteger(Section, QLatin1String(kPassLength), kPassLengthDefault);
+}
+
+void TOptionsFile::SetPassLength(int length) const
+{
+    m_ini.writeInteger(Section, QLatin1String(kPassLength), length);
+}
+
+QString TOptionsFile::DatabasePath() const
+{
+    const QString& exe = m_executablePath;
+    const qsizetype sep = std::max(exe.lastIndexOf(QLatin1Char('/')), exe.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = exe.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > sep ? exe.left(dot) : exe;
+    return m_ini.readString(Section, QStringLiteral("DataPath"), base + QStringLiteral(".db"));
+}
+
+int TOptionsFile::ColumnWidth(int column) const
+{
+    return m_ini.readInteger(ColumnSection, QString::number(column), DefaultColumnWidth);
+}
+
+void TOptionsFile::SetColumnWidth(int column, int width) const
+{
+    m_ini.writeInteger(ColumnSection, QString::number(column), width);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "core/Records.h"
+#include "core/TDBSession.h"
+#include "core/TOptionsFile.h"
+#include "core/TSelfQuery.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+/// Receives the progress texts of a remote operation; may be empty.
+using ProgressCallback = std::function<void(const QString&)>;
+
+/// The program's name, used as the caption of the general error box.
+inline const QString ApplicationTitle = QStringLiteral("Veltrane");
+/// Where the "Operation Error" text and the forgotten-password mail ask to write.
+inline const QString SupportAddress = QStringLiteral("support@veltrane.example");
+
+/// The data module: the one object that holds the settings file, the database connection, the
+/// transcript of the current operation and the run state of a batch, with the shared operations on
+/// them. Exactly one exists at a time, reachable through dmPublic.
+class TdmPublic
+{
+public:
+    /// Opens Options.ini beside executablePath and the database it names; a database that cannot be
+    /// opened is reported once through the UI services and leaves the connection closed.
+    /// databasePath, when given, replaces the DataPath setting (the command-line companion's --db).
+    explicit TdmPublic(const QString& executablePath, const QString& databasePath = QString());
+    ~TdmPublic();
+    TdmPublic(const TdmPublic&) = delete;
+    TdmPublic& operator=(const TdmPublic&) = delete;
+
+    const QString& ExecutablePath() const { return m_executablePath; }
+    /// Directory of the executable (Options.ini, Logs, known_hosts live there).
+    QString ExecutableDir() const;
+
+    TOptionsFile OptionsFile;
+    TDBSession DBSession;
+    QStringList Transcript;
+    int BatchTotal = 0;
+    int BatchSucceeded = 0;
+    int BatchDone = 0;
+    bool CancelRequested = false;
+
+    // Query layer.
+    std::unique_ptr<TSelfQuery> NewQuery();
+    /// Runs the query's statement; a failure is shown in the "Operation Error" viewer and swallowed.
+    /// Returns whether the statement ran.
+    bool OpenQuery(TSelfQuery& query);
+    /// The text OpenQuery shows for a failed statement.
+    static QString OperationErrorText(const QString& message, const QString& statement);
+    static QString SqlEscape(const QString& text);
+    int NextUserId();
+    int NextHostId();
+
+    // Records. Each returns whether every statement ran (failures are already shown).
+    bool SaveHost(const THost& host, TSaveMode mode);
+    bool SaveUser(const TUser& user, TSaveMode mode);
+
+    // System parameters of the database.
+    QString GetSysParam(const QString& column);
+    bool SetSysParam(const QString& column, const QString& value);
+    QString GetUserPass() { return GetSysParam(QStringLiteral("UserPass")); }
+    bool SetUserPass(const QString& enciphered) { return SetSysParam(QStringLiteral("UserPass"), enciphered); }
+    bool PasswordProtectionEnabled();
+    bool SetPasswordProtection(bool on);
+
+    // Transcript of the current user operation.
+    void ClearTranscript() { Transcript.clear(); }
+    void AddTranscriptLine(const QString& line) { Transcript.append(line); }
+    /// Every entry followed by CR LF.
+    QString GetTranscriptText() const;
+
+    // Run state of a batch.
+    void BeginBatch();
+    /// Calls progress (when given) with text, then shows text in the status pane.
+    void ReportProgress(const QString& text, const ProgressCallback& progress);
+    /// One pump of the window events and a 5 ms sleep; false once the user asked to stop.
+    bool SSHClientMessageLoop();
+
+private:
+    QString m_executablePath;
+};
+
+/// The data module of the process, or nullptr outside its lifetime.
+extern TdmPublic* dmPublic;
