@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+/// The outcome of one remote operation: a code, its fixed text (ending in a blank) and why it failed.
+/// Shown as Text immediately followed by Detail.
+struct TActionStaus {
+    std::uint8_t Code = 0;
+    QString Text;
+    QString Detail;
+
+    /// Sets Code and its fixed text, leaving Detail alone.
+    void Set(std::uint8_t code);
+    QString Shown() const { return Text + Detail; }
+};
+
+/// The outcome codes.
+enum ActionCode : std::uint8_t {
+    acConnectFailed = 0,
+    acLoginFailed = 1,
+    acLoginSucceeded = 2,
+    acChangeFailed = 3,
+    acChangeSucceeded = 4,
+    acSendFailed = 5,
+    acSendSucceeded = 6,
+};
+
+/// The fixed text of a code: "Connected Failed. ", "Login failed. ", "Login Successed. ", ...
+QString ActionCodeText(std::uint8_t code);
+
+/// The batch operations.
+enum TOperationType : std::uint8_t {
+    otTestLogin = 1,
+    otChangePassword = 2,
+    otSendMail = 3,
+};
+
+/// Flags passed along with an operation.
+using TOperationOptions = std::uint8_t;
+constexpr TOperationOptions ooSendNoticeMail = 2;
+constexpr TOperationOptions ooLoginAsManager = 4;
+
+/// The caption of an operation: "Test Login ", "Change Password ", "Change Password  and Send Notice Mail ",
+/// "Send Notice Mail "; empty for an unknown type.
+QString OperationCaption(TOperationType type, TOperationOptions options);
+/// The code that counts as success for an operation type.
+std::uint8_t SuccessCode(TOperationType type);
