@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <cstdlib>
+
 TDBSession::TDBSession() = default;
 
 TDBSession::~TDBSession()
@@ -36,11 +38,24 @@ bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
     if (rc == SQLITE_OK)
         rc = sqlite3_key(db, Key.constData(), static_cast<int>(Key.size()));
     if (rc == SQLITE_OK) {
-        // A wrong key or a file that is no database only shows at the first read.
-        rc = sqlite3_exec(db, "select count(*) from sqlite_master;", nullptr, nullptr, nullptr);
+        // A wrong key or a file that is no database only shows at the first read. An empty file
+        // reads as an empty database; it holds no schema, so it is no database of ours either.
+        int tables = 0;
+        rc = sqlite3_exec(
+            db, "select count(*) from sqlite_master;",
+            [](void* out, int, char** values, char**) {
+                *static_cast<int*>(out) = values[0] ? std::atoi(values[0]) : 0;
+                return 0;
+            },
+            &tables, nullptr);
+        if (rc == SQLITE_OK && tables == 0) {
+            rc = SQLITE_NOTADB;
+            failure = QStringLiteral("file is not a database");
+        }
     }
     if (rc != SQLITE_OK) {
-        failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        if (failure.isEmpty())
+            failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
         if (failure.isEmpty() || rc == SQLITE_CANTOPEN)
             failure = QStringLiteral("Unable to open the database file %1").arg(path);
         sqlite3_close(db);

@@ -1,0 +1,70 @@
+#include "tools/CliContext.h"
+
+#include "core/DatabaseError.h"
+#include "core/Platform.h"
+#include "core/TdmPublic.h"
+#include "tools/CliError.h"
+
+#include <QFileInfo>
+
+CliContext::CliContext(const QString& databaseOverride) : m_databaseOverride(databaseOverride) {}
+
+CliContext::~CliContext() = default;
+
+QString CliContext::executablePath() const
+{
+    return Platform::ExecutableDir() + QStringLiteral("/veltrane");
+}
+
+QString CliContext::databasePath() const
+{
+    if (!m_databaseOverride.isEmpty())
+        return m_databaseOverride;
+    return TOptionsFile(executablePath()).DatabasePath();
+}
+
+TdmPublic& CliContext::dm()
+{
+    if (m_dm)
+        return *m_dm;
+    const QString path = databasePath();
+    if (!QFileInfo::exists(path))
+        throw CliError::failure(
+            QStringLiteral("no database at %1: create one with 'veltrane-cli init-db %1' or name it with --db PATH")
+                .arg(path));
+    // The data module reports a failed open through the screen; the reason is asked for below instead.
+    m_ui.setQuiet(true);
+    auto dm = std::make_unique<TdmPublic>(executablePath(), path);
+    m_ui.setQuiet(false);
+    m_ui.resetFailure();
+    if (!dm->DBSession.Connected()) {
+        QString reason;
+        try {
+            dm->DBSession.OpenDatabase(path, true);
+        } catch (const DatabaseError& error) {
+            reason = error.message();
+        }
+        if (CliUiServices::IsLockedMessage(reason))
+            throw CliError::failure(CliUiServices::DatabaseFailureLine(reason));
+        if (!dm->DBSession.Connected())
+            throw CliError::failure(QStringLiteral("cannot open the database %1 (%2): check that it is a Veltrane "
+                                                   "database, or create one with 'veltrane-cli init-db PATH'")
+                                        .arg(path, reason));
+        // It opened on the second try (the other program let go meanwhile).
+        try {
+            dm->DBSession.Execute(QStringLiteral("PRAGMA temp_store = MEMORY;"));
+        } catch (const DatabaseError&) {
+            // Only a tuning hint; the commands work without it.
+        }
+    }
+    m_dm = std::move(dm);
+    return *m_dm;
+}
+
+void CliContext::throwIfDatabaseFailed(const QString& whatHappened)
+{
+    if (!m_ui.failed())
+        return;
+    m_ui.resetFailure();
+    throw CliError::failure(whatHappened);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "tools/CliUiServices.h"
+
+#include <QString>
+
+#include <memory>
+
+class TdmPublic;
+
+/// What every command shares: the screen services, the --db choice and the data module, which
+/// is opened on first use exactly as the GUI program opens it.
+class CliContext
+{
+public:
+    /// databaseOverride: the --db PATH, or empty for the DataPath of Options.ini.
+    explicit CliContext(const QString& databaseOverride);
+    ~CliContext();
+    CliContext(const CliContext&) = delete;
+    CliContext& operator=(const CliContext&) = delete;
+
+    /// The GUI program beside veltrane-cli: Options.ini, Logs and known_hosts live beside it.
+    QString executablePath() const;
+    /// The database the commands work on.
+    QString databasePath() const;
+    /// The data module on that database; throws a CliError that says how to fix a missing,
+    /// foreign or locked file.
+    TdmPublic& dm();
+    CliUiServices& ui() { return m_ui; }
+
+    /// Throws a failure when a statement failed since the last reset (its line is already shown).
+    void throwIfDatabaseFailed(const QString& whatHappened);
+
+private:
+    CliUiServices m_ui;
+    QString m_databaseOverride;
+    std::unique_ptr<TdmPublic> m_dm;
+};

@@ -1,0 +1,222 @@
+#include "tools/CliHelp.h"
+
+#include <QHash>
+
+namespace CliHelp {
+
+namespace {
+
+const char* const kSelection = R"(
+Selection (at least one):
+  --all                   every user of every host
+  --host ADDRESS[:PORT]   the users of this host (repeatable; port 22 when none is given)
+  --user LOGIN            users with this login (repeatable; with --host only on those hosts)
+  --due-within DAYS       users whose valid period runs out within DAYS days or has run out
+                          (never users without a valid period, nor on the day of the last change)
+--host, --user and --due-within narrow each other; --all stands alone.
+)";
+
+const QHash<QString, QString>& pages()
+{
+    static const QHash<QString, QString> texts = {
+        {QStringLiteral("init-db"), QStringLiteral(R"(Usage: veltrane-cli init-db PATH
+
+Creates a new encrypted database at PATH with the default OS profiles, no program password and
+protection off. Refuses to overwrite an existing file.
+
+Example:
+  veltrane-cli init-db /srv/veltrane/veltrane.db
+)")},
+        {QStringLiteral("encipher"), QStringLiteral(R"(Usage: veltrane-cli encipher | decipher
+
+Reads one text per line on standard input and writes one result per line: encipher turns plain
+passwords into the stored form, decipher turns stored text back into the plain password.
+
+Example:
+  echo 'Secret1!' | veltrane-cli encipher
+)")},
+        {QStringLiteral("decipher-log"), QStringLiteral(R"(Usage: veltrane-cli decipher-log FILE
+
+Prints the user identity (user id and login) and the deciphered current and new passwords kept
+in a fallback log file of the Logs folder, written when a batch could not save its outcome.
+Use it to learn which password a host really has now.
+
+Example:
+  veltrane-cli decipher-log /opt/veltrane/bin/Logs/20240305150712_root.log
+)")},
+        {QStringLiteral("list"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] list [--json]
+
+Lists hosts, users (passwords never shown) and OS profiles. --json writes one JSON document with
+the arrays "hosts", "users" and "osProfiles" for scripts.
+
+Example:
+  veltrane-cli --db /srv/veltrane/veltrane.db list --json
+)")},
+        {QStringLiteral("host add"),
+         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] host add ADDRESS[:PORT] [--os NAME] [--manager LOGIN]
+                     [--login-as manager|user] [--note TEXT]
+
+Adds a host (port 22 when none is given). --os names an OS profile as 'list' shows it (default
+"Other OS..."). With --manager the manager password is read from standard input (one line, or a
+prompt with echo off on a terminal). --login-as says which account changes passwords: manager
+(needs --manager) or user; the default is manager when --manager is given, else user.
+
+Example:
+  printf '%s\n' "$ROOT_PASSWORD" | veltrane-cli host add 10.0.0.5 --os Linux --manager root
+)")},
+        {QStringLiteral("host edit"),
+         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] host edit ADDRESS[:PORT] [--address A] [--port P] [--os NAME]
+                     [--manager LOGIN] [--login-as manager|user] [--note TEXT]
+
+Changes the host ADDRESS[:PORT]; only the options given change. --manager sets the manager login
+and reads its password from standard input.
+
+Example:
+  veltrane-cli host edit 10.0.0.5 --port 2222 --note "moved behind the gateway"
+)")},
+        {QStringLiteral("host delete"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] host delete ADDRESS[:PORT]
+
+Deletes a host. A host that still has users is refused: delete its users first.
+
+Example:
+  veltrane-cli host delete 10.0.0.5:2222
+)")},
+        {QStringLiteral("user add"),
+         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] user add ADDRESS[:PORT] LOGIN [--name T] [--email T] [--period DAYS]
+                     [--remark T]
+
+Adds a user account to a host. Standard input gives the current password on the first line and,
+optionally, the pending new password on the second. --period is the valid period in days (none
+when not given).
+
+Example:
+  printf '%s\n%s\n' "$CURRENT" "$NEXT" | veltrane-cli user add 10.0.0.5 oracle --name "Ann O'Neil" --period 90
+)")},
+        {QStringLiteral("user edit"),
+         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] user edit ADDRESS[:PORT] LOGIN [--login NEW] [--name T] [--email T]
+                     [--period DAYS|none] [--remark T] [--password] [--new-password]
+
+Changes a user; only the options given change. --password reads the current password and
+--new-password the pending new password (an empty line clears it) from standard input, one per
+line, in that order.
+
+Example:
+  printf '%s\n' "$PASSWORD_NOW" | veltrane-cli user edit 10.0.0.5 oracle --password --period none
+)")},
+        {QStringLiteral("user delete"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] user delete ADDRESS[:PORT] LOGIN
+
+Deletes a user account and its history rows.
+
+Example:
+  veltrane-cli user delete 10.0.0.5 oracle
+)")},
+        {QStringLiteral("generate"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] generate SELECTION [--print-only]
+
+Gives every selected user a new pending password made by the password generator with the rules of
+Options.ini (Pass_Length, Pass_Number, Pass_Spechar), all in one transaction. With --print-only it
+prints LOGIN HOST:PORT PASSWORD lines and stores nothing.
+)") + QString::fromUtf8(kSelection) + QStringLiteral(R"(
+Example:
+  veltrane-cli generate --host 10.0.0.5 --user oracle --user scott
+)")},
+        {QStringLiteral("test-login"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] test-login SELECTION
+
+Tests whether the stored current password of every selected user still logs in over SSH.
+)") + QString::fromUtf8(kSelection) + QStringLiteral(R"(
+Prints one line per user as it finishes (login, host:port, time and outcome) and then the totals.
+Exit 0 when every user succeeded, 1 otherwise. Ctrl+C stops after the user in progress.
+
+Example:
+  veltrane-cli test-login --all
+)")},
+        {QStringLiteral("change-password"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] change-password SELECTION
+
+Changes the password of every selected user that has a pending new password, through passwd on
+its host; on success the new password becomes the current one.
+)") + QString::fromUtf8(kSelection) + QStringLiteral(R"(
+Prints one line per user as it finishes and then the totals. Exit 0 when every user succeeded,
+1 otherwise. Ctrl+C stops after the user in progress.
+
+Example:
+  veltrane-cli generate --due-within 7 && veltrane-cli change-password --due-within 7
+)")},
+        {QStringLiteral("send-mail"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] send-mail SELECTION
+
+Sends the notice mail to the owner of every selected user.
+)") + QString::fromUtf8(kSelection) + QStringLiteral(R"(
+Prints one line per user and then the totals; exit 0 when every mail went out, 1 otherwise.
+
+Example:
+  veltrane-cli send-mail --host 10.0.0.5
+)")},
+        {QStringLiteral("import"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] import hosts|users FILE.csv
+
+Reads hosts or users from a CSV file (RFC 4180, UTF-8, a header row naming the columns, in any
+order). The whole file goes in one transaction: any bad row rejects the import, every offending
+line is listed, and nothing is stored.
+
+hosts.csv columns: address, port, os, manager_login, manager_password, login_as, note
+users.csv columns: address, port, login, password, new_password, period, full_name, email, remark
+Required: address (hosts); address, login, password (users). Empty port means 22.
+
+Example:
+  veltrane-cli import hosts hosts.csv && veltrane-cli import users users.csv
+)")},
+        {QStringLiteral("export"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] export hosts|users FILE.csv
+
+Writes the hosts or users in the import format, with the password columns left empty. FILE.csv
+"-" writes to standard output.
+
+Example:
+  veltrane-cli export users - > users.csv
+)")},
+    };
+    return texts;
+}
+
+} // namespace
+
+QString overview()
+{
+    return QStringLiteral(R"(Usage: veltrane-cli [--db PATH] COMMAND [OPTIONS]
+
+Commands:
+  init-db PATH                          create a new encrypted database
+  encipher | decipher                   one text per line on stdin, one result per line
+  decipher-log FILE                     identity and passwords kept in a fallback log file
+  list [--json]                         hosts, users (no passwords) and OS profiles
+  host add|edit|delete ADDRESS[:PORT]   manage hosts
+  user add|edit|delete ADDRESS[:PORT] LOGIN
+                                        manage user accounts
+  generate SELECTION [--print-only]     new pending passwords from the generator
+  test-login SELECTION                  test the stored passwords over SSH
+  change-password SELECTION             change the passwords on the hosts
+  send-mail SELECTION                   notice mail to the accounts' owners
+  import hosts|users FILE.csv           load a CSV file in one transaction
+  export hosts|users FILE.csv           write a CSV file without passwords
+
+SELECTION: --all | --host ADDRESS[:PORT] ... [--user LOGIN] ... | --due-within DAYS
+
+--db PATH defaults to the DataPath of the Options.ini beside the veltrane program. Passwords are
+read from standard input, one per line, never from the command line. Exit status: 0 done,
+1 failed, 2 wrong command line. 'veltrane-cli COMMAND --help' shows a command with an example.
+
+Example:
+  veltrane-cli --db /srv/veltrane/veltrane.db test-login --all
+)");
+}
+
+QString command(const QString& name)
+{
+    if (name == QLatin1String("decipher"))
+        return pages().value(QStringLiteral("encipher"));
+    if (name == QLatin1String("host") || name == QLatin1String("user")) {
+        QString text;
+        for (const char* action : {" add", " edit", " delete"})
+            text += pages().value(name + QLatin1String(action)) + QLatin1Char('\n');
+        return text;
+    }
+    return pages().value(name);
+}
+
+} // namespace CliHelp
