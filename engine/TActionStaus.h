@@ -10,6 +10,9 @@ struct TActionStaus {
     std::uint8_t Code = 0;
     QString Text;
     QString Detail;
+    /// Set by ChangeUserPassword once the host confirmed the change. A notice mail sent afterwards
+    /// replaces Code with 5 or 6; this flag keeps telling the caller that the password did change.
+    bool PasswordChanged = false;
 
     /// Sets Code and its fixed text, leaving Detail alone.
     void Set(std::uint8_t code);

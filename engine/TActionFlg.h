@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+class TdmPublic;
+
+/// One operating system's prompt profile: the texts awaited before each answer of the passwd
+/// conversation and the text that confirms the change.
+struct TActionFlg
+{
+    /// UnixOS.OSID; -1 stands for "Other OS...", which has no stored profile.
+    int OSID = -1;
+    /// UnixOS.OSName; filled only by the profile editor.
+    QString OSName;
+    QString InputOldPassword = QStringLiteral(":");
+    /// -1 performs the old-password step; any other value skips it.
+    int canskip = -1;
+    QString InputNewPassword = QStringLiteral(":");
+    QString RetypeNewPassword = QStringLiteral(":");
+    QString ChangeSuccessfully = QStringLiteral("successfully");
+};
+
+/// The step names stored in ActionFlg.flgname.
+inline const QString FlgInputOldPassword = QStringLiteral("InputOldPassword");
+inline const QString FlgInputNewPassword = QStringLiteral("InputNewPassword");
+inline const QString FlgRetypeNewPassword = QStringLiteral("RetypeNewPassword");
+inline const QString FlgChangeSuccessfully = QStringLiteral("ChangeSuccessfully");
+
+/// Sets the five step fields of flg to the defaults (":" for each prompt, "successfully", perform the
+/// old-password step); OSID and OSName are left alone.
+void SetActionFlgDefaults(TActionFlg& flg);
+
+/// The one statement that reads the five step values of profile osid as a single row.
+QString ActionFlgLoadStatement(int osid);
+
+/// Fills the step fields of flg from the profile flg.OSID; a missing profile or a NULL value gives
+/// the default of that field. Throws DatabaseError when the statement could not run at all (the
+/// statement failure itself has already been shown).
+void LoadActionFlg(TdmPublic& dm, TActionFlg& flg);
+
+/// Writes the four ActionFlg rows of flg.OSID without deleting older rows first.
+void InsertActionFlg(TdmPublic& dm, const TActionFlg& flg);
+
+/// Creates (flg.OSID -1: a new OSID is allocated and stored in flg) or updates a profile in one
+/// transaction and returns its OSID. A transaction failure is rolled back and thrown as DatabaseError.
+int SaveOSProfile(TdmPublic& dm, TActionFlg& flg);
+
+/// Removes profile osid and its rows in one transaction; -1 does nothing. A failure is rolled back and
+/// shown in an "Error" box. Hosts naming the profile keep its OSID and run with the defaults.
+void DeleteOSProfile(TdmPublic& dm, int osid);

@@ -1,0 +1,271 @@
+#include "engine/TRemoteEngine.h"
+
+#include "core/UiServices.h"
+#include "engine/DecipherSecret.h"
+#include "engine/ManagerCommand.h"
+#include "engine/TActionFlg.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QThread>
+
+namespace {
+
+const QString kCheckNetwork = QStringLiteral("Please check network connection and login account.");
+const QString kCancelled = QStringLiteral("Cancelled by user. ");
+const QString kTimeout = QStringLiteral("Receive data timeout.");
+const QString kConnectionClosed = QStringLiteral("Connection is closed.");
+const QString kNewPasswordRequired = QStringLiteral("New password is required. ");
+const QString kProbeCommand = QStringLiteral("echo 2009");
+
+// A pass of WaitForText that found nothing sleeps this long, so a 5 s prompt wait stays far below
+// a few percent of a core while answering a prompt at most this much later.
+constexpr unsigned long kIdlePauseMs = 2;
+
+// Only A to Z are folded: prompts are matched byte for byte otherwise, whatever the host's locale.
+QByteArray foldAsciiCase(QByteArray bytes)
+{
+    for (char& c : bytes)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return bytes;
+}
+
+} // namespace
+
+TRemoteEngine::TRemoteEngine(TdmPublic& dm) : m_dm(dm)
+{
+    SSHClient.setMessageLoop([this] { return m_dm.SSHClientMessageLoop(); });
+}
+
+TRemoteEngine::~TRemoteEngine()
+{
+    SSHClient.CloseSession();
+}
+
+QString TRemoteEngine::KnownHostsPath() const
+{
+    return QDir(m_dm.ExecutableDir()).filePath(QStringLiteral("known_hosts"));
+}
+
+void TRemoteEngine::SetNoticeMailSender(NoticeMailSender sender)
+{
+    m_noticeMail = std::move(sender);
+}
+
+void TRemoteEngine::CloseSession()
+{
+    SSHClient.CloseSession();
+}
+
+bool TRemoteEngine::SessionActive()
+{
+    return SSHClient.SessionActive();
+}
+
+void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionStaus& status,
+                             const ProgressCallback& progress)
+{
+    status = TActionStaus{};
+    SSHClient.CloseSession();
+
+    const QString connectText = QString::asprintf("Connect to %s:%d (login as %s)", qUtf8Printable(user.HostIP),
+                                                  user.HostPort, qUtf8Printable(user.LoginName));
+    m_dm.AddTranscriptLine(connectText + QStringLiteral("... "));
+    m_dm.ReportProgress(connectText + QStringLiteral(", Please wait... "), progress);
+
+    SshOpenParams params;
+    params.address = user.HostIP;
+    params.port = user.HostPort;
+    params.username = user.LoginName;
+    params.password = DecipherSecret(user.pwNow);
+    params.socketTimeoutMs = 5000;
+    params.command = command.isEmpty() ? kProbeCommand : command;
+    params.knownHostsPath = KnownHostsPath();
+
+    bool opened = false;
+    bool tcpConnected = false;
+    if (params.username.isEmpty()) {
+        // Nothing is attempted without an account; reported as a login failure (code 1) because
+        // the fix lies in the account, not in the network.
+        status.Detail = kCheckNetwork;
+        tcpConnected = true;
+    } else {
+        try {
+            SSHClient.OpenSession(params);
+            opened = true;
+        } catch (const SshError& error) {
+            switch (error.kind()) {
+            case SshError::Kind::Cancelled:
+                status.Detail = kCancelled;
+                break;
+            case SshError::Kind::HostKeyChanged:
+                // The user must see which known_hosts line to remove, so the transport's text is kept.
+                status.Detail = error.message();
+                break;
+            case SshError::Kind::Failed:
+                status.Detail = kCheckNetwork;
+                break;
+            }
+        }
+        tcpConnected = SSHClient.CanConnectSocket();
+    }
+    params.password.wipe();
+
+    // A probe's "echo 2009" may already have ended by now; the open itself is what it tests.
+    if (opened && (command.isEmpty() || SSHClient.SessionActive())) {
+        status.Set(acLoginSucceeded);
+        status.Detail.clear();
+    } else if (tcpConnected) {
+        status.Set(acLoginFailed);
+        if (status.Detail.isEmpty())
+            status.Detail = kCheckNetwork;
+    } else {
+        status.Set(acConnectFailed);
+    }
+    m_dm.ReportProgress(connectText + QStringLiteral("... ") + status.Text, progress);
+
+    if (command.isEmpty() || status.Code != acLoginSucceeded)
+        SSHClient.CloseSession();
+}
+
+bool TRemoteEngine::WaitForText(const QString& expected)
+{
+    const QByteArray wanted = foldAsciiCase(expected.toUtf8());
+    QByteArray received;
+    const auto recordReceived = qScopeGuard([&] { m_dm.AddTranscriptLine(QString::fromUtf8(received)); });
+    QElapsedTimer clock;
+    clock.start();
+
+    QByteArray channelOutput;
+    QByteArray extendedOutput;
+    // Takes one chunk of buffered output; the error stream is dropped. True when expected has appeared.
+    const auto takeChunk = [&] {
+        SSHClient.ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
+        received += foldAsciiCase(channelOutput);
+        return !wanted.isEmpty() && received.contains(wanted);
+    };
+
+    try {
+        for (;;) {
+            if (m_dm.CancelRequested)
+                throw RemoteError(kCancelled);
+            if (clock.elapsed() > ReadTimeOut)
+                throw RemoteError(kTimeout);
+            Ui().processEvents();
+            if (!SSHClient.SessionActive()) {
+                // Output that arrived with the close is still the host's last word (its error line
+                // or even the awaited text), so it is taken before giving up.
+                while (SSHClient.PollOutput()) {
+                    const qsizetype before = received.size();
+                    if (takeChunk())
+                        return true;
+                    if (received.size() == before && channelOutput.isEmpty() && extendedOutput.isEmpty())
+                        break;
+                }
+                throw RemoteError(received.isEmpty() ? kConnectionClosed : QString::fromUtf8(received));
+            }
+            if (!SSHClient.PollOutput()) {
+                QThread::msleep(kIdlePauseMs);
+                continue;
+            }
+            if (takeChunk())
+                return true;
+        }
+    } catch (const SshError& error) {
+        throw RemoteError(error.message());
+    }
+}
+
+void TRemoteEngine::SendLine(const SecretBuffer& text)
+{
+    QByteArray line = text.bytes();
+    line.append('\r'); // detaches: the copy is ours to wipe
+    const SecretBuffer secretLine(std::move(line));
+    try {
+        SSHClient.WriteInput(secretLine.bytes());
+    } catch (const SshError& error) {
+        throw RemoteError(error.message());
+    }
+}
+
+void TRemoteEngine::ChangeUserPassword(const TUser& user, TOperationOptions options, TActionStaus& status,
+                                       const ProgressCallback& progress)
+{
+    status = TActionStaus{};
+    status.Set(acChangeFailed);
+
+    THost host;
+    TActionFlg profile;
+    try {
+        if (user.pwNew.isEmpty())
+            throw RemoteError(kNewPasswordRequired);
+        auto query = m_dm.NewQuery();
+        query->SelectSQL = QStringLiteral("select * from hosts where hid = ") + QString::number(user.hID);
+        m_dm.OpenQuery(*query);
+        HostFromQuery(*query, host);
+        profile.OSID = host.OSID;
+        LoadActionFlg(m_dm, profile);
+    } catch (const std::exception& error) {
+        status.Detail = QString::fromStdString(error.what());
+        return;
+    }
+
+    if (host.UseManager == -1)
+        options |= ooLoginAsManager;
+
+    if (options & ooLoginAsManager) {
+        // passwd takes a leading "-" as an option even when quoted; as root, "passwd -d" would
+        // remove the manager's own password. No valid login name starts with one.
+        if (user.LoginName.startsWith(QLatin1Char('-'))) {
+            status.Detail = QStringLiteral("Login name \"%1\" starts with \"-\" and would be taken as an option of "
+                                           "passwd; correct the login name. ")
+                                .arg(user.LoginName);
+            return;
+        }
+        TUser manager;
+        manager.HostIP = user.HostIP;
+        manager.HostPort = user.HostPort;
+        manager.LoginName = host.MngLogin;
+        manager.pwNow = host.MngPwd;
+        SSHLogin(manager, ManagerPasswdCommand(user.LoginName), status, progress);
+    } else {
+        SSHLogin(user, QStringLiteral("passwd"), status, progress);
+    }
+    if (status.Code != acLoginSucceeded)
+        return;
+
+    status.Set(acChangeFailed);
+    try {
+        if (!SSHClient.SessionActive())
+            throw RemoteError(kConnectionClosed);
+        m_dm.ReportProgress(QStringLiteral("Changing password for user [") + user.LoginName +
+                                QStringLiteral("], please wait..."),
+                            progress);
+        if (profile.canskip == -1) {
+            WaitForText(profile.InputOldPassword);
+            SendLine(DecipherSecret(user.pwNow));
+        }
+        WaitForText(profile.InputNewPassword);
+        SendLine(DecipherSecret(user.pwNew));
+        WaitForText(profile.RetypeNewPassword);
+        SendLine(DecipherSecret(user.pwNew));
+        WaitForText(profile.ChangeSuccessfully);
+        status.Set(acChangeSucceeded);
+        status.PasswordChanged = true;
+    } catch (const std::exception& error) {
+        status.Detail = QString::fromStdString(error.what());
+    }
+    SSHClient.CloseSession();
+
+    if (status.PasswordChanged && (options & ooSendNoticeMail) && m_noticeMail) {
+        try {
+            m_noticeMail(user, status, progress);
+        } catch (const std::exception& error) {
+            status.Set(acSendFailed);
+            status.Detail = QString::fromStdString(error.what());
+        }
+        status.PasswordChanged = true;
+    }
+}
