@@ -1,0 +1,33 @@
+# Shared by start.sh and stop.sh: where the servers live and which throw-away accounts they use.
+# tests/support/TestServers.h repeats these values for the C++ tests; keep both in step.
+
+work_dir=/tmp/veltrane-sshd
+sudoers_dropin=/etc/sudoers.d/veltrane-test-mgr
+test_password='Vt-Start#2026'
+
+address_openssh=127.0.0.2   # real passwd through PAM, plus the manager account
+address_dialogs=127.0.0.3   # scripted passwd dialogs of other systems
+address_closed=127.0.0.4    # nothing listens here
+address_silent=127.0.0.5    # accepts TCP, never speaks
+address_streams=127.0.0.6   # writes to the extended (error) stream despite the terminal
+port=2222
+
+# Accounts that log in to the OpenSSH instance and run the real passwd.
+openssh_accounts=(
+    vtst_eng1 vtst_eng2 vtst_eng3 vtst_eng4 vtst_eng5 vtst_eng6
+    vtst_bat1 vtst_bat2 vtst_bat3 vtst_bat4 vtst_bat5 vtst_bat6
+    vtst_cli1 vtst_cli2 vtst_cli3 vtst_cli4
+    vtst_gui1 vtst_gui2 vtst_gui3
+    vtst_bench1 vtst_bench2
+    vtst_tr1 vtst_tr2 vtst_tr3
+)
+manager_account=vtst_mgr
+
+# One account per scripted dialog; dialog.py picks the dialog by the login name without its
+# trailing digits, so numbered copies let test areas that run in parallel keep their own
+# received-answers file.
+dialog_accounts=(
+    vtdlg_debian vtdlg_aix vtdlg_solaris vtdlg_split vtdlg_late vtdlg_reject vtdlg_silent
+    vtdlg_long vtdlg_weak vtdlg_slow
+    vtdlg_debian1 vtdlg_debian2 vtdlg_debian3 vtdlg_debian4 vtdlg_slow1 vtdlg_slow2
+)

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Starts the SSH test servers on loopback addresses (see settings.sh) with throw-away accounts:
+#   OpenSSH  A  real passwd through PAM for the vtst_* accounts; vtst_mgr may run
+#               "sudo passwd vtst_NAME" through mgr-wrapper.sh
+#   OpenSSH  B  dialog.py plays other systems' passwd dialogs for the vtdlg_* accounts
+#   streams     stream-server.py writes to the extended stream (OpenSSH cannot under a terminal)
+#   silent      silent-listener.py accepts TCP and never speaks
+# Every account's password is reset at each start. Runs as root; first stops any leftovers.
+# Exits non-zero when a server could not start.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/settings.sh"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "start.sh: run as root (it creates system accounts)" >&2
+    exit 1
+fi
+# The system interpreter: it has the Debian packages, whatever python3 comes first in PATH.
+python=/usr/bin/python3
+for tool in /usr/sbin/sshd ssh-keygen useradd chpasswd sudo "$python"; do
+    command -v "$tool" >/dev/null || { echo "start.sh: $tool is missing; run scripts/install-deps.sh --test" >&2; exit 1; }
+done
+if ! "$python" -c 'import paramiko' 2>/dev/null; then
+    echo "start.sh: python3-paramiko is missing; install it with apt-get" >&2
+    exit 1
+fi
+
+bash "$here/stop.sh"
+
+# The work folder must be traversable by the test accounts: their forced commands live in it.
+mkdir -p "$work_dir"
+chmod 711 "$work_dir"
+mkdir -p /run/sshd
+chmod 755 /run/sshd
+
+install -m 755 "$here/dialog.py" "$here/mgr-wrapper.sh" "$work_dir/"
+install -m 755 "$here/stream-server.py" "$here/silent-listener.py" "$work_dir/"
+
+for name in a b streams; do
+    ssh-keygen -q -t ed25519 -N '' -C "veltrane-test-$name" -f "$work_dir/hostkey_$name"
+done
+
+create_account() {
+    useradd --create-home --shell /bin/bash --comment "Veltrane test account" "$1"
+}
+for account in "${openssh_accounts[@]}" "$manager_account" "${dialog_accounts[@]}"; do
+    create_account "$account"
+done
+for account in "${openssh_accounts[@]}" "$manager_account" "${dialog_accounts[@]}"; do
+    echo "$account:$test_password"
+done | chpasswd
+
+# What the dialogs received: written by the dialog accounts, readable by root only.
+mkdir -p "$work_dir/received"
+chmod 711 "$work_dir/received"
+for account in "${dialog_accounts[@]}"; do
+    install -m 622 /dev/null "$work_dir/received/$account.log"
+done
+
+# The manager may run passwd for test accounts only, without a password.
+sudoers_tmp=$(mktemp)
+printf '%s ALL=(root) NOPASSWD: /usr/bin/passwd ^vtst_[a-z0-9_]+$\n' "$manager_account" >"$sudoers_tmp"
+if ! visudo -cq -f "$sudoers_tmp"; then
+    rm -f "$sudoers_tmp"
+    echo "start.sh: the sudoers rule for $manager_account is not accepted by this sudo" >&2
+    exit 1
+fi
+install -m 440 "$sudoers_tmp" "$sudoers_dropin"
+rm -f "$sudoers_tmp"
+
+write_sshd_config() { # name address allowed-users forced-command-block
+    cat >"$work_dir/sshd_$1.conf" <<CONF
+ListenAddress $2:$port
+HostKey $work_dir/hostkey_$1
+PidFile $work_dir/sshd_$1.pid
+UsePAM yes
+PasswordAuthentication yes
+KbdInteractiveAuthentication yes
+PubkeyAuthentication yes
+PermitRootLogin no
+AllowUsers $3
+PrintMotd no
+PrintLastLog no
+UseDNS no
+X11Forwarding no
+AllowTcpForwarding no
+AllowAgentForwarding no
+PermitUserEnvironment no
+Compression yes
+MaxStartups 200
+MaxSessions 10
+LoginGraceTime 30
+LogLevel VERBOSE
+$4
+CONF
+}
+write_sshd_config a "$address_openssh" "vtst_*" "Match User $manager_account
+    ForceCommand $work_dir/mgr-wrapper.sh"
+write_sshd_config b "$address_dialogs" "vtdlg_*" "ForceCommand /usr/bin/python3 $work_dir/dialog.py"
+
+port_open() {
+    timeout 1 bash -c "exec 3<>/dev/tcp/$1/$2" 2>/dev/null
+}
+wait_for_port() { # address what
+    for _ in $(seq 50); do
+        port_open "$1" "$port" && return 0
+        sleep 0.1
+    done
+    echo "start.sh: $2 did not start on $1:$port; see $work_dir/*.log" >&2
+    exit 1
+}
+
+if port_open "$address_closed" "$port"; then
+    echo "start.sh: something listens on $address_closed:$port, which the tests need closed" >&2
+    exit 1
+fi
+
+for name in a b; do
+    /usr/sbin/sshd -t -f "$work_dir/sshd_$name.conf"
+    /usr/sbin/sshd -f "$work_dir/sshd_$name.conf" -E "$work_dir/sshd_$name.log"
+done
+wait_for_port "$address_openssh" "OpenSSH server A"
+wait_for_port "$address_dialogs" "OpenSSH server B"
+
+start_background() { # name command...
+    local name=$1
+    shift
+    setsid "$@" >"$work_dir/$name.log" 2>&1 </dev/null &
+    echo $! >"$work_dir/$name.pid"
+}
+start_background silent "$python" "$work_dir/silent-listener.py" "$address_silent" "$port"
+start_background streams "$python" "$work_dir/stream-server.py" "$address_streams" "$port" \
+    "$work_dir/hostkey_streams" "$test_password"
+wait_for_port "$address_silent" "the silent listener"
+wait_for_port "$address_streams" "the stream server"
+
+echo "SSH test servers running: OpenSSH $address_openssh:$port and $address_dialogs:$port," \
+     "streams $address_streams:$port, silent $address_silent:$port, closed $address_closed:$port"

@@ -1,0 +1,208 @@
+#pragma once
+
+// The loopback SSH servers that tests/servers/sshd/start.sh runs (as root) for the tests, and
+// small helpers around them. The values repeat tests/servers/sshd/settings.sh.
+//
+// Servers, all on port 2222:
+//   127.0.0.2  OpenSSH with PAM: the real passwd for the vtst_* accounts. vtst_mgr is the manager
+//              account: its forced command splits the requested command like a careless host
+//              (eval "set -- ...") and then allows only "passwd vtst_NAME" (run through sudo);
+//              "echo 2009" is answered as a probe; anything else prints an error and exits 1.
+//   127.0.0.3  OpenSSH whose forced command plays another system's passwd dialog, chosen by the
+//              login name (see the Dialog* accounts); a trailing number selects a copy.
+//   127.0.0.4  closed: nothing listens.
+//   127.0.0.5  silent: accepts TCP and never sends a byte.
+//   127.0.0.6  a small SSH server that writes to the extended (error) stream, which OpenSSH never
+//              does for a command with a terminal (Streams* accounts).
+//
+// Every account has the password Password after each start. Each test area has its own accounts
+// so that areas can run in parallel:
+//   engine vtst_eng1..6, batch vtst_bat1..6, command-line tool vtst_cli1..4, GUI vtst_gui1..3,
+//   benchmarks vtst_bench1..2, transport vtst_tr1..3; dialog copies: batch vtdlg_debian1 and
+//   vtdlg_slow1, command-line tool vtdlg_debian2, GUI vtdlg_debian3 and vtdlg_slow2, transport
+//   vtdlg_debian4; the engine uses the unnumbered dialog accounts.
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace TestServers {
+
+inline const QString Password = QStringLiteral("Vt-Start#2026");
+inline constexpr int Port = 2222;
+
+inline const QString OpenSshAddress = QStringLiteral("127.0.0.2");
+inline const QString DialogAddress = QStringLiteral("127.0.0.3");
+inline const QString ClosedAddress = QStringLiteral("127.0.0.4");
+inline const QString SilentAddress = QStringLiteral("127.0.0.5");
+inline const QString StreamsAddress = QStringLiteral("127.0.0.6");
+
+inline const QString ManagerAccount = QStringLiteral("vtst_mgr");
+
+/// Accounts of one test area on the OpenSSH server: prefix "vtst_eng" and count 6 give vtst_eng1..6.
+inline QStringList Accounts(const QString& prefix, int count)
+{
+    QStringList names;
+    for (int i = 1; i <= count; ++i)
+        names << prefix + QString::number(i);
+    return names;
+}
+
+// Dialogs on DialogAddress. Each answer is read with echo off and recorded (see DialogAnswers).
+/// Debian: "Current password: ", "New password: ", "Retype new password: ", then
+/// "passwd: password updated successfully"; accepts any answers. Each prompt follows the CR LF
+/// that ends the previous answer.
+inline const QString DialogDebian = QStringLiteral("vtdlg_debian");
+/// AIX: "Changing password for \"NAME\"\r\nNAME's Old password: ", "NAME's New password: ",
+/// "Enter the new password again:", then "NAME's password changed successfully." (a real AIX host
+/// prints nothing; this line gives a profile something to wait for).
+inline const QString DialogAix = QStringLiteral("vtdlg_aix");
+/// Solaris/illumos: "Enter existing login password: ", "New Password: ", "Re-enter new Password: ",
+/// then "passwd: password successfully changed for NAME".
+inline const QString DialogSolaris = QStringLiteral("vtdlg_solaris");
+/// Debian wording, each prompt written in two parts 0.4 s apart ("Current pass" + "word: ").
+inline const QString DialogSplit = QStringLiteral("vtdlg_split");
+/// Debian wording; the first prompt comes after 6 s.
+inline const QString DialogLate = QStringLiteral("vtdlg_late");
+/// Asks the old and the new password, then prints "BAD PASSWORD: too short\r\n" and exits 1.
+inline const QString DialogReject = QStringLiteral("vtdlg_reject");
+/// Asks "Current password: ", then exits 1 without any further output.
+inline const QString DialogSilent = QStringLiteral("vtdlg_silent");
+/// 20 lines of 84 bytes (1700 bytes with CR LF) before the Debian dialog.
+inline const QString DialogLong = QStringLiteral("vtdlg_long");
+/// Debian wording up to the retype, then "BAD PASSWORD: it is too simplistic/systematic\r\nNew
+/// password: " (a third new-password prompt), and exits 1 after that answer.
+inline const QString DialogWeak = QStringLiteral("vtdlg_weak");
+/// Debian dialog with every prompt and the success line 1 s late (about 4 s in all).
+inline const QString DialogSlow = QStringLiteral("vtdlg_slow");
+
+// Accounts on StreamsAddress (not system accounts; same password).
+/// Prints "Current password: " on the error stream only, reads one line, prints
+/// "\r\npasswd: Authentication token manipulation error\r\n" on the error stream and exits 1.
+inline const QString StreamsStderr = QStringLiteral("vtdlg_stderr");
+/// Writes "out-1\r\n", "err-1\r\n" on the error stream, "out-2\r\n"; then reads one line and
+/// answers "got <hex of the bytes received>\r\n" and exits 0.
+inline const QString StreamsMixed = QStringLiteral("vtdlg_streams");
+
+inline const QString WorkDir = QStringLiteral("/tmp/veltrane-sshd");
+
+/// One answer a dialog received: its step ("old", "new", "retype", "new-again") and the exact
+/// bytes, line ending included.
+struct DialogAnswer
+{
+    QString step;
+    QByteArray bytes;
+};
+
+namespace Detail {
+
+inline int ConnectWithin(const char* address, int timeoutMs)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(static_cast<uint16_t>(Port));
+    ::inet_pton(AF_INET, address, &target.sin_addr);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
+        return fd;
+    pollfd p{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::poll(&p, 1, timeoutMs) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+/// The first bytes the server at address sends within timeoutMs, or "" (connection failed: null).
+inline QByteArray Greeting(const QString& address, int timeoutMs)
+{
+    const int fd = ConnectWithin(address.toLatin1().constData(), timeoutMs);
+    if (fd < 0)
+        return QByteArray();
+    QByteArray received("");
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) == 1) {
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            received.append(buffer, n);
+    }
+    ::close(fd);
+    return received;
+}
+
+} // namespace Detail
+} // namespace TestServers
+
+/// Empty when every SSH test server runs with its accounts; otherwise what is wrong and what to do.
+/// Tests call it first and fail (not skip) when it is not empty.
+inline QString ServerProblem()
+{
+    using namespace TestServers;
+    const QString fix = QStringLiteral("; start the test servers as root with tests/servers/start-all.sh");
+    for (const QString& address : {OpenSshAddress, DialogAddress, StreamsAddress}) {
+        const QByteArray greeting = Detail::Greeting(address, 3000);
+        if (greeting.isNull())
+            return QStringLiteral("No SSH test server listens on %1:%2").arg(address).arg(Port) + fix;
+        if (!greeting.startsWith("SSH-2.0-"))
+            return QStringLiteral("The SSH test server on %1:%2 does not greet").arg(address).arg(Port) + fix;
+    }
+    if (Detail::Greeting(SilentAddress, 1000) != QByteArray(""))
+        return QStringLiteral("The silent listener on %1:%2 is not running").arg(SilentAddress).arg(Port) + fix;
+    if (!Detail::Greeting(ClosedAddress, 1000).isNull())
+        return QStringLiteral("Something listens on %1:%2, which must stay closed; stop it")
+            .arg(ClosedAddress)
+            .arg(Port);
+    for (const char* account : {"vtst_eng1", "vtst_tr3", "vtst_mgr", "vtdlg_debian", "vtdlg_slow2"}) {
+        if (::getpwnam(account) == nullptr)
+            return QStringLiteral("The test account %1 does not exist").arg(QLatin1String(account)) + fix;
+    }
+    return QString();
+}
+
+/// Sets the password of a test account with chpasswd (tests run as root); true on success.
+inline bool ResetPassword(const QString& account, const QString& password)
+{
+    QProcess chpasswd;
+    chpasswd.start(QStringLiteral("/usr/sbin/chpasswd"), {});
+    if (!chpasswd.waitForStarted(5000))
+        return false;
+    chpasswd.write((account + QLatin1Char(':') + password + QLatin1Char('\n')).toUtf8());
+    chpasswd.closeWriteChannel();
+    return chpasswd.waitForFinished(10000) && chpasswd.exitStatus() == QProcess::NormalExit && chpasswd.exitCode() == 0;
+}
+
+/// The answers a dialog account received since the servers started or ClearDialogAnswers, oldest first.
+inline QList<TestServers::DialogAnswer> DialogAnswers(const QString& account)
+{
+    QList<TestServers::DialogAnswer> answers;
+    QFile log(TestServers::WorkDir + QStringLiteral("/received/") + account + QStringLiteral(".log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return answers;
+    for (const QByteArray& line : log.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 2)
+            answers.append({QString::fromLatin1(fields[0]), QByteArray::fromHex(fields[1])});
+    }
+    return answers;
+}
+
+/// Forgets the answers recorded for a dialog account.
+inline bool ClearDialogAnswers(const QString& account)
+{
+    QFile log(TestServers::WorkDir + QStringLiteral("/received/") + account + QStringLiteral(".log"));
+    return log.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
