@@ -66,7 +66,10 @@ int CliArguments::intValue(const QString& name, int minimum, int maximum, int fa
     bool ok = false;
     const int number = text.toInt(&ok);
     if (!ok || number < minimum || number > maximum)
-        throw CliError::usage(
-            QStringLiteral("--%1 must be a whole number from %2 to %3, not '%4'").arg(name).arg(minimum).arg(maximum).arg(text));
+        throw CliError::usage(QStringLiteral("--%1 must be a whole number from %2 to %3, not '%4'")
+                                  .arg(name)
+                                  .arg(minimum)
+                                  .arg(maximum)
+                                  .arg(text));
     return number;
 }

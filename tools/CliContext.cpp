@@ -61,10 +61,11 @@ TdmPublic& CliContext::dm()
     return *m_dm;
 }
 
-void CliContext::throwIfDatabaseFailed(const QString& whatHappened)
+void CliContext::statementFailed(const QString& whatWasNotDone)
 {
-    if (!m_ui.failed())
-        return;
+    const QString reason = m_ui.lastDatabaseError();
     m_ui.resetFailure();
-    throw CliError::failure(whatHappened);
+    if (reason.isEmpty())
+        throw CliError::failure(whatWasNotDone);
+    throw CliError::failure(whatWasNotDone + QStringLiteral(": ") + CliUiServices::DatabaseFailureLine(reason));
 }

@@ -28,8 +28,8 @@ public:
     TdmPublic& dm();
     CliUiServices& ui() { return m_ui; }
 
-    /// Throws a failure when a statement failed since the last reset (its line is already shown).
-    void throwIfDatabaseFailed(const QString& whatHappened);
+    /// Ends the command after a statement failed: one line naming what was not done and why.
+    [[noreturn]] void statementFailed(const QString& whatWasNotDone);
 
 private:
     CliUiServices m_ui;

@@ -50,7 +50,8 @@ public:
             break;
         }
         if (invalidText)
-            document.problems.append({record.line, QStringLiteral("the text is not valid UTF-8; save the file as UTF-8")});
+            document.problems.append(
+                {record.line, QStringLiteral("the text is not valid UTF-8; save the file as UTF-8")});
         const bool blankLine = record.fields.size() == 1 && record.fields[0].isEmpty() && !anyQuoted;
         if (!blankLine)
             document.records.append(std::move(record));

@@ -6,13 +6,15 @@
 #include <QStringList>
 
 /// One record of a CSV file and the line it starts on (1 is the first line of the file).
-struct CsvRecord {
+struct CsvRecord
+{
     int line = 0;
     QStringList fields;
 };
 
 /// Something wrong with the file at a line.
-struct CsvProblem {
+struct CsvProblem
+{
     int line = 0;
     QString message;
     bool operator==(const CsvProblem&) const = default;
@@ -23,8 +25,9 @@ struct CsvProblem {
 class CliCsv
 {
 public:
-    struct Document {
-        QList<CsvRecord> records;  ///< the header row first; blank lines are skipped
+    struct Document
+    {
+        QList<CsvRecord> records;   ///< the header row first; blank lines are skipped
         QList<CsvProblem> problems; ///< every problem found, in line order
     };
 

@@ -5,7 +5,8 @@
 #include <stdexcept>
 
 /// Process exit codes of veltrane-cli that scripts rely on.
-enum CliExitCode : int {
+enum CliExitCode : int
+{
     ExitOk = 0,      ///< the command did everything it was asked
     ExitFailure = 1, ///< a user failed, a row was refused, the database said no
     ExitUsage = 2,   ///< the command line itself is wrong
@@ -15,10 +16,7 @@ enum CliExitCode : int {
 class CliError : public std::runtime_error
 {
 public:
-    CliError(const QString& message, int exitCode)
-        : std::runtime_error(message.toStdString()), m_exitCode(exitCode)
-    {
-    }
+    CliError(const QString& message, int exitCode) : std::runtime_error(message.toStdString()), m_exitCode(exitCode) {}
     QString message() const { return QString::fromStdString(what()); }
     int exitCode() const { return m_exitCode; }
 

@@ -82,7 +82,8 @@ Example:
   veltrane-cli host delete 10.0.0.5:2222
 )")},
         {QStringLiteral("user add"),
-         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] user add ADDRESS[:PORT] LOGIN [--name T] [--email T] [--period DAYS]
+         QStringLiteral(
+             R"(Usage: veltrane-cli [--db PATH] user add ADDRESS[:PORT] LOGIN [--name T] [--email T] [--period DAYS]
                      [--remark T]
 
 Adds a user account to a host. Standard input gives the current password on the first line and,
@@ -93,7 +94,8 @@ Example:
   printf '%s\n%s\n' "$CURRENT" "$NEXT" | veltrane-cli user add 10.0.0.5 oracle --name "Ann O'Neil" --period 90
 )")},
         {QStringLiteral("user edit"),
-         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] user edit ADDRESS[:PORT] LOGIN [--login NEW] [--name T] [--email T]
+         QStringLiteral(
+             R"(Usage: veltrane-cli [--db PATH] user edit ADDRESS[:PORT] LOGIN [--login NEW] [--name T] [--email T]
                      [--period DAYS|none] [--remark T] [--password] [--new-password]
 
 Changes a user; only the options given change. --password reads the current password and
@@ -103,7 +105,8 @@ line, in that order.
 Example:
   printf '%s\n' "$PASSWORD_NOW" | veltrane-cli user edit 10.0.0.5 oracle --password --period none
 )")},
-        {QStringLiteral("user delete"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] user delete ADDRESS[:PORT] LOGIN
+        {QStringLiteral("user delete"),
+         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] user delete ADDRESS[:PORT] LOGIN
 
 Deletes a user account and its history rows.
 

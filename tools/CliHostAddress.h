@@ -6,7 +6,8 @@
 
 /// A host as scripts name it: ADDRESS[:PORT], port 22 when none is given. An IPv6 address takes
 /// brackets when a port follows ([::1]:2222); without brackets it is read as a whole address.
-struct CliHostAddress {
+struct CliHostAddress
+{
     static constexpr int DefaultPort = 22;
 
     QString address;

@@ -87,7 +87,8 @@ SecretBuffer CliSecrets::require(const QString& what)
         throw CliError::usage(
             QStringLiteral("expected the %1 on standard input (one password per line), but the input ended").arg(what));
     if (secret->isEmpty())
-        throw CliError::usage(QStringLiteral("the %1 is empty: give a password on its line of standard input").arg(what));
+        throw CliError::usage(
+            QStringLiteral("the %1 is empty: give a password on its line of standard input").arg(what));
     return std::move(*secret);
 }
 

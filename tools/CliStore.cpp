@@ -15,7 +15,7 @@ void CliStore::open(TSelfQuery& query, const QString& statement) const
 {
     query.SelectSQL = statement;
     if (!dm().OpenQuery(query))
-        m_context.throwIfDatabaseFailed(QStringLiteral("could not read the database; nothing was changed"));
+        m_context.statementFailed(QStringLiteral("could not read the database"));
 }
 
 std::optional<THost> CliStore::findHost(const CliHostAddress& address) const
@@ -128,8 +128,8 @@ QList<TUser> CliStore::users(const QString& condition) const
 
 std::optional<TUser> CliStore::findUser(const THost& host, const QString& login) const
 {
-    const QList<TUser> found =
-        users(QStringLiteral("a.hID = %1 and a.LoginName = '%2'").arg(QString::number(host.hID), TdmPublic::SqlEscape(login)));
+    const QList<TUser> found = users(QStringLiteral("a.hID = %1 and a.LoginName = '%2'")
+                                         .arg(QString::number(host.hID), TdmPublic::SqlEscape(login)));
     if (found.isEmpty())
         return std::nullopt;
     return found.first();

@@ -19,6 +19,7 @@ CliUiServices::~CliUiServices()
 void CliUiServices::resetFailure()
 {
     m_failed = false;
+    m_unshown = false;
     m_lastDatabaseError.clear();
 }
 
@@ -42,7 +43,10 @@ void CliUiServices::showRunLog(const QString& text, const QString& caption)
     if (caption == QLatin1String("Operation Error")) {
         m_failed = true;
         m_lastDatabaseError = EngineMessage(text);
-        report(DatabaseFailureLine(m_lastDatabaseError));
+        if (m_deferDatabaseErrors)
+            m_unshown = true;
+        else
+            report(DatabaseFailureLine(m_lastDatabaseError));
         return;
     }
     QString normalized = text;

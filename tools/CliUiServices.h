@@ -30,6 +30,11 @@ public:
     void resetFailure();
     /// While quiet, messages are only remembered (used while the database is being opened).
     void setQuiet(bool quiet) { m_quiet = quiet; }
+    /// While deferred (the default), a failed statement is only remembered: the command that ran it
+    /// reports it in its own one-line error. A batch shows them as they happen instead.
+    void setDeferDatabaseErrors(bool defer) { m_deferDatabaseErrors = defer; }
+    /// Whether a remembered failure has not been shown yet.
+    bool hasUnshownFailure() const { return m_unshown; }
     /// Receives the status texts of a running batch (the progress line); may be empty.
     void setStatusHandler(std::function<void(const QString&)> handler) { m_statusHandler = std::move(handler); }
 
@@ -45,6 +50,8 @@ private:
 
     bool m_failed = false;
     bool m_quiet = false;
+    bool m_deferDatabaseErrors = true;
+    bool m_unshown = false;
     QString m_lastDatabaseError;
     std::function<void(const QString&)> m_statusHandler;
 };

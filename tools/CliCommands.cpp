@@ -1,0 +1,93 @@
+#include "tools/CliCommands.h"
+
+#include "core/DatabaseCreator.h"
+#include "tools/CliCipher.h"
+#include "tools/CliContext.h"
+#include "tools/CliError.h"
+#include "tools/CliHelp.h"
+#include "tools/CliHosts.h"
+#include "tools/CliList.h"
+#include "tools/CliOutput.h"
+#include "tools/CliUsers.h"
+
+namespace CliCommands {
+
+namespace {
+
+bool isHelpWord(const QString& word)
+{
+    return word == QLatin1String("--help") || word == QLatin1String("-h") || word == QLatin1String("help");
+}
+
+int initDatabase(const QStringList& arguments)
+{
+    if (arguments.contains(QStringLiteral("--help"))) {
+        CliOutput::out(CliHelp::command(QStringLiteral("init-db")));
+        return ExitOk;
+    }
+    if (arguments.size() != 1)
+        throw CliError::usage(QStringLiteral("init-db needs exactly one PATH"));
+    CreateDatabase(arguments[0]);
+    CliOutput::out(QStringLiteral("Created %1\n").arg(arguments[0]));
+    return ExitOk;
+}
+
+/// The commands that work on the database.
+int runOnDatabase(CliContext& context, const QString& command, const QStringList& arguments)
+{
+    if (command == QLatin1String("list"))
+        return CliList(context).run(arguments);
+    if (command == QLatin1String("host"))
+        return CliHosts(context).run(arguments);
+    if (command == QLatin1String("user"))
+        return CliUsers(context).run(arguments);
+    throw CliError::usage(QStringLiteral("unknown command '%1'").arg(command));
+}
+
+} // namespace
+
+int run(const QStringList& allArguments)
+{
+    QStringList arguments = allArguments;
+    QString databasePath;
+    while (!arguments.isEmpty() && arguments[0].startsWith(QLatin1String("--db"))) {
+        const QString option = arguments.takeFirst();
+        if (option.startsWith(QLatin1String("--db="))) {
+            databasePath = option.mid(5);
+        } else if (option == QLatin1String("--db")) {
+            if (arguments.isEmpty())
+                throw CliError::usage(QStringLiteral("--db needs a PATH"));
+            databasePath = arguments.takeFirst();
+        } else {
+            throw CliError::usage(QStringLiteral("unknown option %1").arg(option));
+        }
+        if (databasePath.isEmpty())
+            throw CliError::usage(QStringLiteral("--db needs a PATH"));
+    }
+    if (arguments.isEmpty())
+        throw CliError::usage(QStringLiteral("no command given"));
+    const QString command = arguments.takeFirst();
+    if (isHelpWord(command)) {
+        const QString page = CliHelp::command(arguments.join(QLatin1Char(' ')));
+        CliOutput::out(page.isEmpty() ? CliHelp::overview() : page);
+        return ExitOk;
+    }
+    if (command == QLatin1String("init-db"))
+        return initDatabase(arguments);
+    if (command == QLatin1String("encipher") || command == QLatin1String("decipher"))
+        return CliCipher::runLines(command == QLatin1String("encipher"), arguments);
+    if (command == QLatin1String("decipher-log"))
+        return CliCipher::runDecipherLog(arguments);
+
+    CliContext context(databasePath);
+    const int code = runOnDatabase(context, command, arguments);
+    if (code == ExitOk && context.ui().failed()) {
+        // A statement failed that the command itself did not stop on.
+        if (context.ui().hasUnshownFailure())
+            CliOutput::error(CliUiServices::DatabaseFailureLine(context.ui().lastDatabaseError()));
+        return ExitFailure;
+    }
+    return code;
+}
+
+} // namespace CliCommands

@@ -1,0 +1,185 @@
+#include "tools/CliHosts.h"
+
+#include "core/PasswordCipher.h"
+#include "core/TdmPublic.h"
+#include "tools/CliArguments.h"
+#include "tools/CliContext.h"
+#include "tools/CliError.h"
+#include "tools/CliFieldRules.h"
+#include "tools/CliHelp.h"
+#include "tools/CliHostAddress.h"
+#include "tools/CliOutput.h"
+#include "tools/CliSecrets.h"
+#include "tools/CliStore.h"
+
+namespace {
+
+using CliFieldRules::UseManagerAccount;
+using CliFieldRules::UseUserAccount;
+
+const QStringList kHostOptions = {QStringLiteral("os"), QStringLiteral("manager"), QStringLiteral("login-as"),
+                                  QStringLiteral("note")};
+
+int loginAsValue(const QString& text)
+{
+    if (const std::optional<int> value = CliFieldRules::parseLoginAs(text))
+        return *value;
+    throw CliError::usage(QStringLiteral("--login-as takes 'manager' or 'user', not '%1'").arg(text));
+}
+
+int osIdOrThrow(const CliStore& store, const QString& name)
+{
+    const std::optional<int> osid = store.osIdByName(name);
+    if (osid)
+        return *osid;
+    const QStringList names = store.osProfiles().values();
+    throw CliError::failure(QStringLiteral("no OS profile named '%1': use one of %2 or \"%3\"")
+                                .arg(name, names.join(QStringLiteral(", ")), CliStore::OtherOsName));
+}
+
+/// Applies the options shared by add and edit; reads the manager password when --manager is given.
+void applyOptions(const CliArguments& args, const CliStore& store, THost& host, const CliHostAddress& address)
+{
+    if (args.has(QStringLiteral("os")))
+        host.OSID = osIdOrThrow(store, args.value(QStringLiteral("os")));
+    if (args.has(QStringLiteral("note")))
+        host.hNote = args.value(QStringLiteral("note"));
+    if (args.has(QStringLiteral("login-as")))
+        host.UseManager = loginAsValue(args.value(QStringLiteral("login-as")));
+    if (args.has(QStringLiteral("manager"))) {
+        host.MngLogin = args.value(QStringLiteral("manager"));
+        CliSecrets secrets;
+        const QString what =
+            QStringLiteral("password of the manager account %1 on %2").arg(host.MngLogin, address.toString());
+        const SecretBuffer password =
+            host.UseManager == UseManagerAccount ? secrets.require(what) : secrets.optional(what);
+        host.MngPwd = EncipherPassword(QString::fromUtf8(password.bytes()));
+    }
+}
+
+/// The host editor's checks, as one line that says what to give.
+void validate(const THost& host)
+{
+    if (host.hAddress.trimmed().isEmpty())
+        throw CliError::usage(QStringLiteral("the host address is empty"));
+    if (host.UseManager == UseManagerAccount && host.MngLogin.isEmpty())
+        throw CliError::usage(QStringLiteral("logging in as the manager account needs --manager LOGIN (or use "
+                                             "--login-as user)"));
+    if (host.UseManager == UseManagerAccount && host.MngPwd.isEmpty())
+        throw CliError::usage(QStringLiteral("logging in as the manager account needs the manager password: give "
+                                             "--manager LOGIN and the password on standard input"));
+}
+
+void refuseDuplicate(const CliStore& store, const CliHostAddress& address, int exceptHostId)
+{
+    const std::optional<THost> existing = store.findHost(address);
+    if (existing && existing->hID != exceptHostId)
+        throw CliError::failure(QStringLiteral("host %1 already exists: change it with 'veltrane-cli host edit %1'")
+                                    .arg(address.toString()));
+}
+
+void saveOrThrow(CliContext& context, const THost& host, TSaveMode mode, const QString& what)
+{
+    if (!context.dm().SaveHost(host, mode))
+        context.statementFailed(QStringLiteral("%1 was not stored").arg(what));
+}
+
+} // namespace
+
+int CliHosts::run(const QStringList& arguments)
+{
+    const QString action = arguments.value(0);
+    const QStringList rest = arguments.mid(1);
+    if (action == QLatin1String("add"))
+        return add(rest);
+    if (action == QLatin1String("edit"))
+        return edit(rest);
+    if (action == QLatin1String("delete"))
+        return remove(rest);
+    if (action == QLatin1String("--help")) {
+        CliOutput::out(CliHelp::command(QStringLiteral("host")));
+        return ExitOk;
+    }
+    throw CliError::usage(action.isEmpty()
+                              ? QStringLiteral("host needs add, edit or delete")
+                              : QStringLiteral("unknown host action '%1': use add, edit or delete").arg(action));
+}
+
+int CliHosts::add(const QStringList& arguments)
+{
+    const CliArguments args(arguments, {}, kHostOptions);
+    if (args.helpRequested()) {
+        CliOutput::out(CliHelp::command(QStringLiteral("host add")));
+        return ExitOk;
+    }
+    args.requirePositional(1, QStringLiteral("ADDRESS[:PORT] of the host to add"));
+    const CliHostAddress address = CliHostAddress::parseOrThrow(args.positional()[0]);
+    if (args.has(QStringLiteral("login-as")))
+        loginAsValue(args.value(QStringLiteral("login-as")));
+    CliStore store(m_context);
+    refuseDuplicate(store, address, -1);
+
+    THost host;
+    host.hID = store.dm().NextHostId();
+    host.hAddress = address.address;
+    host.hPort = address.port;
+    host.OSID = -1;
+    // Without a manager account only the user's own login can change the password.
+    host.UseManager = args.has(QStringLiteral("manager")) ? UseManagerAccount : UseUserAccount;
+    applyOptions(args, store, host, address);
+    validate(host);
+    saveOrThrow(m_context, host, TSaveMode::Insert, QStringLiteral("host %1").arg(address.toString()));
+    CliOutput::out(QStringLiteral("Added host %1.\n").arg(address.toString()));
+    return ExitOk;
+}
+
+int CliHosts::edit(const QStringList& arguments)
+{
+    QStringList valued = kHostOptions;
+    valued << QStringLiteral("address") << QStringLiteral("port");
+    const CliArguments args(arguments, {}, valued);
+    if (args.helpRequested()) {
+        CliOutput::out(CliHelp::command(QStringLiteral("host edit")));
+        return ExitOk;
+    }
+    args.requirePositional(1, QStringLiteral("ADDRESS[:PORT] of the host to change"));
+    const CliHostAddress address = CliHostAddress::parseOrThrow(args.positional()[0]);
+    if (args.has(QStringLiteral("login-as")))
+        loginAsValue(args.value(QStringLiteral("login-as")));
+    const int port = args.intValue(QStringLiteral("port"), 1, 65535, address.port);
+    CliStore store(m_context);
+    THost host = store.requireHost(address);
+
+    CliHostAddress changed{args.value(QStringLiteral("address"), host.hAddress).trimmed(), port};
+    if (changed.address.isEmpty())
+        throw CliError::usage(QStringLiteral("--address must not be empty"));
+    refuseDuplicate(store, changed, host.hID);
+    host.hAddress = changed.address;
+    host.hPort = changed.port;
+    applyOptions(args, store, host, changed);
+    validate(host);
+    saveOrThrow(m_context, host, TSaveMode::Update, QStringLiteral("host %1").arg(address.toString()));
+    CliOutput::out(QStringLiteral("Changed host %1.\n").arg(changed.toString()));
+    return ExitOk;
+}
+
+int CliHosts::remove(const QStringList& arguments)
+{
+    const CliArguments args(arguments, {}, {});
+    if (args.helpRequested()) {
+        CliOutput::out(CliHelp::command(QStringLiteral("host delete")));
+        return ExitOk;
+    }
+    args.requirePositional(1, QStringLiteral("ADDRESS[:PORT] of the host to delete"));
+    const CliHostAddress address = CliHostAddress::parseOrThrow(args.positional()[0]);
+    CliStore store(m_context);
+    const THost host = store.requireHost(address);
+    const int users = store.userCountOfHost(host.hID);
+    if (users > 0)
+        throw CliError::failure(QStringLiteral("host %1 still has %2 user(s) and is kept: delete them first with "
+                                               "'veltrane-cli user delete %1 LOGIN'")
+                                    .arg(address.toString(), QString::number(users)));
+    saveOrThrow(m_context, host, TSaveMode::Delete, QStringLiteral("host %1").arg(address.toString()));
+    CliOutput::out(QStringLiteral("Deleted host %1.\n").arg(address.toString()));
+    return ExitOk;
+}
