@@ -32,7 +32,8 @@ INSERT INTO SysParams(UserPass, EnablePWD) VALUES('', '-1');
 
 // Every password prompt of these systems ends in a colon, so "password:" matched step by step is
 // robust against the wording of different versions; manager mode asks no old password.
-struct DefaultProfile {
+struct DefaultProfile
+{
     const char* name;
     int canskip;
 };
@@ -53,7 +54,8 @@ void exec(sqlite3* db, const QByteArray& sql)
     }
 }
 
-struct DbCloser {
+struct DbCloser
+{
     void operator()(sqlite3* db) const { sqlite3_close(db); }
 };
 
@@ -62,7 +64,8 @@ struct DbCloser {
 void CreateDatabase(const QString& path)
 {
     if (QFileInfo::exists(path))
-        throw DatabaseError(QStringLiteral("%1 already exists; choose another path or remove the file first").arg(path));
+        throw DatabaseError(
+            QStringLiteral("%1 already exists; choose another path or remove the file first").arg(path));
     sqlite3* raw = nullptr;
     const QByteArray encoded = QFile::encodeName(path);
     const int rc = sqlite3_open_v2(encoded.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -78,7 +81,10 @@ void CreateDatabase(const QString& path)
         int osid = 0;
         for (const DefaultProfile& profile : kProfiles) {
             ++osid;
-            exec(raw, QStringLiteral("insert into unixos values(%1,'%2')").arg(osid).arg(QString::fromUtf8(profile.name)).toUtf8());
+            exec(raw, QStringLiteral("insert into unixos values(%1,'%2')")
+                          .arg(osid)
+                          .arg(QString::fromUtf8(profile.name))
+                          .toUtf8());
             const char* const steps[][2] = {{"InputOldPassword", "password:"},
                                             {"InputNewPassword", "password:"},
                                             {"RetypeNewPassword", "password:"},

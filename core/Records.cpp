@@ -30,3 +30,43 @@ QString MaskPassword(const QString& text)
 {
     return text.isEmpty() ? QString() : QStringLiteral("********");
 }
+
+QString UserListStatement(int hostId)
+{
+    QString statement = QStringLiteral("select a.*,(select hAddress from hosts  where a.hID= hID) HostIP,(select hPort "
+                                       "from hosts where a.hID= hID) HostPort from users a where 1=1 ");
+    if (hostId != -1)
+        statement += QStringLiteral(" and hid = ") + QString::number(hostId);
+    return statement;
+}
+
+TUserReader::TUserReader(const TSelfQuery& query)
+    : m_query(query), m_uID(query.FieldIndex(QStringLiteral("uID"))), m_hID(query.FieldIndex(QStringLiteral("hID"))),
+      m_LoginName(query.FieldIndex(QStringLiteral("loginname"))), m_pwNow(query.FieldIndex(QStringLiteral("pwNow"))),
+      m_pwNew(query.FieldIndex(QStringLiteral("pwNew"))), m_uName(query.FieldIndex(QStringLiteral("uName"))),
+      m_pwPeriod(query.FieldIndex(QStringLiteral("pwPeriod"))), m_RecTime(query.FieldIndex(QStringLiteral("RecTime"))),
+      m_pwLastTime(query.FieldIndex(QStringLiteral("pwLastTime"))),
+      m_HostIP(query.FieldIndex(QStringLiteral("HostIP"))), m_HostPort(query.FieldIndex(QStringLiteral("HostPort"))),
+      m_Email(query.FieldIndex(QStringLiteral("Email"))), m_uRemark(query.FieldIndex(QStringLiteral("uRemark"))),
+      m_LastLog(query.FieldIndex(QStringLiteral("LastLog")))
+{
+}
+
+void TUserReader::Read(TUser& user) const
+{
+    ClearUser(user);
+    user.uID = m_query.Fields(m_uID).AsInteger();
+    user.hID = m_query.Fields(m_hID).AsInteger();
+    user.LoginName = m_query.Fields(m_LoginName).AsString();
+    user.pwNow = m_query.Fields(m_pwNow).AsString();
+    user.pwNew = m_query.Fields(m_pwNew).AsString();
+    user.uName = m_query.Fields(m_uName).AsString();
+    user.pwPeriod = m_query.Fields(m_pwPeriod).AsInteger();
+    user.RecTime = m_query.Fields(m_RecTime).AsFloat();
+    user.pwLastTime = m_query.Fields(m_pwLastTime).AsFloat();
+    user.HostIP = m_query.Fields(m_HostIP).AsString();
+    user.HostPort = m_query.Fields(m_HostPort).AsInteger();
+    user.Email = m_query.Fields(m_Email).AsString();
+    user.uRemark = m_query.Fields(m_uRemark).AsString();
+    user.LastLog = m_query.Fields(m_LastLog).AsString();
+}

@@ -5,7 +5,8 @@
 class TSelfQuery;
 
 /// A host row. Passwords are held enciphered.
-struct THost {
+struct THost
+{
     int hID = 0;
     QString hAddress;
     int hPort = 0;
@@ -18,7 +19,8 @@ struct THost {
 };
 
 /// A user account row, plus the in-memory outcome and the host's address and port from the list query.
-struct TUser {
+struct TUser
+{
     int uID = 0;
     int hID = 0;
     QString LoginName;
@@ -37,7 +39,12 @@ struct TUser {
 };
 
 /// How SaveHost and SaveUser write a record.
-enum class TSaveMode { Insert = 0, Update = 1, Delete = 2 };
+enum class TSaveMode
+{
+    Insert = 0,
+    Update = 1,
+    Delete = 2
+};
 
 /// Every field 0 or empty.
 void ClearHost(THost& host);
@@ -48,3 +55,22 @@ void HostFromQuery(const TSelfQuery& query, THost& host);
 
 /// "********" for a non-empty password, else empty.
 QString MaskPassword(const QString& text);
+
+/// The user list's statement: every user with its host's address and port as HostIP and HostPort,
+/// or only the users of one host when hostId is not -1.
+QString UserListStatement(int hostId = -1);
+
+/// Reads users from the rows of the user list's statement. Resolves the columns once, so that
+/// reading many rows costs little more than stepping the statement.
+class TUserReader
+{
+public:
+    explicit TUserReader(const TSelfQuery& query);
+    /// Fills user from the query's current row (ResultText is left empty).
+    void Read(TUser& user) const;
+
+private:
+    const TSelfQuery& m_query;
+    int m_uID, m_hID, m_LoginName, m_pwNow, m_pwNew, m_uName, m_pwPeriod, m_RecTime, m_pwLastTime, m_HostIP, m_HostPort,
+        m_Email, m_uRemark, m_LastLog;
+};

@@ -6,13 +6,14 @@ namespace {
 
 QString optionsPath(const QString& executablePath)
 {
-    const qsizetype cut = std::max(executablePath.lastIndexOf(QLatin1Char('/')),
-                                   executablePath.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype cut =
+        std::max(executablePath.lastIndexOf(QLatin1Char('/')), executablePath.lastIndexOf(QLatin1Char('\\')));
     return executablePath.left(cut + 1) + QStringLiteral("Options.ini");
 }
 
 // The Options switches, each with its key and default.
-struct BoolKey {
+struct BoolKey
+{
     const char* key;
     bool defaultValue;
 };
@@ -35,9 +36,15 @@ TOptionsFile::TOptionsFile(const QString& executablePath)
 {
 }
 
-#define VELTRANE_BOOL_OPTION(Getter, Setter, k)                                                                      \
-    bool TOptionsFile::Getter() const { return m_ini.readBool(Section, QLatin1String(k.key), k.defaultValue); }     \
-    void TOptionsFile::Setter(bool on) const { m_ini.writeBool(Section, QLatin1String(k.key), on); }
+#define VELTRANE_BOOL_OPTION(Getter, Setter, k)                                                                        \
+    bool TOptionsFile::Getter() const                                                                                  \
+    {                                                                                                                  \
+        return m_ini.readBool(Section, QLatin1String(k.key), k.defaultValue);                                          \
+    }                                                                                                                  \
+    void TOptionsFile::Setter(bool on) const                                                                           \
+    {                                                                                                                  \
+        m_ini.writeBool(Section, QLatin1String(k.key), on);                                                            \
+    }
 
 VELTRANE_BOOL_OPTION(PassNumber, SetPassNumber, kPassNumber)
 VELTRANE_BOOL_OPTION(PassSpechar, SetPassSpechar, kPassSpechar)

@@ -81,13 +81,18 @@ void TSelfQuery::Next()
         step();
 }
 
-TSelfQuery::TField TSelfQuery::FieldByName(const QString& name) const
+int TSelfQuery::FieldIndex(const QString& name) const
 {
     const QByteArray wanted = name.toUtf8().toLower();
     for (int i = 0; i < m_names.size(); ++i)
         if (m_names[i] == wanted)
-            return TField(m_stmt, i);
+            return i;
     throw DatabaseError(QStringLiteral("Field '%1' not found").arg(name));
+}
+
+TSelfQuery::TField TSelfQuery::FieldByName(const QString& name) const
+{
+    return TField(m_stmt, FieldIndex(name));
 }
 
 TSelfQuery::TField TSelfQuery::Fields(int index) const

@@ -54,13 +54,16 @@ public:
     TField FieldByName(const QString& name) const;
     /// Column by position (0 is the first).
     TField Fields(int index) const;
+    /// Position of a column, matched without regard to case; throws DatabaseError when there is none.
+    int FieldIndex(const QString& name) const;
     int FieldCount() const { return static_cast<int>(m_names.size()); }
 
 private:
     void step();
     [[noreturn]] void fail();
 
-    struct StatementDeleter {
+    struct StatementDeleter
+    {
         void operator()(sqlite3_stmt* stmt) const;
     };
 

@@ -95,20 +95,20 @@ bool TdmPublic::SaveHost(const THost& host, TSaveMode mode)
     auto query = NewQuery();
     switch (mode) {
     case TSaveMode::Insert:
-        query->SelectSQL =
-            QString::asprintf("Insert into Hosts(hID,hAddress,hPort,hNote,OSID,MngLogin,MngPwd,MngKeyPath,UseManager) "
-                              "Values(%d,'%s',%d,'%s',%d,'%s','%s','%s',%d)",
-                              host.hID, qUtf8Printable(SqlEscape(host.hAddress)), host.hPort,
-                              qUtf8Printable(SqlEscape(host.hNote)), host.OSID, qUtf8Printable(SqlEscape(host.MngLogin)),
-                              qUtf8Printable(host.MngPwd), qUtf8Printable(SqlEscape(host.MngKeyPath)), host.UseManager);
+        query->SelectSQL = QString::asprintf(
+            "Insert into Hosts(hID,hAddress,hPort,hNote,OSID,MngLogin,MngPwd,MngKeyPath,UseManager) "
+            "Values(%d,'%s',%d,'%s',%d,'%s','%s','%s',%d)",
+            host.hID, qUtf8Printable(SqlEscape(host.hAddress)), host.hPort, qUtf8Printable(SqlEscape(host.hNote)),
+            host.OSID, qUtf8Printable(SqlEscape(host.MngLogin)), qUtf8Printable(host.MngPwd),
+            qUtf8Printable(SqlEscape(host.MngKeyPath)), host.UseManager);
         break;
     case TSaveMode::Update:
         query->SelectSQL = QString::asprintf(
             "Update Hosts set hAddress='%s',hPort=%d,UseManager=%d,hNote='%s',OSID=%d, MngLogin ='%s',MngPwd='%s',"
             "MngKeyPath='%s' where hID=%d",
-            qUtf8Printable(SqlEscape(host.hAddress)), host.hPort, host.UseManager, qUtf8Printable(SqlEscape(host.hNote)),
-            host.OSID, qUtf8Printable(SqlEscape(host.MngLogin)), qUtf8Printable(host.MngPwd),
-            qUtf8Printable(SqlEscape(host.MngKeyPath)), host.hID);
+            qUtf8Printable(SqlEscape(host.hAddress)), host.hPort, host.UseManager,
+            qUtf8Printable(SqlEscape(host.hNote)), host.OSID, qUtf8Printable(SqlEscape(host.MngLogin)),
+            qUtf8Printable(host.MngPwd), qUtf8Printable(SqlEscape(host.MngKeyPath)), host.hID);
         break;
     case TSaveMode::Delete:
         query->SelectSQL = QString::asprintf("Delete from Hosts where hID=%d", host.hID);
@@ -129,9 +129,8 @@ bool TdmPublic::SaveUser(const TUser& user, TSaveMode mode)
             SqlEscape(user.LoginName) + QStringLiteral("','") + user.pwNow + QStringLiteral("',") +
             QString::number(user.pwPeriod) + QLatin1Char(',') + DayNumber::Format(user.RecTime) + QLatin1Char(',') +
             DayNumber::Format(user.pwLastTime) + QStringLiteral(",'") + SqlEscape(user.uRemark) +
-            QStringLiteral("','") + user.pwNew + QStringLiteral("','") + SqlEscape(user.uName) +
-            QStringLiteral("','") + SqlEscape(user.Email) + QStringLiteral("','") + SqlEscape(user.LastLog) +
-            QStringLiteral("')");
+            QStringLiteral("','") + user.pwNew + QStringLiteral("','") + SqlEscape(user.uName) + QStringLiteral("','") +
+            SqlEscape(user.Email) + QStringLiteral("','") + SqlEscape(user.LastLog) + QStringLiteral("')");
         return OpenQuery(*query);
     case TSaveMode::Update:
         query->SelectSQL = QStringLiteral("Update Users set LoginName = '") + SqlEscape(user.LoginName) +

@@ -5,14 +5,16 @@
 class QObject;
 
 /// Message-box styles of the program (Windows flag values, kept because callers compare them).
-enum MsgBoxStyle : int {
+enum MsgBoxStyle : int
+{
     StyleConfirm = 292,    ///< Yes and No, question icon, No is the default button
     StyleInformation = 64, ///< OK, information icon
     StyleError = 16,       ///< OK, error icon
 };
 
 /// Button codes returned by MsgBox.
-enum MsgBoxButton : int {
+enum MsgBoxButton : int
+{
     ButtonOk = 1,
     ButtonCancel = 2,
     ButtonYes = 6,
@@ -20,7 +22,13 @@ enum MsgBoxButton : int {
 };
 
 /// Icons of the balloon tip beside an input field.
-enum class BalloonIcon { None, Info, Warning, Error };
+enum class BalloonIcon
+{
+    None,
+    Info,
+    Warning,
+    Error
+};
 
 /// Everything the widget-free code needs from the screen. The GUI program installs the real
 /// implementation; the command-line companion and the tests install their own.

@@ -19,8 +19,8 @@ QStringList UserListTexts(const TUser& user, const QDateTime& now)
     QStringList texts;
     texts.reserve(7);
     texts << user.LoginName << MaskPassword(user.pwNew)
-          << (user.pwPeriod == -1 ? QString() : QString::number(user.pwPeriod))
-          << PassedDaysText(user.pwLastTime, now) << user.uName << user.Email;
+          << (user.pwPeriod == -1 ? QString() : QString::number(user.pwPeriod)) << PassedDaysText(user.pwLastTime, now)
+          << user.uName << user.Email;
     if (user.pwLastTime == DayNumber::None)
         texts << QString();
     else

@@ -6,7 +6,8 @@
 
 /// The outcome of one remote operation: a code, its fixed text (ending in a blank) and why it failed.
 /// Shown as Text immediately followed by Detail.
-struct TActionStaus {
+struct TActionStaus
+{
     std::uint8_t Code = 0;
     QString Text;
     QString Detail;
@@ -20,7 +21,8 @@ struct TActionStaus {
 };
 
 /// The outcome codes.
-enum ActionCode : std::uint8_t {
+enum ActionCode : std::uint8_t
+{
     acConnectFailed = 0,
     acLoginFailed = 1,
     acLoginSucceeded = 2,
@@ -34,7 +36,8 @@ enum ActionCode : std::uint8_t {
 QString ActionCodeText(std::uint8_t code);
 
 /// The batch operations.
-enum TOperationType : std::uint8_t {
+enum TOperationType : std::uint8_t
+{
     otTestLogin = 1,
     otChangePassword = 2,
     otSendMail = 3,

@@ -14,7 +14,8 @@
 namespace {
 
 /// Records every statement the engine runs on a connection.
-struct StatementTrace {
+struct StatementTrace
+{
     QStringList statements;
     static int callback(unsigned, void* context, void*, void* sql)
     {

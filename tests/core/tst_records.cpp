@@ -21,10 +21,22 @@ private slots:
         QTest::addColumn<QString>("maskText");
         QTest::addColumn<bool>("hasChangeTime");
         const double now = DayNumber::FromDateTime(QDateTime(QDate(2026, 12, 9), QTime(10, 0)));
-        QTest::newRow("never changed, no period") << -1 << -1.0 << "" << "" << "" << "" << false;
-        QTest::newRow("changed 23.9 days ago") << 30 << now - 23.9 << "0A1B" << "30" << "23" << "********" << true;
-        QTest::newRow("changed today") << 0 << now - 0.2 << "" << "0" << "0" << "" << true;
-        QTest::newRow("future change, clock set back") << 7 << now + 3.5 << "FF" << "7" << "3" << "********" << true;
+        QTest::newRow("never changed, no period") << -1 << -1.0 << ""
+                                                  << ""
+                                                  << ""
+                                                  << "" << false;
+        QTest::newRow("changed 23.9 days ago") << 30 << now - 23.9 << "0A1B"
+                                               << "30"
+                                               << "23"
+                                               << "********" << true;
+        QTest::newRow("changed today") << 0 << now - 0.2 << ""
+                                       << "0"
+                                       << "0"
+                                       << "" << true;
+        QTest::newRow("future change, clock set back") << 7 << now + 3.5 << "FF"
+                                                       << "7"
+                                                       << "3"
+                                                       << "********" << true;
     }
     void userListTexts()
     {
@@ -70,14 +82,22 @@ private slots:
         QTest::addColumn<QString>("period");
         QTest::addColumn<QString>("passed");
         QTest::addColumn<bool>("due");
-        QTest::newRow("23 of 30") << "30" << "23" << true;
-        QTest::newRow("22 of 30") << "30" << "22" << false;
-        QTest::newRow("changed today") << "30" << "0" << false;
-        QTest::newRow("run out") << "30" << "45" << true;
-        QTest::newRow("no period") << "" << "400" << false;
-        QTest::newRow("never changed") << "30" << "" << false;
-        QTest::newRow("not a number") << "abc" << "29" << false;
-        QTest::newRow("short period") << "5" << "1" << true;
+        QTest::newRow("23 of 30") << "30"
+                                  << "23" << true;
+        QTest::newRow("22 of 30") << "30"
+                                  << "22" << false;
+        QTest::newRow("changed today") << "30"
+                                       << "0" << false;
+        QTest::newRow("run out") << "30"
+                                 << "45" << true;
+        QTest::newRow("no period") << ""
+                                   << "400" << false;
+        QTest::newRow("never changed") << "30"
+                                       << "" << false;
+        QTest::newRow("not a number") << "abc"
+                                      << "29" << false;
+        QTest::newRow("short period") << "5"
+                                      << "1" << true;
     }
     void passwordDueSoon()
     {
@@ -145,6 +165,44 @@ private slots:
         query->SelectSQL = QStringLiteral("select count(*) from Hosts");
         QVERIFY(dm.OpenQuery(*query));
         QCOMPARE(query->Fields(0).AsInteger(), 0);
+    }
+
+    void userListStatementJoinsTheHost()
+    {
+        TestEnvironment env;
+        TdmPublic& dm = env.dm();
+        for (int h : {1, 2}) {
+            THost host;
+            host.hID = h;
+            host.hAddress = QStringLiteral("10.0.0.%1").arg(h);
+            host.hPort = 2220 + h;
+            QVERIFY(dm.SaveHost(host, TSaveMode::Insert));
+            TUser user;
+            user.uID = 10 + h;
+            user.hID = h;
+            user.LoginName = QStringLiteral("u%1").arg(h);
+            user.pwPeriod = 30;
+            user.RecTime = 1.5;
+            user.pwLastTime = 2.25;
+            user.LastLog = QStringLiteral("log");
+            QVERIFY(dm.SaveUser(user, TSaveMode::Insert));
+        }
+        auto query = dm.NewQuery();
+        query->SelectSQL = UserListStatement(2);
+        QVERIFY(query->SelectSQL.contains(QStringLiteral("from hosts  where")));
+        QVERIFY(dm.OpenQuery(*query));
+        const TUserReader reader(*query);
+        TUser user;
+        user.ResultText = QStringLiteral("stale");
+        reader.Read(user);
+        QCOMPARE(user.uID, 12);
+        QCOMPARE(user.HostIP, QStringLiteral("10.0.0.2"));
+        QCOMPARE(user.HostPort, 2222);
+        QCOMPARE(user.pwLastTime, 2.25);
+        QCOMPARE(user.LastLog, QStringLiteral("log"));
+        QVERIFY(user.ResultText.isEmpty());
+        query->Next();
+        QVERIFY(query->Eof());
     }
 
     void userUpdateKeepsTheHost()

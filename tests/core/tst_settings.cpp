@@ -50,10 +50,14 @@ private slots:
     {
         QTest::addColumn<QString>("exe");
         QTest::addColumn<QString>("db");
-        QTest::newRow("no extension") << "/opt/v/veltrane" << "/opt/v/veltrane.db";
-        QTest::newRow("extension") << "/opt/v/veltrane.exe" << "/opt/v/veltrane.db";
-        QTest::newRow("dot in folder only") << "/opt/v.1/veltrane" << "/opt/v.1/veltrane.db";
-        QTest::newRow("two dots") << "/opt/v/vel.trane.bin" << "/opt/v/vel.trane.db";
+        QTest::newRow("no extension") << "/opt/v/veltrane"
+                                      << "/opt/v/veltrane.db";
+        QTest::newRow("extension") << "/opt/v/veltrane.exe"
+                                   << "/opt/v/veltrane.db";
+        QTest::newRow("dot in folder only") << "/opt/v.1/veltrane"
+                                            << "/opt/v.1/veltrane.db";
+        QTest::newRow("two dots") << "/opt/v/vel.trane.bin"
+                                  << "/opt/v/vel.trane.db";
     }
     void databasePathReplacesTheExtension()
     {

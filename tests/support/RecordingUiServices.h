@@ -10,7 +10,8 @@
 class RecordingUiServices : public UiServices
 {
 public:
-    struct Shown {
+    struct Shown
+    {
         QString kind; ///< "msgbox", "runlog", "status" or "balloon"
         QString text;
         QString caption;
