@@ -95,6 +95,11 @@ inline const QString StreamsStderr = QStringLiteral("vtdlg_stderr");
 inline const QString StreamsMixed = QStringLiteral("vtdlg_streams");
 
 inline const QString WorkDir = QStringLiteral("/tmp/veltrane-sshd");
+/// The log of the OpenSSH server on OpenSshAddress (root only); it names every account that tried to log in.
+inline const QString OpenSshLog = WorkDir + QStringLiteral("/sshd_a.log");
+/// Public host keys (OpenSSH format) of the OpenSSH servers on OpenSshAddress and DialogAddress.
+inline const QString OpenSshHostKey = WorkDir + QStringLiteral("/hostkey_a.pub");
+inline const QString DialogHostKey = WorkDir + QStringLiteral("/hostkey_b.pub");
 
 /// One answer a dialog received: its step ("old", "new", "retype", "new-again") and the exact
 /// bytes, line ending included.

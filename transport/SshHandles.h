@@ -1,0 +1,24 @@
+#pragma once
+
+#include <libssh/libssh.h>
+
+#include <memory>
+
+/// Ends the connection (a no-op when none was made) and frees the libssh session.
+struct SshSessionDeleter
+{
+    void operator()(ssh_session session) const
+    {
+        ssh_disconnect(session);
+        ssh_free(session);
+    }
+};
+
+/// Frees a libssh channel; libssh closes it first when it is still open.
+struct SshChannelDeleter
+{
+    void operator()(ssh_channel channel) const { ssh_channel_free(channel); }
+};
+
+using SshSessionHandle = std::unique_ptr<ssh_session_struct, SshSessionDeleter>;
+using SshChannelHandle = std::unique_ptr<ssh_channel_struct, SshChannelDeleter>;

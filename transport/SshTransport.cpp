@@ -1,0 +1,369 @@
+#include "transport/SshTransport.h"
+
+#include "transport/KnownHostsFile.h"
+#include "transport/SshHandles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+
+namespace {
+
+/// Longest single wait for network data before the message loop gets its turn.
+constexpr int kWaitStepMs = 200;
+/// Keyboard-interactive rounds before a server that keeps asking is given up on.
+constexpr int kMaxKeyboardRounds = 16;
+/// Longest wait for the send window when writing input.
+constexpr int kWriteLimitMs = 5000;
+
+bool SocketConnected(socket_t fd)
+{
+    if (fd == SSH_INVALID_SOCKET)
+        return false;
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    return ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
+}
+
+} // namespace
+
+struct SshTransport::Impl
+{
+    MessageLoop messageLoop;
+    SshSessionHandle session; // declared before the channel: the channel is freed first
+    SshChannelHandle channel;
+    bool tcpConnected = false;
+    QString endpoint; // "address:port" for messages
+
+    // Timing of the open in progress.
+    QElapsedTimer openClock;
+    qint64 lastArrivalMs = 0;
+    int socketTimeoutMs = 5000;
+    int idleTimeoutMs = 15000;
+
+    void close() noexcept
+    {
+        channel.reset();
+        session.reset();
+    }
+
+    QString libsshError() const
+    {
+        const char* text = session ? ssh_get_error(session.get()) : nullptr;
+        return text && *text ? QString::fromUtf8(text) : QStringLiteral("no further detail");
+    }
+
+    [[noreturn]] void fail(const QString& message)
+    {
+        close();
+        throw SshError(SshError::Kind::Failed, message);
+    }
+
+    void noteTcpState()
+    {
+        if (!tcpConnected && session && SocketConnected(ssh_get_fd(session.get()))) {
+            tcpConnected = true;
+            lastArrivalMs = openClock.elapsed();
+        }
+    }
+
+    /// One wait step of the open: enforces the connect and idle limits, waits at most kWaitStepMs
+    /// for the socket, then lets the message loop run. Throws when a limit passes or on cancel.
+    void waitStep(const char* stage)
+    {
+        noteTcpState();
+        const qint64 now = openClock.elapsed();
+        qint64 left = 0;
+        if (!tcpConnected) {
+            left = socketTimeoutMs - now;
+            if (left <= 0)
+                fail(QStringLiteral("No TCP connection to %1 within %2 ms; check the address, the port and "
+                                    "whether the host is reachable.")
+                         .arg(endpoint)
+                         .arg(socketTimeoutMs));
+        } else {
+            left = idleTimeoutMs - (now - lastArrivalMs);
+            if (left <= 0)
+                fail(QStringLiteral("%1 sent nothing for %2 s during the %3; check that an SSH server answers "
+                                    "on that port.")
+                         .arg(endpoint)
+                         .arg(idleTimeoutMs / 1000)
+                         .arg(QLatin1String(stage)));
+        }
+        const socket_t fd = ssh_get_fd(session.get());
+        const int waitMs = static_cast<int>(std::min<qint64>(left, kWaitStepMs));
+        if (fd != SSH_INVALID_SOCKET) {
+            pollfd p{fd, static_cast<short>(tcpConnected ? POLLIN : POLLOUT), 0};
+            if (::poll(&p, 1, waitMs) > 0 && tcpConnected && (p.revents & (POLLIN | POLLHUP | POLLERR)))
+                lastArrivalMs = openClock.elapsed();
+        } else {
+            QThread::msleep(static_cast<unsigned long>(std::min(waitMs, 10)));
+        }
+        noteTcpState();
+        if (messageLoop && !messageLoop()) {
+            close();
+            throw SshError(SshError::Kind::Cancelled,
+                           QStringLiteral("501 Cancelled: the connection to %1 was abandoned.").arg(endpoint));
+        }
+    }
+
+    /// Calls a non-blocking libssh step until it stops answering "again".
+    template <typename Step> int repeat(Step step, int again, const char* stage)
+    {
+        for (;;) {
+            const int rc = step();
+            if (rc != again)
+                return rc;
+            waitStep(stage);
+        }
+    }
+
+    void configure(const SshOpenParams& params);
+    void connect();
+    void checkHostKey(const SshOpenParams& params);
+    void authenticate(const SshOpenParams& params);
+    bool authenticateKeyboard(const SecretBuffer& password);
+    void startCommand(const SshOpenParams& params);
+};
+
+void SshTransport::Impl::configure(const SshOpenParams& params)
+{
+    session.reset(ssh_new());
+    if (!session)
+        fail(QStringLiteral("Cannot create an SSH session (out of memory)."));
+    ssh_session s = session.get();
+    const QByteArray address = params.address.toUtf8();
+    const QByteArray user = params.username.toUtf8();
+    const QByteArray knownHosts = QFile::encodeName(params.knownHostsPath);
+    const unsigned int port = static_cast<unsigned int>(params.port);
+    const int compressionLevel = 6;
+    const bool processConfig = false;
+    bool ok = ssh_options_set(s, SSH_OPTIONS_HOST, address.constData()) == SSH_OK &&
+              ssh_options_set(s, SSH_OPTIONS_PORT, &port) == SSH_OK &&
+              ssh_options_set(s, SSH_OPTIONS_USER, user.constData()) == SSH_OK &&
+              // Only our own settings count: no ~/.ssh/config, no system-wide known hosts.
+              ssh_options_set(s, SSH_OPTIONS_PROCESS_CONFIG, &processConfig) == SSH_OK &&
+              ssh_options_set(s, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData()) == SSH_OK &&
+              ssh_options_set(s, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, "/dev/null") == SSH_OK &&
+              // Offered, not forced: a server without zlib still gets an uncompressed session.
+              ssh_options_set(s, SSH_OPTIONS_COMPRESSION, "zlib@openssh.com,zlib,none") == SSH_OK &&
+              ssh_options_set(s, SSH_OPTIONS_COMPRESSION_LEVEL, &compressionLevel) == SSH_OK;
+    if (!ok)
+        fail(QStringLiteral("Cannot prepare the SSH session for %1: %2.").arg(endpoint, libsshError()));
+    ssh_set_blocking(s, 0);
+}
+
+void SshTransport::Impl::connect()
+{
+    const int rc = repeat([this] { return ssh_connect(session.get()); }, SSH_AGAIN, "key exchange");
+    noteTcpState();
+    if (rc != SSH_OK) {
+        if (!tcpConnected)
+            fail(QStringLiteral("Cannot connect to %1: %2. Check the address, the port and the network.")
+                     .arg(endpoint, libsshError()));
+        fail(QStringLiteral("The SSH handshake with %1 failed: %2.").arg(endpoint, libsshError()));
+    }
+}
+
+void SshTransport::Impl::checkHostKey(const SshOpenParams& params)
+{
+    switch (ssh_session_is_known_server(session.get())) {
+    case SSH_KNOWN_HOSTS_OK:
+        return;
+    case SSH_KNOWN_HOSTS_NOT_FOUND:
+    case SSH_KNOWN_HOSTS_UNKNOWN: {
+        // Trust on first use: later connections must present the same key.
+        const QString folder = QFileInfo(params.knownHostsPath).absolutePath();
+        QDir().mkpath(folder);
+        if (ssh_session_update_known_hosts(session.get()) != SSH_OK)
+            fail(QStringLiteral("Cannot record the host key of %1 in %2: %3. Check that the file is writable.")
+                     .arg(endpoint, params.knownHostsPath, libsshError()));
+        return;
+    }
+    case SSH_KNOWN_HOSTS_CHANGED:
+    case SSH_KNOWN_HOSTS_OTHER: {
+        const QString message = KnownHostsFile::ChangedKeyMessage(params.knownHostsPath, params.address, params.port);
+        close();
+        throw SshError(SshError::Kind::HostKeyChanged, message);
+    }
+    case SSH_KNOWN_HOSTS_ERROR:
+        break;
+    }
+    fail(QStringLiteral("Cannot check the host key of %1 against %2: %3.")
+             .arg(endpoint, params.knownHostsPath, libsshError()));
+}
+
+bool SshTransport::Impl::authenticateKeyboard(const SecretBuffer& password)
+{
+    ssh_session s = session.get();
+    for (int round = 0; round < kMaxKeyboardRounds; ++round) {
+        const int rc =
+            repeat([s] { return ssh_userauth_kbdint(s, nullptr, nullptr); }, SSH_AUTH_AGAIN, "authentication");
+        if (rc == SSH_AUTH_SUCCESS)
+            return true;
+        if (rc == SSH_AUTH_ERROR)
+            fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+        if (rc != SSH_AUTH_INFO)
+            return false;
+        // Only a single prompt can be the password; anything else is answered with nothing.
+        if (ssh_userauth_kbdint_getnprompts(s) == 1)
+            ssh_userauth_kbdint_setanswer(s, 0, password.c_str());
+    }
+    return false;
+}
+
+void SshTransport::Impl::authenticate(const SshOpenParams& params)
+{
+    ssh_session s = session.get();
+    int rc = repeat([s] { return ssh_userauth_none(s, nullptr); }, SSH_AUTH_AGAIN, "authentication");
+    if (rc == SSH_AUTH_SUCCESS)
+        return;
+    if (rc == SSH_AUTH_ERROR)
+        fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+    if ((ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_INTERACTIVE) && authenticateKeyboard(params.password))
+        return;
+    if (ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_PASSWORD) {
+        const SecretBuffer& password = params.password;
+        rc = repeat([s, &password] { return ssh_userauth_password(s, nullptr, password.c_str()); }, SSH_AUTH_AGAIN,
+                    "authentication");
+        if (rc == SSH_AUTH_SUCCESS)
+            return;
+        if (rc == SSH_AUTH_ERROR)
+            fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+    }
+    fail(QStringLiteral("%1 refused the login of %2; check the account name and its password.")
+             .arg(endpoint, params.username));
+}
+
+void SshTransport::Impl::startCommand(const SshOpenParams& params)
+{
+    channel.reset(ssh_channel_new(session.get()));
+    if (!channel)
+        fail(QStringLiteral("Cannot create a channel to %1: %2.").arg(endpoint, libsshError()));
+    ssh_channel c = channel.get();
+    if (repeat([c] { return ssh_channel_open_session(c); }, SSH_AGAIN, "channel opening") != SSH_OK)
+        fail(QStringLiteral("%1 did not open a session channel: %2.").arg(endpoint, libsshError()));
+    if (repeat([c] { return ssh_channel_request_pty_size(c, "vt100", 80, 24); }, SSH_AGAIN, "terminal request") !=
+        SSH_OK)
+        fail(QStringLiteral("%1 refused a terminal for the command: %2.").arg(endpoint, libsshError()));
+    const QByteArray command = params.command.toUtf8();
+    if (repeat([c, &command] { return ssh_channel_request_exec(c, command.constData()); }, SSH_AGAIN,
+               "command start") != SSH_OK)
+        fail(QStringLiteral("%1 did not start the command: %2.").arg(endpoint, libsshError()));
+}
+
+SshTransport::SshTransport() : d(std::make_unique<Impl>()) {}
+
+SshTransport::~SshTransport()
+{
+    CloseSession();
+}
+
+void SshTransport::setMessageLoop(MessageLoop loop)
+{
+    d->messageLoop = std::move(loop);
+}
+
+void SshTransport::OpenSession(const SshOpenParams& params)
+{
+    CloseSession();
+    d->tcpConnected = false;
+    d->endpoint = QStringLiteral("%1:%2").arg(params.address).arg(params.port);
+    d->socketTimeoutMs = params.socketTimeoutMs;
+    d->idleTimeoutMs = params.idleTimeoutMs;
+    d->openClock.start();
+    d->lastArrivalMs = 0;
+    if (params.knownHostsPath.isEmpty())
+        d->fail(
+            QStringLiteral("No known-hosts file is set, so the host key of %1 cannot be checked.").arg(d->endpoint));
+    d->configure(params);
+    d->connect();
+    d->checkHostKey(params);
+    d->authenticate(params);
+    d->startCommand(params);
+}
+
+void SshTransport::CloseSession() noexcept
+{
+    d->close();
+}
+
+// libssh reports end of file only once the buffered output is taken, so a session whose command
+// has ended stays active until its last words are read.
+bool SshTransport::SessionActive()
+{
+    if (!d->session || !d->channel || !ssh_is_connected(d->session.get()))
+        return false;
+    return ssh_channel_is_open(d->channel.get()) && !ssh_channel_is_eof(d->channel.get());
+}
+
+bool SshTransport::CanConnectSocket() const
+{
+    return d->tcpConnected;
+}
+
+bool SshTransport::PollOutput()
+{
+    if (!d->channel)
+        return false;
+    // libssh reads the network only for a stream whose buffer is empty; the error stream is
+    // polled first so that packets keep moving while main-stream output waits to be taken.
+    ssh_channel_poll(d->channel.get(), 1);
+    return ssh_channel_poll(d->channel.get(), 0) > 0;
+}
+
+void SshTransport::ReadOutput(int maxBytes, QByteArray& channelOutput, QByteArray& extendedOutput)
+{
+    channelOutput.clear();
+    extendedOutput.clear();
+    if (!d->channel || maxBytes <= 0)
+        return;
+    const auto readStream = [this, maxBytes](int isStderr, QByteArray& into) {
+        into.resize(maxBytes);
+        const int n =
+            ssh_channel_read_nonblocking(d->channel.get(), into.data(), static_cast<uint32_t>(maxBytes), isStderr);
+        if (n == SSH_ERROR) {
+            into.clear();
+            throw SshError(SshError::Kind::Failed,
+                           QStringLiteral("Reading from %1 failed: %2.").arg(d->endpoint, d->libsshError()));
+        }
+        into.resize(std::max(n, 0)); // SSH_EOF: nothing more will come
+    };
+    readStream(0, channelOutput);
+    readStream(1, extendedOutput);
+}
+
+void SshTransport::WriteInput(const QByteArray& bytes)
+{
+    if (!d->session || !d->channel || !ssh_channel_is_open(d->channel.get()))
+        throw SshError(SshError::Kind::Failed,
+                       QStringLiteral("Not connected: the session with %1 is closed.")
+                           .arg(d->endpoint.isEmpty() ? QStringLiteral("the host") : d->endpoint));
+    QElapsedTimer clock;
+    clock.start();
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const int n = ssh_channel_write(d->channel.get(), bytes.constData() + written,
+                                        static_cast<uint32_t>(bytes.size() - written));
+        if (n == SSH_ERROR)
+            throw SshError(SshError::Kind::Failed,
+                           QStringLiteral("Writing to %1 failed: %2.").arg(d->endpoint, d->libsshError()));
+        written += n;
+        if (written < bytes.size()) {
+            // The host's receive window is full; give it time to take what was sent.
+            if (clock.elapsed() > kWriteLimitMs)
+                throw SshError(
+                    SshError::Kind::Failed,
+                    QStringLiteral("%1 accepted no input for %2 s.").arg(d->endpoint).arg(kWriteLimitMs / 1000));
+            pollfd p{ssh_get_fd(d->session.get()), POLLIN, 0};
+            ::poll(&p, 1, 50);
+            ssh_channel_poll(d->channel.get(), 0);
+        }
+    }
+}
