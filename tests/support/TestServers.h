@@ -14,6 +14,7 @@
 //   127.0.0.5  silent: accepts TCP and never sends a byte.
 //   127.0.0.6  a small SSH server that writes to the extended (error) stream, which OpenSSH never
 //              does for a command with a terminal (Streams* accounts).
+//   127.0.0.7  unanswered: a TCP connect gets no answer at all, so it runs into its time limit.
 //
 // Every account has the password Password after each start. Each test area has its own accounts
 // so that areas can run in parallel:
@@ -46,6 +47,7 @@ inline const QString DialogAddress = QStringLiteral("127.0.0.3");
 inline const QString ClosedAddress = QStringLiteral("127.0.0.4");
 inline const QString SilentAddress = QStringLiteral("127.0.0.5");
 inline const QString StreamsAddress = QStringLiteral("127.0.0.6");
+inline const QString UnansweredAddress = QStringLiteral("127.0.0.7");
 
 inline const QString ManagerAccount = QStringLiteral("vtst_mgr");
 
@@ -111,8 +113,18 @@ struct DialogAnswer
 
 namespace Detail {
 
-inline int ConnectWithin(const char* address, int timeoutMs)
+enum class ConnectOutcome
 {
+    Connected,
+    Refused,
+    NoAnswer
+};
+
+/// Connects to address:Port within timeoutMs; the socket (to close) when connected, else -1.
+inline int ConnectWithin(const char* address, int timeoutMs, ConnectOutcome* outcome = nullptr)
+{
+    if (outcome)
+        *outcome = ConnectOutcome::Refused;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return -1;
@@ -120,13 +132,22 @@ inline int ConnectWithin(const char* address, int timeoutMs)
     target.sin_family = AF_INET;
     target.sin_port = htons(static_cast<uint16_t>(Port));
     ::inet_pton(AF_INET, address, &target.sin_addr);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) {
+        if (outcome)
+            *outcome = ConnectOutcome::Connected;
         return fd;
+    }
     pollfd p{fd, POLLOUT, 0};
     int error = 0;
     socklen_t length = sizeof error;
-    if (::poll(&p, 1, timeoutMs) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+    const int ready = ::poll(&p, 1, timeoutMs);
+    if (ready == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) {
+        if (outcome)
+            *outcome = ConnectOutcome::Connected;
         return fd;
+    }
+    if (ready == 0 && outcome)
+        *outcome = ConnectOutcome::NoAnswer;
     ::close(fd);
     return -1;
 }
@@ -171,6 +192,12 @@ inline QString ServerProblem()
         return QStringLiteral("Something listens on %1:%2, which must stay closed; stop it")
             .arg(ClosedAddress)
             .arg(Port);
+    Detail::ConnectOutcome unanswered = Detail::ConnectOutcome::Refused;
+    const int fd = Detail::ConnectWithin(UnansweredAddress.toLatin1().constData(), 300, &unanswered);
+    if (fd >= 0)
+        ::close(fd);
+    if (unanswered != Detail::ConnectOutcome::NoAnswer)
+        return QStringLiteral("The unanswered listener on %1:%2 is not running").arg(UnansweredAddress).arg(Port) + fix;
     for (const char* account : {"vtst_eng1", "vtst_tr3", "vtst_mgr", "vtdlg_debian", "vtdlg_slow2"}) {
         if (::getpwnam(account) == nullptr)
             return QStringLiteral("The test account %1 does not exist").arg(QLatin1String(account)) + fix;

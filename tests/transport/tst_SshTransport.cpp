@@ -159,6 +159,7 @@ private slots:
         QTest::newRow("unknown account") << OpenSshAddress << "vtst_nobody" << Password << true << 0 << 12000;
         QTest::newRow("empty password") << OpenSshAddress << kAccount << "" << true << 0 << 12000;
         QTest::newRow("closed port") << ClosedAddress << kAccount << Password << false << 0 << 1000;
+        QTest::newRow("connect unanswered") << UnansweredAddress << kAccount << Password << false << 4900 << 6000;
         QTest::newRow("server never speaks") << SilentAddress << kAccount << Password << true << 14500 << 17000;
     }
 
@@ -199,6 +200,7 @@ private slots:
 
         // On loopback the TCP connection is up before the first wait step.
         QTest::newRow("first wait step") << OpenSshAddress << Password << 0 << true;
+        QTest::newRow("while TCP connects") << UnansweredAddress << Password << 300 << false;
         QTest::newRow("waiting for the greeting") << SilentAddress << Password << 600 << true;
         // PAM takes about two seconds to refuse a wrong password.
         QTest::newRow("during authentication") << OpenSshAddress << "not-the-password" << 700 << true;

@@ -10,6 +10,7 @@ address_dialogs=127.0.0.3   # scripted passwd dialogs of other systems
 address_closed=127.0.0.4    # nothing listens here
 address_silent=127.0.0.5    # accepts TCP, never speaks
 address_streams=127.0.0.6   # writes to the extended (error) stream despite the terminal
+address_unanswered=127.0.0.7 # TCP connects get no answer at all
 port=2222
 
 # Accounts that log in to the OpenSSH instance and run the real passwd.

@@ -5,6 +5,7 @@
 #   OpenSSH  B  dialog.py plays other systems' passwd dialogs for the vtdlg_* accounts
 #   streams     stream-server.py writes to the extended stream (OpenSSH cannot under a terminal)
 #   silent      silent-listener.py accepts TCP and never speaks
+#   unanswered  silent-listener.py --unanswered: TCP connects time out
 # Every account's password is reset at each start. Runs as root; first stops any leftovers.
 # Exits non-zero when a server could not start.
 set -euo pipefail
@@ -131,8 +132,17 @@ start_background() { # name command...
 start_background silent "$python" "$work_dir/silent-listener.py" "$address_silent" "$port"
 start_background streams "$python" "$work_dir/stream-server.py" "$address_streams" "$port" \
     "$work_dir/hostkey_streams" "$test_password"
+start_background unanswered "$python" "$work_dir/silent-listener.py" --unanswered "$address_unanswered" "$port"
 wait_for_port "$address_silent" "the silent listener"
 wait_for_port "$address_streams" "the stream server"
 
+# The unanswered listener cannot be probed by connecting; it only has to be alive.
+sleep 0.3
+if ! kill -0 "$(cat "$work_dir/unanswered.pid")" 2>/dev/null; then
+    echo "start.sh: the unanswered listener did not start; see $work_dir/unanswered.log" >&2
+    exit 1
+fi
+
 echo "SSH test servers running: OpenSSH $address_openssh:$port and $address_dialogs:$port," \
-     "streams $address_streams:$port, silent $address_silent:$port, closed $address_closed:$port"
+     "streams $address_streams:$port, silent $address_silent:$port, unanswered $address_unanswered:$port," \
+     "closed $address_closed:$port"

@@ -1,0 +1,75 @@
+#include "batch/TNoticeMailer.h"
+
+#include "batch/NoticeMailSettings.h"
+#include "core/UiServices.h"
+#include "engine/DecipherSecret.h"
+#include "transport/SmtpTransport.h"
+
+#include <exception>
+
+namespace {
+
+QString stageText(SmtpStage stage)
+{
+    switch (stage) {
+    case SmtpStage::Connecting:
+        return QStringLiteral("Connect to ...");
+    case SmtpStage::Authenticating:
+        return QStringLiteral("Authentication...");
+    case SmtpStage::Sending:
+        return QStringLiteral("Sending...");
+    }
+    return QString();
+}
+
+} // namespace
+
+void TNoticeMailer::SendNoticeMail(const TUser& user, TActionStaus& status, const ProgressCallback& progress)
+{
+    status.Set(acSendFailed);
+    status.Detail.clear();
+    try {
+        const NoticeMailSettings settings = NoticeMailSettings::Read(m_dm.OptionsFile.ini());
+
+        SmtpMessage message;
+        message.sender = settings.sender;
+        message.recipients = SplitRecipientList(user.Email);
+        message.subject = settings.subject;
+        message.htmlBody = settings.body;
+        // Blanks and commas alone are no address either.
+        if (message.recipients.isEmpty()) {
+            status.Detail = EmptyAddressText;
+            return;
+        }
+
+        SmtpServer server;
+        server.host = settings.server;
+        server.port = settings.port;
+        server.account = settings.account;
+        server.password = DecipherSecret(settings.password);
+
+        SmtpTransport transport;
+        const SmtpOutcome outcome = transport.Send(
+            server, message, [&](SmtpStage stage) { m_dm.ReportProgress(stageText(stage), progress); },
+            [] { Ui().processEvents(); });
+        if (!outcome.sent) {
+            status.Detail = outcome.message;
+            return;
+        }
+        status.Set(acSendSucceeded);
+    } catch (const std::exception& error) {
+        status.Detail = QString::fromUtf8(error.what());
+    } catch (...) {
+        status.Detail = QStringLiteral("The mail could not be sent for an unknown reason; try again.");
+    }
+}
+
+void SendNoticeMail(const TUser& user, TActionStaus& status, const ProgressCallback& progress)
+{
+    if (!dmPublic) {
+        status.Set(acSendFailed);
+        status.Detail = QStringLiteral("The program is not ready to send mail; try again after it has started.");
+        return;
+    }
+    TNoticeMailer(*dmPublic).SendNoticeMail(user, status, progress);
+}
