@@ -21,9 +21,16 @@ python=/usr/bin/python3
 for tool in /usr/sbin/sshd ssh-keygen useradd chpasswd sudo "$python"; do
     command -v "$tool" >/dev/null || { echo "start.sh: $tool is missing; run scripts/install-deps.sh --test" >&2; exit 1; }
 done
+# The error-stream server needs paramiko; scripts/install-deps.sh --test should bring it, this
+# only covers a machine prepared before it was needed.
 if ! "$python" -c 'import paramiko' 2>/dev/null; then
-    echo "start.sh: python3-paramiko is missing; install it with apt-get" >&2
-    exit 1
+    echo "start.sh: installing python3-paramiko"
+    { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        python3-paramiko; } >/dev/null || true
+    if ! "$python" -c 'import paramiko' 2>/dev/null; then
+        echo "start.sh: python3-paramiko is missing; install it with apt-get" >&2
+        exit 1
+    fi
 fi
 
 bash "$here/stop.sh"

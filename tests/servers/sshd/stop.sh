@@ -13,7 +13,8 @@ fi
 for pidfile in "$work_dir"/*.pid; do
     [ -e "$pidfile" ] || continue
     pid=$(cat "$pidfile" 2>/dev/null || true)
-    if [[ "$pid" =~ ^[0-9]+$ ]] && kill -0 "$pid" 2>/dev/null; then
+    # Only a process started from our folder: a stale pid may belong to something else by now.
+    if [[ "$pid" =~ ^[0-9]+$ ]] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q "$work_dir/"; then
         kill "$pid" 2>/dev/null
         for _ in $(seq 50); do
             kill -0 "$pid" 2>/dev/null || break
