@@ -84,17 +84,18 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
     params.command = command.isEmpty() ? kProbeCommand : command;
     params.knownHostsPath = KnownHostsPath();
 
-    bool opened = false;
-    bool tcpConnected = false;
+    std::uint8_t code = acConnectFailed;
     if (params.username.isEmpty()) {
-        // Nothing is attempted without an account; reported as a login failure (code 1) because
-        // the fix lies in the account, not in the network.
+        // Nothing is attempted without an account. Reported as a login failure (code 1): the fix
+        // lies in the account, and an earlier attempt's connection state must not decide it.
+        code = acLoginFailed;
         status.Detail = kCheckNetwork;
-        tcpConnected = true;
     } else {
         try {
             SSHClient.OpenSession(params);
-            opened = true;
+            // The command may already have ended by now ("echo 2009" nearly always has): the login
+            // succeeded all the same, and an ended conversation is reported by its first wait.
+            code = acLoginSucceeded;
         } catch (const SshError& error) {
             switch (error.kind()) {
             case SshError::Kind::Cancelled:
@@ -108,22 +109,15 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
                 status.Detail = kCheckNetwork;
                 break;
             }
+            const bool keyExchanged = error.kind() == SshError::Kind::HostKeyChanged;
+            code = keyExchanged || SSHClient.CanConnectSocket() ? acLoginFailed : acConnectFailed;
+        } catch (const std::exception&) {
+            status.Detail = kCheckNetwork;
+            code = SSHClient.CanConnectSocket() ? acLoginFailed : acConnectFailed;
         }
-        tcpConnected = SSHClient.CanConnectSocket();
     }
     params.password.wipe();
-
-    // A probe's "echo 2009" may already have ended by now; the open itself is what it tests.
-    if (opened && (command.isEmpty() || SSHClient.SessionActive())) {
-        status.Set(acLoginSucceeded);
-        status.Detail.clear();
-    } else if (tcpConnected) {
-        status.Set(acLoginFailed);
-        if (status.Detail.isEmpty())
-            status.Detail = kCheckNetwork;
-    } else {
-        status.Set(acConnectFailed);
-    }
+    status.Set(code);
     m_dm.ReportProgress(connectText + QStringLiteral("... ") + status.Text, progress);
 
     if (command.isEmpty() || status.Code != acLoginSucceeded)
@@ -238,7 +232,8 @@ void TRemoteEngine::ChangeUserPassword(const TUser& user, TOperationOptions opti
 
     status.Set(acChangeFailed);
     try {
-        if (!SSHClient.SessionActive())
+        // A command that ended at once may have left its reason buffered; the first wait reports it.
+        if (!SSHClient.SessionActive() && !SSHClient.PollOutput())
             throw RemoteError(kConnectionClosed);
         m_dm.ReportProgress(QStringLiteral("Changing password for user [") + user.LoginName +
                                 QStringLiteral("], please wait..."),

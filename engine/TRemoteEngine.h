@@ -33,8 +33,9 @@ public:
 
     /// Opens a session to user.HostIP:HostPort as user.LoginName with the deciphered user.pwNow and
     /// starts command; an empty command probes the login with "echo 2009" and closes again. Fills
-    /// status with code 0 (no TCP connection), 1 (connected, no session) or 2 (session running).
-    /// An empty login name gives code 1 without connecting. Never throws.
+    /// status with code 0 (no TCP connection), 1 (connected, but no login; also a changed host key,
+    /// whose Detail names the known_hosts line to remove) or 2 (logged in, command started; it may
+    /// have ended already). An empty login name gives code 1 without connecting. Never throws.
     void SSHLogin(const TUser& user, const QString& command, TActionStaus& status, const ProgressCallback& progress);
 
     /// Waits until expected (letters A to Z folded) appears in the channel output received during this

@@ -1,0 +1,179 @@
+// SSHLogin against the loopback servers: every outcome of the login table, cancel while opening,
+// a command left running, and the known-hosts decisions.
+#include "tests/engine/EngineFixture.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+#include <QtTest>
+
+using namespace TestServers;
+
+namespace {
+
+const QString kCheck = QStringLiteral("Please check network connection and login account.");
+
+QString connectText(const QString& address, const QString& login)
+{
+    return QStringLiteral("Connect to %1:%2 (login as %3)").arg(address).arg(Port).arg(login);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestSshLogin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { REQUIRE_TEST_SERVERS(); }
+
+    void probeOutcomes_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("right password") << OpenSshAddress << "vtst_eng5" << Password << 2 << "Login Successed. "
+                                        << "";
+        QTest::newRow("manager's forced command")
+            << OpenSshAddress << ManagerAccount << Password << 2 << "Login Successed. "
+            << "";
+        QTest::newRow("scripted host") << DialogAddress << DialogDebian << Password << 2 << "Login Successed. "
+                                       << "";
+        QTest::newRow("wrong password") << OpenSshAddress << "vtst_eng5"
+                                        << "not-the-password" << 1 << "Login failed. " << kCheck;
+        QTest::newRow("port closed") << ClosedAddress << "vtst_eng5" << Password << 0 << "Connected Failed. " << kCheck;
+        QTest::newRow("empty login name") << OpenSshAddress << "" << Password << 1 << "Login failed. " << kCheck;
+    }
+    void probeOutcomes()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, login);
+        QFETCH(QString, password);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        QFETCH(QString, detail);
+        EngineFixture f;
+        TActionStaus status;
+        status.Set(acSendFailed);
+        status.Detail = QStringLiteral("left over from an earlier call");
+        f.engine.SSHLogin(EngineFixture::User(address, login, password), QString(), status, f.progress);
+
+        QCOMPARE(int(status.Code), code);
+        QCOMPARE(status.Text, text);
+        QCOMPARE(status.Detail, detail);
+        const QString connect = connectText(address, login);
+        QCOMPARE(f.dm.Transcript, QStringList{connect + QStringLiteral("... ")});
+        QCOMPARE(f.progressTexts,
+                 (QStringList{connect + QStringLiteral(", Please wait... "), connect + QStringLiteral("... ") + text}));
+        QCOMPARE(f.ui.shown(QStringLiteral("status")).last().text, f.progressTexts.last());
+        QVERIFY(!f.engine.SessionActive());
+        QVERIFY(!f.EverythingShown().contains(password));
+    }
+
+    void silentServerFailsAfterIdleLimit()
+    {
+        EngineFixture f;
+        TActionStaus status;
+        QElapsedTimer clock;
+        clock.start();
+        f.engine.SSHLogin(EngineFixture::User(SilentAddress, "vtst_eng5", Password), QString(), status, f.progress);
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(int(status.Code), 1);
+        QCOMPARE(status.Text, QStringLiteral("Login failed. "));
+        QCOMPARE(status.Detail, kCheck);
+        QVERIFY2(elapsed >= 14500 && elapsed < 25000, qPrintable(QString::number(elapsed)));
+        // The transport kept the window alive throughout (a turn at least every 200 ms).
+        QVERIFY2(f.ui.pumps >= 60, qPrintable(QString::number(f.ui.pumps)));
+    }
+
+    void stopWhileOpening_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("server never speaks") << SilentAddress << Password;
+        QTest::newRow("during the failed-password delay") << OpenSshAddress << "not-the-password";
+    }
+    void stopWhileOpening()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, password);
+        EngineFixture f;
+        TActionStaus status;
+        QTimer::singleShot(700, [&] { f.dm.CancelRequested = true; });
+        QElapsedTimer clock;
+        clock.start();
+        f.engine.SSHLogin(EngineFixture::User(address, "vtst_eng5", password), QString(), status, f.progress);
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(int(status.Code), 1);
+        QCOMPARE(status.Shown(), QStringLiteral("Login failed. Cancelled by user. "));
+        QVERIFY(!f.engine.SessionActive());
+    }
+
+    void commandIsLeftRunning()
+    {
+        EngineFixture f;
+        TActionStaus status;
+        f.engine.SSHLogin(EngineFixture::User(DialogAddress, DialogDebian, Password), QStringLiteral("passwd"), status,
+                          f.progress);
+        QCOMPARE(int(status.Code), 2);
+        QVERIFY(f.engine.SessionActive());
+        QVERIFY(f.engine.WaitForText(QStringLiteral("password:")));
+        f.engine.CloseSession();
+        QVERIFY(!f.engine.SessionActive());
+    }
+
+    void hostKeyIsTrustedOnFirstUseAndCheckedAfter()
+    {
+        EngineFixture f;
+        const QString knownHosts = f.engine.KnownHostsPath();
+        QCOMPARE(knownHosts, f.env.dir() + QStringLiteral("/known_hosts"));
+        TActionStaus status;
+        const TUser user = EngineFixture::User(OpenSshAddress, "vtst_eng5", Password);
+
+        f.engine.SSHLogin(user, QString(), status, f.progress);
+        QCOMPARE(int(status.Code), 2);
+        const QByteArray firstKey = readFile(knownHosts);
+        QVERIFY(firstKey.startsWith("[127.0.0.2]:2222 "));
+        f.engine.SSHLogin(user, QString(), status, f.progress);
+        QCOMPARE(int(status.Code), 2);
+        QCOMPARE(readFile(knownHosts), firstKey);
+
+        // Record the other server's key, then claim it belongs to the first server.
+        f.engine.SSHLogin(EngineFixture::User(DialogAddress, DialogDebian, Password), QString(), status, f.progress);
+        QCOMPARE(int(status.Code), 2);
+        const QList<QByteArray> lines = readFile(knownHosts).trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        const QByteArray otherKey = lines[1].mid(lines[1].indexOf(' '));
+        QVERIFY(!firstKey.contains(otherKey.trimmed()));
+        const QByteArray forged = "[127.0.0.2]:2222" + otherKey + "\n";
+        writeFile(knownHosts, forged);
+
+        f.dm.ClearTranscript();
+        f.engine.SSHLogin(user, QString(), status, f.progress);
+        QCOMPARE(int(status.Code), 1);
+        QCOMPARE(status.Text, QStringLiteral("Login failed. "));
+        QVERIFY2(status.Detail.contains(knownHosts), qPrintable(status.Detail));
+        QVERIFY(!f.engine.SessionActive());
+        QCOMPARE(readFile(knownHosts), forged);
+        QCOMPARE(f.dm.Transcript.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSshLogin)
+#include "tst_sshlogin.moc"

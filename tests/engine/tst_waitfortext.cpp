@@ -1,0 +1,209 @@
+// WaitForText and SendLine on scripted passwd dialogs: case folding, split and long output, the
+// error stream, every way a wait fails, cancel, and the processor time of a full wait.
+#include "tests/engine/EngineFixture.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QtTest>
+
+using namespace TestServers;
+
+namespace {
+
+// Logs in to a scripted dialog and leaves its command running.
+bool startDialog(EngineFixture& f, const QString& address, const QString& account)
+{
+    TActionStaus status;
+    f.engine.SSHLogin(EngineFixture::User(address, account, Password), QStringLiteral("passwd"), status, f.progress);
+    f.dm.ClearTranscript();
+    return status.Code == acLoginSucceeded;
+}
+
+// The message of the failed wait, or "matched".
+QString waitOutcome(EngineFixture& f, const QString& expected)
+{
+    try {
+        return f.engine.WaitForText(expected) ? QStringLiteral("matched") : QStringLiteral("false");
+    } catch (const RemoteError& error) {
+        return error.message();
+    }
+}
+
+} // namespace
+
+class TestWaitForText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { REQUIRE_TEST_SERVERS(); }
+
+    void matchesCaseOfAToZOnly_data()
+    {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("entry");
+        const QString debianPrompt = QStringLiteral("current password: ");
+        QTest::newRow("lower") << DialogDebian << "current password:"
+                               << "matched" << debianPrompt;
+        QTest::newRow("upper") << DialogDebian << "CURRENT PASSWORD:"
+                               << "matched" << debianPrompt;
+        QTest::newRow("mixed") << DialogDebian << "cUrReNt PaSsWoRd: "
+                               << "matched" << debianPrompt;
+        QTest::newRow("capitals on the host side")
+            << DialogAix << "OLD PASSWORD:"
+            << "matched" << QStringLiteral("changing password for \"%1\"\r\n%1's old password: ").arg(DialogAix);
+        QTest::newRow("other bytes exact") << DialogDebian << "current password;"
+                                           << "Receive data timeout." << debianPrompt;
+        QTest::newRow("non-ASCII not folded")
+            << DialogDebian << QStringLiteral("CURRENT PASSWORD\u00c4") << "Receive data timeout." << debianPrompt;
+        QTest::newRow("empty never matches") << DialogDebian << ""
+                                             << "Receive data timeout." << debianPrompt;
+        QTest::newRow("split prompt") << DialogSplit << "current password:"
+                                      << "matched" << debianPrompt;
+    }
+    void matchesCaseOfAToZOnly()
+    {
+        QFETCH(QString, account);
+        QFETCH(QString, expected);
+        QFETCH(QString, outcome);
+        QFETCH(QString, entry);
+        EngineFixture f;
+        QVERIFY(startDialog(f, DialogAddress, account));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(waitOutcome(f, expected), outcome);
+        if (outcome == QLatin1String("Receive data timeout.")) {
+            // The limit counts from the start of the wait; equal is still in time.
+            QVERIFY2(clock.elapsed() > 5000 && clock.elapsed() < 6000, qPrintable(QString::number(clock.elapsed())));
+        }
+        QCOMPARE(f.dm.Transcript, QStringList{entry});
+    }
+
+    void outputLongerThanOneRead()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, DialogAddress, DialogLong));
+        QVERIFY(f.engine.WaitForText(QStringLiteral("Current Password:")));
+        QCOMPARE(f.dm.Transcript.size(), 1);
+        const QString entry = f.dm.Transcript[0];
+        QVERIFY2(entry.size() > 3 * 1024 / 2, qPrintable(QString::number(entry.size())));
+        QCOMPARE(entry.count(QStringLiteral("this host enforces the password policy")), 20);
+        QVERIFY(entry.endsWith(QStringLiteral("current password: ")));
+    }
+
+    void outputBufferedBeforeTheWaitBelongsToIt()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, DialogAddress, DialogDebian));
+        QTest::qWait(800); // the prompt arrives while nobody waits
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(f.engine.WaitForText(QStringLiteral("password:")));
+        QVERIFY(clock.elapsed() < 1000);
+    }
+
+    void textAfterTheMatchInTheSameReadIsDropped()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, DialogAddress, DialogDebian));
+        QVERIFY(f.engine.WaitForText(QStringLiteral("current")));
+        QCOMPARE(waitOutcome(f, QStringLiteral("password:")), QStringLiteral("Receive data timeout."));
+        QCOMPARE(f.dm.Transcript, (QStringList{QStringLiteral("current password: "), QString()}));
+    }
+
+    void errorStreamIsNeitherMatchedNorRecorded()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, StreamsAddress, StreamsStderr));
+        QCOMPARE(waitOutcome(f, QStringLiteral("password:")), QStringLiteral("Receive data timeout."));
+        QCOMPARE(f.dm.Transcript, QStringList{QString()});
+    }
+
+    void sendLineSendsTheTextAndOneCR()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, StreamsAddress, StreamsMixed));
+        QVERIFY(f.engine.WaitForText(QStringLiteral("OUT-2")));
+        QCOMPARE(f.dm.Transcript, QStringList{QStringLiteral("out-1\r\nout-2\r\n")});
+        f.engine.SendLine(SecretBuffer(QByteArray("p\xc3\xa4ss word'\"")));
+        QVERIFY(f.engine.WaitForText(QStringLiteral("\r\n")));
+        QCOMPARE(f.dm.Transcript.last(), QStringLiteral("got 70c3a4737320776f726427220d\r\n"));
+    }
+
+    void hostEndsTheCommand_data()
+    {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("after printing an error") << DialogReject << "\r\nbad password: too short\r\n";
+        // The dialog echoes the line end of the answer, then ends without a word.
+        QTest::newRow("without a message") << DialogSilent << "\r\n";
+    }
+    void hostEndsTheCommand()
+    {
+        QFETCH(QString, account);
+        QFETCH(QString, failure);
+        EngineFixture f;
+        QVERIFY(startDialog(f, DialogAddress, account));
+        QVERIFY(f.engine.WaitForText(QStringLiteral("password:")));
+        f.engine.SendLine(SecretBuffer(QStringLiteral("old")));
+        if (account == DialogReject) {
+            QVERIFY(f.engine.WaitForText(QStringLiteral("password:")));
+            f.engine.SendLine(SecretBuffer(QStringLiteral("new")));
+        }
+        QCOMPARE(waitOutcome(f, QStringLiteral("retype new password:")), failure);
+        QCOMPARE(f.dm.Transcript.last(), failure);
+
+        // Nothing more can come: the next wait fails at once, and so does sending.
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(waitOutcome(f, QStringLiteral("password:")), QStringLiteral("Connection is closed."));
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(f.dm.Transcript.last(), QString());
+        try {
+            f.engine.SendLine(SecretBuffer(QStringLiteral("late")));
+            QFAIL("sending on an ended session must fail");
+        } catch (const RemoteError& error) {
+            QVERIFY(!error.message().isEmpty());
+        }
+    }
+
+    void waitWithoutSession()
+    {
+        EngineFixture f;
+        QCOMPARE(waitOutcome(f, QStringLiteral(":")), QStringLiteral("Connection is closed."));
+        QCOMPARE(f.dm.Transcript, QStringList{QString()});
+    }
+
+    void stopDuringTheWait()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, DialogAddress, DialogLate));
+        QTimer::singleShot(1000, [&] { f.dm.CancelRequested = true; });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(waitOutcome(f, QStringLiteral("password:")), QStringLiteral("Cancelled by user. "));
+        QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(f.dm.Transcript, QStringList{QString()});
+    }
+
+    void fullWaitKeepsWindowAliveAndCostsLittleProcessorTime()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, DialogAddress, DialogLate));
+        const int pumpsBefore = f.ui.pumps;
+        const double cpuBefore = ProcessCpuMs();
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(waitOutcome(f, QStringLiteral("password:")), QStringLiteral("Receive data timeout."));
+        const double share = (ProcessCpuMs() - cpuBefore) / double(clock.elapsed());
+        qInfo("processor time during a %lld ms wait: %.2f %% of a core, %d pumps", clock.elapsed(), share * 100,
+              f.ui.pumps - pumpsBefore);
+        QVERIFY2(share < 0.05, qPrintable(QString::number(share * 100)));
+        QVERIFY(f.ui.pumps - pumpsBefore > 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWaitForText)
+#include "tst_waitfortext.moc"
