@@ -1,0 +1,64 @@
+#include "batch/FallbackLogFile.h"
+
+#include "core/PasswordCipher.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace {
+
+constexpr qsizetype MaxFileNameBytes = 255;
+
+bool unfitForFileName(QChar c)
+{
+    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    return c.unicode() < 0x20 || c.unicode() == 0x7F || forbidden.contains(c);
+}
+
+} // namespace
+
+QString FallbackLogFileName(const QDateTime& time, const QString& loginName)
+{
+    const QString prefix = time.toString(QStringLiteral("yyyyMMddHHmmss")) + QLatin1Char('_');
+    const QString suffix = QStringLiteral(".log");
+    QString login;
+    login.reserve(loginName.size());
+    for (const QChar c : loginName)
+        login += unfitForFileName(c) ? QLatin1Char('_') : c;
+    // Shorten whole characters (never half a surrogate pair) until the name fits the file system.
+    while ((prefix + login + suffix).toUtf8().size() > MaxFileNameBytes) {
+        login.chop(1);
+        if (!login.isEmpty() && login.back().isHighSurrogate())
+            login.chop(1);
+    }
+    return prefix + login + suffix;
+}
+
+QString WriteFallbackLogFile(const QString& executableDir, const TUser& user, const QString& transcript,
+                             const QDateTime& time)
+{
+    const QString folder = executableDir + QStringLiteral("/Logs");
+    if (!QDir().mkpath(folder))
+        throw FallbackLogError(QStringLiteral("Cannot create the folder %1 for the log file: check that the "
+                                              "folder beside the program is writable.")
+                                   .arg(folder));
+    const QString path = folder + QLatin1Char('/') + FallbackLogFileName(time, user.LoginName);
+    const QString crlf = QStringLiteral("\r\n");
+    const QString identity = QString::number(user.uID) + QLatin1Char(',') + user.LoginName + QLatin1Char(',') +
+                             user.pwNow + QLatin1Char(',') + user.pwNew;
+    const QString content = EncipherPassword(identity) + crlf + QString(69, QLatin1Char('*')) + QLatin1Char('\r') +
+                            crlf + transcript + crlf;
+
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        // The file holds the user's stored passwords (enciphered only); keep it to its owner.
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        written = file.write(content.toUtf8()) >= 0 && file.commit();
+    }
+    if (!written)
+        throw FallbackLogError(QStringLiteral("Cannot write the log file %1 (%2): make the folder Logs beside the "
+                                              "program writable and free some disk space.")
+                                   .arg(path, file.errorString()));
+    return path;
+}

@@ -1,0 +1,3 @@
+#include "batch/TBatchObserver.h"
+
+TBatchObserver::~TBatchObserver() = default;

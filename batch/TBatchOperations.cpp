@@ -1,0 +1,3 @@
+#include "batch/TBatchOperations.h"
+
+TBatchOperations::~TBatchOperations() = default;
