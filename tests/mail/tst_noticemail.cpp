@@ -73,15 +73,15 @@ private:
 
 void tst_NoticeMail::initTestCase()
 {
-    QVERIFY2(IsListening(Address, Port),
-             "The SMTP test server does not answer on 127.0.0.6:2525; start it with tests/servers/smtp/start.sh");
+    QVERIFY2(IsListening(Address, MailTestsPort),
+             "The SMTP test server does not answer on 127.0.0.6:2526; start it with tests/servers/smtp/start.sh");
 }
 
 void tst_NoticeMail::init()
 {
     m_ui = std::make_unique<RecordingUiServices>();
     m_env = std::make_unique<TestEnvironment>();
-    configure(Address, Port, Password, Sender, QStringLiteral("Password notice"));
+    configure(Address, MailTestsPort, Password, Sender, QStringLiteral("Password notice"));
 }
 
 void tst_NoticeMail::cleanup()
@@ -110,8 +110,8 @@ Attempt tst_NoticeMail::send(const QString& email)
     user.LoginName = QStringLiteral("alice");
     user.Email = email;
     Attempt attempt;
-    const QStringList mailsBefore = ReceivedMailNames();
-    const int connectionsBefore = Connections().opened;
+    const QStringList mailsBefore = ReceivedMailNames(MailTestsPort);
+    const int connectionsBefore = Connections(MailTestsPort).opened;
     const int pumpsBefore = m_ui->pumps;
     QElapsedTimer timer;
     timer.start();
@@ -120,10 +120,10 @@ Attempt tst_NoticeMail::send(const QString& email)
     });
     attempt.elapsedMs = timer.elapsed();
     attempt.pumps = m_ui->pumps - pumpsBefore;
-    for (const QString& name : ReceivedMailNames())
+    for (const QString& name : ReceivedMailNames(MailTestsPort))
         if (!mailsBefore.contains(name))
             attempt.newMails.append(name);
-    attempt.newConnections = Connections().opened - connectionsBefore;
+    attempt.newConnections = Connections(MailTestsPort).opened - connectionsBefore;
     return attempt;
 }
 
@@ -151,7 +151,7 @@ void tst_NoticeMail::deliversOneMessageToEveryRecipient()
     QFETCH(QString, email);
     QFETCH(QString, subject);
     QFETCH(QStringList, recipients);
-    configure(Address, Port, Password, Sender, subject);
+    configure(Address, MailTestsPort, Password, Sender, subject);
 
     const Attempt attempt = send(email);
 
@@ -166,11 +166,11 @@ void tst_NoticeMail::deliversOneMessageToEveryRecipient()
     QVERIFY(m_env->dm().Transcript.isEmpty());
     QVERIFY(attempt.pumps > 0);
     QCOMPARE(attempt.newConnections, 1);
-    const ConnectionCounts counts = WaitUntilAllClosed(3000);
+    const ConnectionCounts counts = WaitUntilAllClosed(3000, MailTestsPort);
     QCOMPARE(counts.closed, counts.opened);
 
     QCOMPARE(attempt.newMails.size(), 1);
-    const QJsonObject mail = ReadMail(attempt.newMails.first());
+    const QJsonObject mail = ReadMail(attempt.newMails.first(), MailTestsPort);
     QCOMPARE(toStrings(mail[QStringLiteral("rcpt_tos")]), recipients);
     QCOMPARE(mail[QStringLiteral("mail_from")].toString(), QStringLiteral("notices@veltrane.test"));
     QCOMPARE(mail[QStringLiteral("mechanism")].toString(), QStringLiteral("LOGIN"));
@@ -240,7 +240,7 @@ void tst_NoticeMail::failsWithReadableReason()
     QFETCH(QString, detailPart);
     QFETCH(bool, connects);
     QFETCH(QStringList, progress);
-    configure(host, Port, password, sender, subject);
+    configure(host, MailTestsPort, password, sender, subject);
 
     const Attempt attempt = send(email);
 
@@ -256,7 +256,7 @@ void tst_NoticeMail::failsWithReadableReason()
     QCOMPARE(attempt.newConnections, connects ? 1 : 0);
     QCOMPARE(attempt.newMails, QStringList());
     QVERIFY2(attempt.elapsedMs < 6000, qPrintable(QString::number(attempt.elapsedMs)));
-    const ConnectionCounts counts = WaitUntilAllClosed(3000);
+    const ConnectionCounts counts = WaitUntilAllClosed(3000, MailTestsPort);
     QCOMPARE(counts.closed, counts.opened);
     QVERIFY(m_env->dm().Transcript.isEmpty());
 }
@@ -278,7 +278,7 @@ void tst_NoticeMail::transportRefusesInjectionBeforeConnecting()
     QFETCH(QString, value);
     SmtpServer server;
     server.host = Address;
-    server.port = Port;
+    server.port = MailTestsPort;
     server.account = Account;
     server.password = SecretBuffer(Password);
     SmtpMessage message;
@@ -286,7 +286,7 @@ void tst_NoticeMail::transportRefusesInjectionBeforeConnecting()
     message.recipients = {field == QStringLiteral("recipient") ? value : QStringLiteral("a@x.test")};
     message.subject = field == QStringLiteral("subject") ? value : QStringLiteral("Notice");
     message.htmlBody = Body;
-    const int connectionsBefore = Connections().opened;
+    const int connectionsBefore = Connections(MailTestsPort).opened;
     int stages = 0;
 
     const SmtpOutcome outcome = SmtpTransport().Send(
@@ -295,7 +295,7 @@ void tst_NoticeMail::transportRefusesInjectionBeforeConnecting()
     QVERIFY(!outcome.sent);
     QVERIFY2(outcome.message.contains(QStringLiteral("line break")), qPrintable(outcome.message));
     QCOMPARE(stages, 0);
-    QCOMPARE(Connections().opened, connectionsBefore);
+    QCOMPARE(Connections(MailTestsPort).opened, connectionsBefore);
 }
 
 void tst_NoticeMail::silentServerTimesOutWhileTheWindowsStayAlive_data()

@@ -47,23 +47,23 @@ bool IsListening(const QString& address, int port)
     return connected;
 }
 
-QStringList ReceivedMailNames()
+QStringList ReceivedMailNames(int port)
 {
-    return QDir(MailDir).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+    return QDir(MailDir(port)).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
 }
 
-QJsonObject ReadMail(const QString& name)
+QJsonObject ReadMail(const QString& name, int port)
 {
-    QFile file(MailDir + QLatin1Char('/') + name);
+    QFile file(MailDir(port) + QLatin1Char('/') + name);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-ConnectionCounts Connections()
+ConnectionCounts Connections(int port)
 {
     ConnectionCounts counts;
-    QFile file(ConnectionsLog);
+    QFile file(ConnectionsLog(port));
     if (!file.open(QIODevice::ReadOnly))
         return counts;
     for (const QByteArray& line : file.readAll().split('\n')) {
@@ -75,14 +75,14 @@ ConnectionCounts Connections()
     return counts;
 }
 
-ConnectionCounts WaitUntilAllClosed(int timeoutMs)
+ConnectionCounts WaitUntilAllClosed(int timeoutMs, int port)
 {
     QElapsedTimer timer;
     timer.start();
-    ConnectionCounts counts = Connections();
+    ConnectionCounts counts = Connections(port);
     while (counts.closed < counts.opened && timer.elapsed() < timeoutMs) {
         QThread::msleep(20);
-        counts = Connections();
+        counts = Connections(port);
     }
     return counts;
 }

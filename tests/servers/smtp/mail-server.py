@@ -2,11 +2,12 @@
 """Loopback SMTP server for the mail tests.
 
 Requires AUTH (LOGIN or PLAIN offered, without TLS since it only listens on loopback) with one
-fixed account. Every accepted message becomes one JSON file in <work>/mail: the envelope, the
-SASL mechanism and account used, the raw message and its headers and body as Python's own mail
-parser reads them. Every connection appends "open" and, when it ends, "closed" to
-<work>/connections.log, so tests can tell that a refused mail never connected and that every
-connection was closed.
+fixed account, on one or more ports that keep separate records, so that a test area which counts
+connections can have a port of its own. Every accepted message becomes one JSON file in
+<work>/<port>/mail: the envelope, the SASL mechanism and account used, the raw message and its
+headers and body as Python's own mail parser reads them. Every connection appends "open" and,
+when it ends, "closed" to <work>/<port>/connections.log, so tests can tell that a refused mail
+never connected and that every connection was closed.
 """
 import argparse
 import asyncio
@@ -75,7 +76,9 @@ def make_authenticator(account, password):
 
 
 class CountingSMTP(SMTP):
-    connections_log = None
+    def __init__(self, connections_log, *args, **kwargs):
+        self.connections_log = connections_log
+        super().__init__(*args, **kwargs)
 
     def connection_made(self, transport):
         self._note("open")
@@ -93,32 +96,37 @@ class CountingSMTP(SMTP):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--address", required=True)
-    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--port", type=int, action="append", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--account", required=True)
     parser.add_argument("--password", required=True)
     args = parser.parse_args()
 
-    mail_dir = os.path.join(args.work, "mail")
-    os.makedirs(mail_dir, exist_ok=True)
-    CountingSMTP.connections_log = os.path.join(args.work, "connections.log")
-    handler = Recorder(mail_dir)
     authenticator = make_authenticator(args.account, args.password)
-
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
 
-    def factory():
-        return CountingSMTP(handler, hostname="mail.veltrane.test", auth_required=True,
-                            auth_require_tls=False, authenticator=authenticator, loop=loop)
+    servers = []
+    for port in args.port:
+        port_dir = os.path.join(args.work, str(port))
+        mail_dir = os.path.join(port_dir, "mail")
+        os.makedirs(mail_dir, exist_ok=True)
+        connections_log = os.path.join(port_dir, "connections.log")
+        open(connections_log, "w").close()
+        handler = Recorder(mail_dir)
 
-    server = loop.run_until_complete(loop.create_server(factory, host=args.address, port=args.port))
+        def factory(handler=handler, connections_log=connections_log):
+            return CountingSMTP(connections_log, handler, hostname="mail.veltrane.test", auth_required=True,
+                                auth_require_tls=False, authenticator=authenticator, loop=loop)
+
+        servers.append(loop.run_until_complete(loop.create_server(factory, host=args.address, port=port)))
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
     loop.add_signal_handler(signal.SIGINT, loop.stop)
     try:
         loop.run_forever()
     finally:
-        server.close()
+        for server in servers:
+            server.close()
 
 
 if __name__ == "__main__":

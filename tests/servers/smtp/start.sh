@@ -12,21 +12,32 @@ log_file="$smtp_work_dir/server.log"
 # earlier on PATH would not see.
 python=/usr/bin/python3
 
+# Whether every port accepts a connection.
 listening() {
-    "$python" - "$smtp_address" "$smtp_port" <<'PY'
+    "$python" - "$smtp_address" "${smtp_ports[@]}" <<'PY'
 import socket, sys
-s = socket.socket()
-s.settimeout(0.5)
-try:
-    s.connect((sys.argv[1], int(sys.argv[2])))
-except OSError:
-    sys.exit(1)
-s.close()
+for port in sys.argv[2:]:
+    s = socket.socket()
+    s.settimeout(0.5)
+    try:
+        s.connect((sys.argv[1], int(port)))
+    except OSError:
+        sys.exit(1)
+    s.close()
 PY
 }
 
-if [ -f "$pid_file" ] && kill -0 "$(cat "$pid_file")" 2>/dev/null && listening; then
-    echo "SMTP test server already runs on $smtp_address:$smtp_port"
+# The pid of the pid file when that process is still our server (a pid can be reused).
+server_pid() {
+    [ -f "$pid_file" ] || return 1
+    local pid
+    pid=$(cat "$pid_file")
+    grep -qa mail-server.py "/proc/$pid/cmdline" 2>/dev/null || return 1
+    echo "$pid"
+}
+
+if server_pid >/dev/null && listening; then
+    echo "SMTP test server already runs on $smtp_address, ports ${smtp_ports[*]}"
     exit 0
 fi
 
@@ -35,22 +46,32 @@ if ! "$python" -c 'import aiosmtpd' 2>/dev/null; then
     exit 1
 fi
 
-mkdir -p "$smtp_work_dir/mail"
-chmod 0777 "$smtp_work_dir" "$smtp_work_dir/mail"
-: > "$smtp_work_dir/connections.log"
-chmod 0666 "$smtp_work_dir/connections.log"
+# A server that runs but no longer answers on every port is replaced.
+if old_pid=$(server_pid); then
+    kill "$old_pid" 2>/dev/null || true
+    for _ in $(seq 1 30); do
+        kill -0 "$old_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+fi
+rm -rf "$smtp_work_dir"
+mkdir -p "$smtp_work_dir"
 
-setsid "$python" "$here/mail-server.py" --address "$smtp_address" --port "$smtp_port" \
+port_arguments=()
+for port in "${smtp_ports[@]}"; do
+    port_arguments+=(--port "$port")
+done
+setsid "$python" "$here/mail-server.py" --address "$smtp_address" "${port_arguments[@]}" \
     --work "$smtp_work_dir" --account "$smtp_account" --password "$smtp_password" \
     </dev/null >"$log_file" 2>&1 &
 echo $! > "$pid_file"
 
 for _ in $(seq 1 50); do
     if listening; then
-        echo "SMTP test server runs on $smtp_address:$smtp_port (pid $(cat "$pid_file"))"
+        echo "SMTP test server runs on $smtp_address, ports ${smtp_ports[*]} (pid $(cat "$pid_file"))"
         exit 0
     fi
-    if ! kill -0 "$(cat "$pid_file")" 2>/dev/null; then
+    if ! server_pid >/dev/null; then
         break
     fi
     sleep 0.1

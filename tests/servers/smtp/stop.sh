@@ -7,7 +7,8 @@ source "$here/settings.sh"
 pid_file="$smtp_work_dir/server.pid"
 if [ -f "$pid_file" ]; then
     pid=$(cat "$pid_file")
-    if kill -0 "$pid" 2>/dev/null; then
+    # Only our server: the pid may have been reused since.
+    if grep -qa mail-server.py "/proc/$pid/cmdline" 2>/dev/null; then
         kill "$pid" 2>/dev/null
         for _ in $(seq 1 30); do
             kill -0 "$pid" 2>/dev/null || break
