@@ -341,9 +341,11 @@ void SshTransport::ReadOutput(int maxBytes, QByteArray& channelOutput, QByteArra
 
 void SshTransport::WriteInput(const QByteArray& bytes)
 {
-    if (!d->session || !d->channel || !ssh_channel_is_open(d->channel.get()))
+    // Once the command has ended nothing reads the input any more, even before the host's close
+    // has been processed.
+    if (!SessionActive())
         throw SshError(SshError::Kind::Failed,
-                       QStringLiteral("Not connected: the session with %1 is closed.")
+                       QStringLiteral("Not connected: the session with %1 is closed or its command has ended.")
                            .arg(d->endpoint.isEmpty() ? QStringLiteral("the host") : d->endpoint));
     QElapsedTimer clock;
     clock.start();

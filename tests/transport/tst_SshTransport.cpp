@@ -374,6 +374,7 @@ private slots:
         }
         QVERIFY(read(transport, QByteArray()).channel.contains("password updated successfully"));
         QVERIFY(!transport.SessionActive());
+        QVERIFY_THROWS_EXCEPTION(SshError, transport.WriteInput("late\r")); // the command has ended
 
         const QList<DialogAnswer> answers = DialogAnswers(kDialogAccount);
         QCOMPARE(answers.size(), 3);
