@@ -1,0 +1,77 @@
+#include "ui/ProgramPassword.h"
+
+#include "core/PasswordCipher.h"
+#include "core/TdmPublic.h"
+#include "ui/TfrmBase.h"
+#include "ui/TfrmChangePass.h"
+#include "ui/TfrmLogin.h"
+
+#include <QDesktopServices>
+#include <QLineEdit>
+
+#include <cctype>
+
+namespace {
+std::function<void(const QUrl&)> g_opener;
+} // namespace
+
+bool CheckProgramPassword(TdmPublic& dm)
+{
+    if (!dm.PasswordProtectionEnabled())
+        return true;
+    TfrmLogin login(dm);
+    TfrmBase::ExecModal(login);
+    return login.Passed;
+}
+
+bool ChangeProgramPassword(TdmPublic& dm, QWidget* owner)
+{
+    TfrmChangePass dialog(dm, owner);
+    dialog.edtOld->setFocus();
+    TfrmBase::ExecModal(dialog);
+    if (dialog.Accepted)
+        dm.SetUserPass(EncipherPassword(dialog.edtNew->text()));
+    return dialog.Accepted;
+}
+
+QString ForgotPasswordLinkText(const QString& storedUserPass)
+{
+    return QStringLiteral("mailto:") + SupportAddress +
+           QStringLiteral("?subject=Retrieve my login password.&body=Tarnwell Support,%0A%0AI forgot my login "
+                          "password, the password ciphertext is [") +
+           storedUserPass + QStringLiteral("]. %0A%0AProduct Name: ") + ApplicationTitle +
+           QStringLiteral("%0A%0A***Note: please use the mail address when you purchased the product to send this "
+                          "mail, otherwise will not be responsed. ");
+}
+
+QUrl ForgotPasswordLink(const QString& storedUserPass)
+{
+    // Keep what structures a mailto link (":", "?", "&", "=", "@") and the %XX escapes already in the
+    // text; encode everything else a URL cannot hold as it is (blanks, brackets, "*", ...).
+    const QByteArray text = ForgotPasswordLinkText(storedUserPass).toUtf8();
+    QByteArray encoded;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool escape = c == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                            std::isxdigit(static_cast<unsigned char>(text[i + 2]));
+        const bool plain = std::isalnum(static_cast<unsigned char>(c)) || QByteArray("-._~:?&=@,;/").contains(c);
+        if (plain || escape)
+            encoded += c;
+        else
+            encoded += '%' + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0').toUpper();
+    }
+    return QUrl::fromEncoded(encoded, QUrl::StrictMode);
+}
+
+void OpenExternal(const QUrl& url)
+{
+    if (g_opener)
+        g_opener(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+void SetExternalOpener(std::function<void(const QUrl&)> opener)
+{
+    g_opener = std::move(opener);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class TdmPublic;
+class QWidget;
+
+/// The start-up gate: true when protection is off (EnablePWD is not exactly "1"), otherwise the
+/// login dialog's verdict. Nothing is written to the database either way.
+bool CheckProgramPassword(TdmPublic& dm);
+
+/// Runs the change dialog; when it is accepted, stores the new password (enciphered) at once.
+/// Returns whether it was accepted.
+bool ChangeProgramPassword(TdmPublic& dm, QWidget* owner);
+
+/// The "Forgot your password?" link as the mail program is to read it: the stored (enciphered)
+/// password text in the body, never the plain one.
+QString ForgotPasswordLinkText(const QString& storedUserPass);
+/// The same link with every character a mailto URL cannot carry percent-encoded; the %0A line breaks
+/// already in the text stay line breaks.
+QUrl ForgotPasswordLink(const QString& storedUserPass);
+
+/// Hands a link or file to the desktop's default handler. Tests replace the opener.
+void OpenExternal(const QUrl& url);
+void SetExternalOpener(std::function<void(const QUrl&)> opener);
