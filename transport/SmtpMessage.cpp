@@ -139,7 +139,9 @@ std::optional<MailAddress> ParseMailAddress(const QString& text)
     if (bare.isEmpty())
         return std::nullopt;
     for (QChar c : bare)
-        if (c.isSpace() || isControl(c) || c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char(','))
+        // Non-ASCII addresses would need SMTPUTF8, which is not negotiated.
+        if (c.isSpace() || isControl(c) || c.unicode() >= 0x7F || c == QLatin1Char('<') || c == QLatin1Char('>') ||
+            c == QLatin1Char(','))
             return std::nullopt;
     if (!ControlCharacterProblem(trimmed).isEmpty())
         return std::nullopt;

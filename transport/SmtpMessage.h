@@ -32,7 +32,7 @@ QStringList SplitRecipientList(const QString& text);
 QString ControlCharacterProblem(const QString& text);
 
 /// Reads "user@domain" or "Name <user@domain>"; nullopt when the address part is empty or holds
-/// blanks, angle brackets, commas or control characters.
+/// blanks, angle brackets, commas, control characters or anything beyond ASCII.
 std::optional<MailAddress> ParseMailAddress(const QString& text);
 
 /// Checks everything that will reach the wire; returns a message that says what to correct, or

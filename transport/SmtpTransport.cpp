@@ -63,7 +63,7 @@ struct Dialogue
     const SmtpTransport::StageCallback* stage = nullptr;
     int reported = -1; // highest SmtpStage reported so far
     bool helloSent = false;
-    QString lastReply;
+    QString lastRefusal; // the last 4xx or 5xx reply line
 
     void report(SmtpStage next)
     {
@@ -90,7 +90,8 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* userData)
             const QString line = QString::fromUtf8(raw).trimmed();
             if (line.isEmpty())
                 continue;
-            dialogue.lastReply = line;
+            if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5')))
+                dialogue.lastRefusal = line;
             // "250 " (not "250-") ends the reply to EHLO: the connection is fully up.
             const bool finalPositive = line.size() >= 4 && line.at(0) == QLatin1Char('2') && line.at(3) == u' ';
             if (dialogue.helloSent && finalPositive && dialogue.reported < int(SmtpStage::Authenticating))
@@ -151,14 +152,13 @@ QString hostProblem(const SmtpServer& server)
 
 // libcurl leaves its error buffer empty for some failures (a refused login among them) and its
 // generic text names no reason; the server's own reply does.
-QString readableError(CURLcode code, const char* errorBuffer, const QString& lastReply)
+QString readableError(CURLcode code, const char* errorBuffer, const QString& lastRefusal)
 {
     QString message = QString::fromUtf8(errorBuffer).trimmed();
     if (message.isEmpty())
         message = QString::fromUtf8(curl_easy_strerror(code));
-    const bool replyIsFailure = !lastReply.isEmpty() && (lastReply.at(0) == u'4' || lastReply.at(0) == u'5');
-    if (replyIsFailure && !message.contains(lastReply))
-        message += QStringLiteral(" (the server replied \"%1\")").arg(lastReply);
+    if (!lastRefusal.isEmpty() && !message.contains(lastRefusal))
+        message += QStringLiteral(" (the server replied \"%1\")").arg(lastRefusal);
     switch (code) {
     case CURLE_LOGIN_DENIED:
         message += QStringLiteral(". Check the mail account and its password.");
@@ -270,6 +270,6 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
                 result = done->data.result;
     }
     if (result != CURLE_OK)
-        return {false, readableError(result, errorBuffer, dialogue.lastReply)};
+        return {false, readableError(result, errorBuffer, dialogue.lastRefusal)};
     return {true, QString()};
 }

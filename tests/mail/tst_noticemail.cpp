@@ -210,6 +210,9 @@ void tst_NoticeMail::failsWithReadableReason_data()
     const QString lineBreak = QStringLiteral("contains a line break");
     QTest::newRow("wrong account password") << to << subject << Sender << QStringLiteral("Wr0ng-Secret#9") << Address
                                             << QStringLiteral("535") << true << AllStages.mid(0, 2);
+    QTest::newRow("refused recipient") << QStringLiteral("a@x.test, refused@y.test") << subject << Sender << Password
+                                       << Address << QStringLiteral("550 5.1.1 Mailbox unavailable") << true
+                                       << AllStages;
     QTest::newRow("closed port") << to << subject << Sender << Password << ClosedAddress
                                  << QStringLiteral("Check the mail server's address and port") << false
                                  << AllStages.mid(0, 1);

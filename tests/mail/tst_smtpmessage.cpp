@@ -50,6 +50,8 @@ void tst_SmtpMessage::addresses_data()
     QTest::newRow("unclosed bracket") << QStringLiteral("Ann <a@x.test") << false << QString();
     QTest::newRow("empty brackets") << QStringLiteral("Ann <>") << false << QString();
     QTest::newRow("extra parameter") << QStringLiteral("<a@x.test> SIZE=1") << false << QString();
+    QTest::newRow("non-ASCII name") << QStringLiteral("Jörg <j@x.test>") << true << QStringLiteral("j@x.test");
+    QTest::newRow("non-ASCII address") << QStringLiteral("jörg@x.test") << false << QString();
     QTest::newRow("tab in name") << QStringLiteral("Ann\tLee <a@x.test>") << false << QString();
 }
 

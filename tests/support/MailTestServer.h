@@ -7,7 +7,8 @@
 // own records: every accepted message becomes a JSON file in MailDir(port) (envelope, mechanism,
 // login, raw data, and the headers and body as Python's mail parser reads them), and every
 // connection notes "open" and "closed" in ConnectionsLog(port). Port is shared by all test areas;
-// MailTestsPort belongs to tests/mail alone, which count connections.
+// MailTestsPort belongs to tests/mail alone, which count connections. A recipient address that
+// starts with "refused" is refused with 550.
 
 #include <QJsonObject>
 #include <QList>

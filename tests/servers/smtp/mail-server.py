@@ -7,7 +7,8 @@ connections can have a port of its own. Every accepted message becomes one JSON 
 <work>/<port>/mail: the envelope, the SASL mechanism and account used, the raw message and its
 headers and body as Python's own mail parser reads them. Every connection appends "open" and,
 when it ends, "closed" to <work>/<port>/connections.log, so tests can tell that a refused mail
-never connected and that every connection was closed.
+never connected and that every connection was closed. Recipients whose address starts with
+"refused" are refused with 550.
 """
 import argparse
 import asyncio
@@ -41,6 +42,13 @@ class Recorder:
             "body": parsed.get_content() if not parsed.is_multipart() else "",
             "defects": [type(d).__name__ for d in parsed.defects],
         }
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        # Lets tests see how a refused recipient is reported.
+        if address.startswith("refused"):
+            return "550 5.1.1 Mailbox unavailable"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         auth = session.auth_data or {}
