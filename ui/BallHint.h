@@ -85,7 +85,8 @@ protected:
 private:
     void buildContent(const Balloon::Content& content);
     void startAnimation(TBallHintAnimationType animation, int speedMs);
-    bool isOwnWidget(QObject* object) const;
+    bool isOwnWidget(const QWidget* widget) const;
+    bool isInScrollBar(const QWidget* widget) const;
 
     QString m_description;
     Balloon::Layout m_layout;
@@ -99,6 +100,7 @@ private:
     QTimer* m_timer = nullptr;
     QVariantAnimation* m_animation = nullptr;
     QPointer<QWidget> m_anchor;
+    QPointer<QWidget> m_opener; ///< the window that was active when the balloon came up
     bool m_focusBack = false;
     bool m_closing = false;
 };

@@ -25,11 +25,12 @@ public:
     /// Shows the dialog modally (through the modal hook when one is set) and returns its result.
     int ShowModal();
 
-    /// Replaces the modal loop of every dialog shown through ExecModal: tests set a hook that drives
-    /// the dialog (clicks, fills fields) and returns the result. An empty hook restores exec().
-    using ModalHook = std::function<int(QDialog& dialog)>;
+    /// Replaces the modal loop of every dialog shown through ExecModal: the dialog is shown without a
+    /// loop, the hook drives it (clicks, fills fields, accepts or rejects), then the dialog is hidden
+    /// and its result returned. Tests use it; an empty hook restores exec().
+    using ModalHook = std::function<void(QDialog& dialog)>;
     static void SetModalHook(ModalHook hook);
-    /// Runs a dialog modally, or hands it to the modal hook when one is set.
+    /// Runs a dialog modally, or hands it to the modal hook when one is set; returns its result.
     static int ExecModal(QDialog& dialog);
 
     /// Moves a window so that it is centred over the main window, the active window or the screen.
