@@ -235,6 +235,8 @@ void ShowKeyboard(QLineEdit* target, const std::function<void()>& followUp)
         TfrmKeyBoard keyboard(target->window());
         keyboard.Target = target;
         keyboard.adjustSize();
+        // A native window knows its frame, so the placement can use the outer size.
+        keyboard.winId();
 
         const QPoint origin = target->mapToGlobal(QPoint(0, 0));
         QScreen* screen = target->screen() ? target->screen() : QGuiApplication::primaryScreen();
