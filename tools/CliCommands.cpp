@@ -1,11 +1,15 @@
 #include "tools/CliCommands.h"
 
 #include "core/DatabaseCreator.h"
+#include "tools/CliBatch.h"
 #include "tools/CliCipher.h"
 #include "tools/CliContext.h"
 #include "tools/CliError.h"
+#include "tools/CliExport.h"
+#include "tools/CliGenerate.h"
 #include "tools/CliHelp.h"
 #include "tools/CliHosts.h"
+#include "tools/CliImport.h"
 #include "tools/CliList.h"
 #include "tools/CliOutput.h"
 #include "tools/CliUsers.h"
@@ -41,6 +45,18 @@ int runOnDatabase(CliContext& context, const QString& command, const QStringList
         return CliHosts(context).run(arguments);
     if (command == QLatin1String("user"))
         return CliUsers(context).run(arguments);
+    if (command == QLatin1String("import"))
+        return CliImport(context).run(arguments);
+    if (command == QLatin1String("export"))
+        return CliExport(context).run(arguments);
+    if (command == QLatin1String("generate"))
+        return CliGenerate(context).run(arguments);
+    if (command == QLatin1String("test-login"))
+        return CliBatch(context, otTestLogin).run(arguments);
+    if (command == QLatin1String("change-password"))
+        return CliBatch(context, otChangePassword).run(arguments);
+    if (command == QLatin1String("send-mail"))
+        return CliBatch(context, otSendMail).run(arguments);
     throw CliError::usage(QStringLiteral("unknown command '%1'").arg(command));
 }
 

@@ -88,39 +88,20 @@ QString CliStore::osName(const QMap<int, QString>& profiles, int osid)
     return profiles.value(osid, OtherOsName);
 }
 
-void CliStore::UserFromQuery(const TSelfQuery& query, TUser& user)
-{
-    ClearUser(user);
-    user.uID = query.FieldByName(QStringLiteral("uID")).AsInteger();
-    user.hID = query.FieldByName(QStringLiteral("hID")).AsInteger();
-    user.LoginName = query.FieldByName(QStringLiteral("loginname")).AsString();
-    user.pwNow = query.FieldByName(QStringLiteral("pwNow")).AsString();
-    user.pwNew = query.FieldByName(QStringLiteral("pwNew")).AsString();
-    user.uName = query.FieldByName(QStringLiteral("uName")).AsString();
-    user.pwPeriod = query.FieldByName(QStringLiteral("pwPeriod")).AsInteger();
-    user.RecTime = query.FieldByName(QStringLiteral("RecTime")).AsFloat();
-    user.pwLastTime = query.FieldByName(QStringLiteral("pwLastTime")).AsFloat();
-    user.HostIP = query.FieldByName(QStringLiteral("HostIP")).AsString();
-    user.HostPort = query.FieldByName(QStringLiteral("HostPort")).AsInteger();
-    user.Email = query.FieldByName(QStringLiteral("Email")).AsString();
-    user.uRemark = query.FieldByName(QStringLiteral("uRemark")).AsString();
-    user.LastLog = query.FieldByName(QStringLiteral("LastLog")).AsString();
-}
-
 QList<TUser> CliStore::users(const QString& condition) const
 {
-    // The user list's own query, so HostIP and HostPort come out exactly as the GUI shows them.
-    QString statement = QStringLiteral("select a.*,(select hAddress from hosts  where a.hID= hID) HostIP,(select hPort "
-                                       "from hosts where a.hID= hID) HostPort from users a where 1=1 ");
+    // The user list's own statement, so HostIP and HostPort come out exactly as the GUI shows them.
+    QString statement = UserListStatement();
     if (!condition.isEmpty())
         statement += QStringLiteral(" and (") + condition + QLatin1Char(')');
-    statement += QStringLiteral(" order by a.hID, a.uID");
+    statement += QStringLiteral(" order by a.uID");
     auto query = dm().NewQuery();
     open(*query, statement);
     QList<TUser> result;
+    const TUserReader reader(*query);
     for (; !query->Eof(); query->Next()) {
         TUser user;
-        UserFromQuery(*query, user);
+        reader.Read(user);
         result.append(user);
     }
     return result;

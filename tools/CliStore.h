@@ -44,9 +44,6 @@ public:
     /// The user or a failure that names it.
     TUser requireUser(const CliHostAddress& address, const QString& login) const;
 
-    /// Fills a user from a row of the user list's query.
-    static void UserFromQuery(const TSelfQuery& query, TUser& user);
-
 private:
     void open(TSelfQuery& query, const QString& statement) const;
 

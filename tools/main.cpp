@@ -1,11 +1,12 @@
 // veltrane-cli: the command-line companion of Veltrane, for set-up, scripting and recovery.
-#include "core/DatabaseCreator.h"
 #include "core/DatabaseError.h"
 #include "tools/CliCommands.h"
 #include "tools/CliError.h"
 #include "tools/CliOutput.h"
 
 #include <QCoreApplication>
+
+#include <exception>
 
 int main(int argc, char* argv[])
 {
@@ -18,6 +19,10 @@ int main(int argc, char* argv[])
         return error.exitCode();
     } catch (const DatabaseError& error) {
         CliOutput::error(error.message());
+        return ExitFailure;
+    } catch (const std::exception& error) {
+        // For instance a settings file that cannot be written; its message names the file.
+        CliOutput::error(QString::fromLocal8Bit(error.what()));
         return ExitFailure;
     }
 }

@@ -1,0 +1,63 @@
+#include "tools/CliBatch.h"
+
+#include "batch/TBatchRunner.h"
+#include "batch/TNoticeMailer.h"
+#include "batch/TRemoteBatchOperations.h"
+#include "core/TdmPublic.h"
+#include "engine/TRemoteEngine.h"
+#include "tools/CliArguments.h"
+#include "tools/CliBatchPrinter.h"
+#include "tools/CliContext.h"
+#include "tools/CliError.h"
+#include "tools/CliHelp.h"
+#include "tools/CliInterrupt.h"
+#include "tools/CliOutput.h"
+#include "tools/CliSelection.h"
+#include "tools/CliStore.h"
+
+QString CliBatch::CommandName(TOperationType type)
+{
+    switch (type) {
+    case otTestLogin:
+        return QStringLiteral("test-login");
+    case otChangePassword:
+        return QStringLiteral("change-password");
+    case otSendMail:
+        return QStringLiteral("send-mail");
+    }
+    return QString();
+}
+
+int CliBatch::run(const QStringList& arguments)
+{
+    const CliArguments args(arguments, CliSelection::Flags(), CliSelection::ValuedOptions());
+    if (args.helpRequested()) {
+        CliOutput::out(CliHelp::command(CommandName(m_type)));
+        return ExitOk;
+    }
+    args.requirePositional(0, QString());
+    const CliSelection selection(args);
+    const CliStore store(m_context);
+    const QList<TUser> users = selection.select(store);
+    TdmPublic& dm = store.dm();
+
+    // From here on Ctrl+C is the Stop button: the user in progress ends as cancelled, no further
+    // user starts, and the totals still print.
+    CliInterrupt::install();
+    // A batch goes on after a failed save, as the runner window does; show each one as it happens.
+    m_context.ui().setDeferDatabaseErrors(false);
+
+    TRemoteEngine engine(dm);
+    TNoticeMailer mailer(dm);
+    TRemoteBatchOperations operations(
+        engine, [&mailer](const TUser& user, TActionStaus& status, const ProgressCallback& progress) {
+            mailer.SendNoticeMail(user, status, progress);
+        });
+    TBatchRunner runner(dm, operations, m_type, 0, users);
+    CliBatchPrinter printer(runner.Users(), CliOutput::stdoutIsTerminal());
+    runner.SetObserver(&printer);
+    runner.RunBatch();
+
+    const bool allSucceeded = dm.BatchSucceeded == dm.BatchTotal;
+    return allSucceeded && !m_context.ui().failed() ? ExitOk : ExitFailure;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+/// The columns of hosts.csv and users.csv, shared by import and export.
+namespace CliCsvColumns {
+
+inline const QStringList Hosts = {QStringLiteral("address"),
+                                  QStringLiteral("port"),
+                                  QStringLiteral("os"),
+                                  QStringLiteral("manager_login"),
+                                  QStringLiteral("manager_password"),
+                                  QStringLiteral("login_as"),
+                                  QStringLiteral("note")};
+inline const QStringList RequiredHosts = {QStringLiteral("address")};
+
+inline const QStringList Users = {
+    QStringLiteral("address"),   QStringLiteral("port"),         QStringLiteral("login"),
+    QStringLiteral("password"),  QStringLiteral("new_password"), QStringLiteral("period"),
+    QStringLiteral("full_name"), QStringLiteral("email"),        QStringLiteral("remark")};
+inline const QStringList RequiredUsers = {QStringLiteral("address"), QStringLiteral("login"),
+                                          QStringLiteral("password")};
+
+} // namespace CliCsvColumns

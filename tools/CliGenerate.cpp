@@ -1,0 +1,63 @@
+#include "tools/CliGenerate.h"
+
+#include "core/PasswordCipher.h"
+#include "core/SecretBuffer.h"
+#include "core/TdmPublic.h"
+#include "engine/PasswordGenerator.h"
+#include "tools/CliArguments.h"
+#include "tools/CliContext.h"
+#include "tools/CliError.h"
+#include "tools/CliHelp.h"
+#include "tools/CliOutput.h"
+#include "tools/CliSelection.h"
+#include "tools/CliStore.h"
+#include "tools/CliTransaction.h"
+
+int CliGenerate::run(const QStringList& arguments)
+{
+    const CliArguments args(arguments, CliSelection::Flags() << QStringLiteral("print-only"),
+                            CliSelection::ValuedOptions());
+    if (args.helpRequested()) {
+        CliOutput::out(CliHelp::command(QStringLiteral("generate")));
+        return ExitOk;
+    }
+    args.requirePositional(0, QString());
+    const CliSelection selection(args);
+    const CliStore store(m_context);
+    const QList<TUser> users = selection.select(store);
+
+    const TOptionsFile& options = store.dm().OptionsFile;
+    const int length = options.PassLength();
+    // An empty password would be stored as "no new password": the users would silently get none.
+    if (length < 1)
+        throw CliError::failure(QStringLiteral("Pass_Length in %1 is %2, so no password can be made: set it to a "
+                                               "length from 1 to 30")
+                                    .arg(options.path(), QString::number(length)));
+    const bool digits = options.PassNumber();
+    const bool specials = options.PassSpechar();
+
+    if (args.has(QStringLiteral("print-only"))) {
+        for (const TUser& user : users) {
+            const SecretBuffer password(GeneratePassword(digits, specials, length));
+            CliOutput::out(user.LoginName + QLatin1Char(' ') + user.HostIP + QLatin1Char(':') +
+                           QString::number(user.HostPort) + QLatin1Char(' ') + QString::fromUtf8(password.bytes()) +
+                           QLatin1Char('\n'));
+        }
+        return ExitOk;
+    }
+
+    // All users or none, as the user list does it.
+    CliTransaction transaction(store.dm().DBSession);
+    for (TUser user : users) {
+        const SecretBuffer password(GeneratePassword(digits, specials, length));
+        user.pwNew = EncipherPassword(QString::fromUtf8(password.bytes()));
+        if (!store.dm().SaveUser(user, TSaveMode::Update))
+            m_context.statementFailed(QStringLiteral("no new password was stored"));
+    }
+    transaction.commit();
+    for (const TUser& user : users)
+        CliOutput::out(user.LoginName + QLatin1Char(' ') + user.HostIP + QLatin1Char(':') +
+                       QString::number(user.HostPort) + QStringLiteral(" new password pending\n"));
+    CliOutput::out(QStringLiteral("Generated new passwords for %1 user(s).\n").arg(users.size()));
+    return ExitOk;
+}
