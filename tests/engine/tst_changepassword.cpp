@@ -275,8 +275,9 @@ private slots:
             << 3;
         QTest::newRow("third new-password prompt")
             << DialogAddress << DialogWeak << pw << np << "" << 3 << "Changed Failed. Receive data timeout." << 5;
-        QTest::newRow("stop during the conversation") << DialogAddress << DialogLate << pw << np << "stop at 1000 ms"
-                                                      << 3 << "Changed Failed. Cancelled by user. " << 2;
+        QTest::newRow("stop during the conversation")
+            << DialogAddress << DialogLate << pw << np << "stop in the first wait" << 3
+            << "Changed Failed. Cancelled by user. " << 2;
     }
     void failures()
     {
@@ -301,6 +302,12 @@ private slots:
                 f.progressTexts << text;
                 if (text.endsWith(QLatin1String("Login Successed. ")))
                     f.engine.CloseSession();
+            };
+        } else if (situation == QLatin1String("stop in the first wait")) {
+            progress = [&](const QString& text) {
+                f.progressTexts << text;
+                if (text.startsWith(QLatin1String("Changing password")))
+                    QTimer::singleShot(500, [&] { f.dm.CancelRequested = true; });
             };
         }
         TActionStaus status;

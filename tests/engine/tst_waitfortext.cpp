@@ -97,11 +97,12 @@ private slots:
     {
         EngineFixture f;
         QVERIFY(startDialog(f, DialogAddress, DialogDebian));
-        QTest::qWait(800); // the prompt arrives while nobody waits
+        QTRY_VERIFY_WITH_TIMEOUT(f.engine.SSHClient.PollOutput(), 10000); // the prompt arrives while nobody waits
         QElapsedTimer clock;
         clock.start();
         QVERIFY(f.engine.WaitForText(QStringLiteral("password:")));
-        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(clock.elapsed() < 500);
+        QCOMPARE(f.dm.Transcript, QStringList{QStringLiteral("current password: ")});
     }
 
     void textAfterTheMatchInTheSameReadIsDropped()
@@ -184,7 +185,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(waitOutcome(f, QStringLiteral("password:")), QStringLiteral("Cancelled by user. "));
-        QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(f.dm.Transcript, QStringList{QString()});
     }
 
