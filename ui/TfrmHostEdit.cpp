@@ -1,0 +1,330 @@
+#include "ui/TfrmHostEdit.h"
+
+#include "core/DatabaseError.h"
+#include "core/PasswordCipher.h"
+#include "core/TdmPublic.h"
+#include "core/UiServices.h"
+#include "engine/TRemoteEngine.h"
+#include "engine/TfrmOperationSetting.h"
+#include "ui/BallHint.h"
+#include "ui/DrawnIcons.h"
+#include "ui/EditorIcons.h"
+#include "ui/EditorLayout.h"
+#include "ui/LoginTestBalloon.h"
+#include "ui/TfrmKeyBoard.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+constexpr int kBalloonMs = 1000;
+constexpr int kLabelX = 14;
+constexpr int kFieldX = 196;
+constexpr int kRowPitch = 30;
+constexpr int kFirstRow = 18;
+
+int rowTop(int row)
+{
+    return kFirstRow + row * kRowPitch;
+}
+
+bool isEnterKey(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+} // namespace
+
+TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent)
+    : TfrmBase(parent), m_dm(dm), m_engine(engine)
+{
+    using namespace EditorLayout;
+    setObjectName(QStringLiteral("frmHostEdit"));
+    SetClientSize(ClientWidth, ClientHeight);
+
+    HeaderTab = AddHeaderTab(this, QStringLiteral("    Host Information"), QRect(8, 8, 150, 22));
+    FieldPanel = AddFieldPanel(this, QRect(8, 30, ClientWidth - 16, 310));
+
+    edtName = new QLineEdit(FieldPanel);
+    edtName->setObjectName(QStringLiteral("edtName"));
+    edtName->setGeometry(kFieldX, rowTop(0), 189, 21);
+    // Shown in the main window's status pane only, never as a tooltip.
+    edtName->setStatusTip(QStringLiteral("Host Address"));
+    AddFieldLabel(FieldPanel, QStringLiteral("&Host Address:"), edtName, kLabelX, rowTop(0) + 3, true);
+
+    edtPort = new QLineEdit(FieldPanel);
+    edtPort->setObjectName(QStringLiteral("edtPort"));
+    edtPort->setGeometry(kFieldX, rowTop(1), 99, 21);
+    edtPort->setMaxLength(5);
+    edtPort->installEventFilter(this);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Port:"), edtPort, kLabelX, rowTop(1) + 3, true);
+
+    cbbOS = new QComboBox(FieldPanel);
+    cbbOS->setObjectName(QStringLiteral("cbbOS"));
+    cbbOS->setGeometry(kFieldX, rowTop(2), 150, 22);
+    cbbOS->setMaxVisibleItems(15);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Operating System:"), cbbOS, kLabelX, rowTop(2) + 3, true);
+    sbSetting = AddFlatButton(FieldPanel, QStringLiteral("D&etailed Setting..."), QIcon(), QString(),
+                              QRect(kFieldX + 154, rowTop(2) - 1, 104, 24));
+    sbSetting->setObjectName(QStringLiteral("sbSetting"));
+
+    cbbLoginAs = new QComboBox(FieldPanel);
+    cbbLoginAs->setObjectName(QStringLiteral("cbbLoginAs"));
+    cbbLoginAs->setGeometry(kFieldX, rowTop(3), 150, 22);
+    AddFieldLabel(FieldPanel, QStringLiteral("Login  &When Changing Password :"), cbbLoginAs, kLabelX, rowTop(3) + 3,
+                  true);
+
+    edtMngLogin = new QLineEdit(FieldPanel);
+    edtMngLogin->setObjectName(QStringLiteral("edtMngLogin"));
+    edtMngLogin->setGeometry(kFieldX, rowTop(4), 150, 21);
+    AddFieldLabel(FieldPanel, QStringLiteral("Manager &Login:"), edtMngLogin, kLabelX, rowTop(4) + 3, false);
+    sbTest = AddFlatButton(FieldPanel, QStringLiteral("&Test Login "), TestLoginIcon(), QString(),
+                           QRect(kFieldX + 154, rowTop(4) - 2, 100, 25));
+    sbTest->setObjectName(QStringLiteral("sbTest"));
+
+    edtMngPwd = new QLineEdit(FieldPanel);
+    edtMngPwd->setObjectName(QStringLiteral("edtMngPwd"));
+    edtMngPwd->setGeometry(kFieldX, rowTop(5), 150, 21);
+    edtMngPwd->setEchoMode(QLineEdit::Password);
+    AddFieldLabel(FieldPanel, QStringLiteral("Manager &Password:"), edtMngPwd, kLabelX, rowTop(5) + 3, false);
+    sbKeybrd = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(), QStringLiteral("Show virtual keyboard"),
+                             QRect(kFieldX + 154, rowTop(5) - 1, 24, 23));
+    sbKeybrd->setObjectName(QStringLiteral("sbKeybrd"));
+    SpeedButton3 = AddFlatButton(FieldPanel, QString(), ShowPasswordIcon(), QStringLiteral("Show password "),
+                                 QRect(kFieldX + 180, rowTop(5) - 1, 24, 23));
+    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
+
+    edtNote = new QPlainTextEdit(FieldPanel);
+    edtNote->setObjectName(QStringLiteral("edtNote"));
+    edtNote->setGeometry(kLabelX, rowTop(6) + 22, 419, 50);
+    edtNote->setTabChangesFocus(true);
+    edtNote->installEventFilter(this);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Description:"), edtNote, kLabelX, rowTop(6) + 3, false);
+
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(ClientWidth - 8 - 80, ClientHeight - 40, 80, 27);
+    btnCancel->setAutoDefault(false);
+    btnSave = new QPushButton(QStringLiteral("&OK"), this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnSave->setGeometry(ClientWidth - 8 - 170, ClientHeight - 40, 80, 27);
+    btnSave->setDefault(true);
+
+    setTabOrder(edtName, edtPort);
+    setTabOrder(edtPort, cbbOS);
+    setTabOrder(cbbOS, cbbLoginAs);
+    setTabOrder(cbbLoginAs, edtMngLogin);
+    setTabOrder(edtMngLogin, edtMngPwd);
+    setTabOrder(edtMngPwd, edtNote);
+    setTabOrder(edtNote, btnSave);
+    setTabOrder(btnSave, btnCancel);
+
+    connect(cbbOS, &QComboBox::activated, this, [this] { cbbOSChange(); });
+    connect(cbbLoginAs, &QComboBox::activated, this, [this] { cbbOSChange(); });
+    connect(sbSetting, &QToolButton::clicked, this, [this] { sbSettingClick(); });
+    connect(sbTest, &QToolButton::clicked, this, [this] { sbTestClick(); });
+    connect(SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
+    connect(sbKeybrd, &QToolButton::clicked, this, [this] { sbKeybrdClick(); });
+    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+}
+
+void TfrmHostEdit::LoadOSList(int osid)
+{
+    auto query = m_dm.NewQuery();
+    query->SelectSQL = QStringLiteral("select * from unixos ");
+    m_dm.OpenQuery(*query);
+    cbbOS->clear();
+    if (query->Active()) {
+        for (; !query->Eof(); query->Next())
+            cbbOS->addItem(query->FieldByName(QStringLiteral("OSName")).AsString(),
+                           query->FieldByName(QStringLiteral("OSID")).AsString());
+    }
+    cbbOS->addItem(OtherOSName, QStringLiteral("-1"));
+    cbbOS->setCurrentIndex(cbbOS->findData(QString::number(osid)));
+    // Keep the settings button in step with what the list now shows, e.g. after a profile was deleted.
+    cbbOSChange();
+}
+
+void TfrmHostEdit::ShowHost(const THost& host)
+{
+    cbbLoginAs->clear();
+    cbbLoginAs->addItem(QStringLiteral("Manager Account"), ManagerAccountValue);
+    cbbLoginAs->addItem(QStringLiteral("User's Account"), UsersAccountValue);
+    LoadOSList(host.OSID);
+    edtName->setText(host.hAddress);
+    edtPort->setText(QString::number(host.hPort));
+    edtNote->setPlainText(host.hNote);
+    edtMngLogin->setText(host.MngLogin);
+    edtMngPwd->setText(DecipherPassword(host.MngPwd));
+    cbbLoginAs->setCurrentIndex(cbbLoginAs->findData(QString::number(host.UseManager)));
+}
+
+void TfrmHostEdit::ReadHost(THost& host) const
+{
+    host.hAddress = edtName->text();
+    bool isNumber = false;
+    const int port = edtPort->text().toInt(&isNumber);
+    host.hPort = isNumber ? port : 22;
+    host.hNote = edtNote->toPlainText();
+    host.OSID = ChosenOSID();
+    host.MngLogin = edtMngLogin->text();
+    host.MngPwd = EncipherPassword(edtMngPwd->text());
+    bool chosen = false;
+    const int useManager = cbbLoginAs->currentData().toString().toInt(&chosen);
+    host.UseManager = cbbLoginAs->currentIndex() >= 0 && chosen ? useManager : 1;
+}
+
+int TfrmHostEdit::ChosenOSID() const
+{
+    if (cbbOS->currentIndex() < 0)
+        return -1;
+    bool isNumber = false;
+    const int osid = cbbOS->currentData().toString().toInt(&isNumber);
+    return isNumber ? osid : -1;
+}
+
+bool TfrmHostEdit::ValidateHost()
+{
+    const auto refuse = [](QWidget* field, const QString& message) {
+        Ui().showBalloonTip(field, message, BalloonIcon::Info, kBalloonMs);
+        return false;
+    };
+    if (edtName->text().isEmpty())
+        return refuse(edtName, QStringLiteral("Please input [hot address] "));
+    // Text pasted into the port bypasses the key filter; anything but a number reads as 0 and is refused.
+    const int port = edtPort->text().toInt();
+    if (port < 1 || port > 65535)
+        return refuse(edtPort, QStringLiteral("The port scope is form 1 to 65535. "));
+    const bool asManager =
+        cbbLoginAs->currentIndex() >= 0 && cbbLoginAs->currentData().toString() == ManagerAccountValue;
+    if (asManager && edtMngLogin->text().isEmpty())
+        return refuse(edtMngLogin, QStringLiteral("Please input [Manager Login] "));
+    if (asManager && edtMngPwd->text().isEmpty())
+        return refuse(edtMngPwd, QStringLiteral("Please input [Manager Password] "));
+    return true;
+}
+
+void TfrmHostEdit::FormShow()
+{
+    edtName->setFocus();
+    edtName->selectAll();
+}
+
+bool TfrmHostEdit::PortKeyAllowed(int key, Qt::KeyboardModifiers modifiers, const QString& text)
+{
+    // Ctrl with a letter types a control character (Ctrl+V, Ctrl+C, ...), whatever text the platform reports.
+    if (modifiers.testFlag(Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+        return false;
+    // Keys that type nothing (arrows, Delete, Home, ...) and the dialog's own keys are not typing.
+    if (text.isEmpty() || key == Qt::Key_Delete || key == Qt::Key_Tab || key == Qt::Key_Backtab ||
+        key == Qt::Key_Escape)
+        return true;
+    if (key == Qt::Key_Backspace || isEnterKey(key))
+        return true;
+    return text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
+}
+
+void TfrmHostEdit::cbbOSChange()
+{
+    sbSetting->setEnabled(!cbbOS->currentText().isEmpty());
+}
+
+void TfrmHostEdit::sbSettingClick()
+{
+    int osid = ChosenOSID();
+    const QString name = cbbOS->currentText();
+    try {
+        if (EditOSProfile(this, m_dm, osid, name))
+            LoadOSList(osid);
+    } catch (const std::exception& error) {
+        MsgBox(QString::fromStdString(error.what()), ApplicationTitle, StyleError);
+    }
+}
+
+void TfrmHostEdit::sbTestClick()
+{
+    if (!ValidateHost())
+        return;
+    TUser probe;
+    ClearUser(probe);
+    probe.HostIP = edtName->text();
+    bool isNumber = false;
+    const int port = edtPort->text().toInt(&isNumber);
+    probe.HostPort = isNumber ? port : 22;
+    probe.LoginName = edtMngLogin->text();
+    probe.pwNow = EncipherPassword(edtMngPwd->text());
+    TActionStaus status;
+    m_engine.SSHLogin(probe, QString(), status, ProgressCallback());
+    ShowLoginTestOutcome(sbTest, status);
+}
+
+void TfrmHostEdit::SpeedButton3Click()
+{
+    edtMngPwd->setEchoMode(edtMngPwd->echoMode() == QLineEdit::Password ? QLineEdit::Normal : QLineEdit::Password);
+}
+
+void TfrmHostEdit::sbKeybrdClick()
+{
+    ShowKeyboard(edtMngPwd);
+}
+
+void TfrmHostEdit::btnSaveClick()
+{
+    if (!ValidateHost())
+        return;
+    Accepted = true;
+    accept();
+}
+
+void TfrmHostEdit::btnCancelClick()
+{
+    reject();
+}
+
+void TfrmHostEdit::done(int result)
+{
+    // No balloon may outlive the dialog it points into.
+    CloseAllBalloons();
+    TfrmBase::done(result);
+}
+
+void TfrmHostEdit::showEvent(QShowEvent* event)
+{
+    TfrmBase::showEvent(event);
+    FormShow();
+}
+
+bool TfrmHostEdit::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == edtPort && !PortKeyAllowed(key->key(), key->modifiers(), key->text()))
+            return true;
+        if (watched == edtNote && isEnterKey(key->key())) {
+            // The description is short; Enter moves on rather than starting a line.
+            focusNextChild();
+            return true;
+        }
+    }
+    return TfrmBase::eventFilter(watched, event);
+}
+
+bool EditHostRecord(QWidget* parent, TdmPublic& dm, TRemoteEngine& engine, THost& host, bool adding)
+{
+    auto editor = std::make_unique<TfrmHostEdit>(dm, engine, parent);
+    editor->setWindowTitle(adding ? QStringLiteral("Add Host") : QStringLiteral("Host Editing"));
+    editor->ShowHost(host);
+    editor->ShowModal();
+    editor->ReadHost(host);
+    return editor->Accepted;
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "core/Records.h"
+#include "ui/TfrmBase.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+class TRemoteEngine;
+class TdmPublic;
+
+/// The modal dialog in which a host is added or changed: address, SSH port, operating system (its
+/// prompt profile), the account used when passwords are changed, the manager account and a note.
+///
+/// Use it through EditHostRecord, or step by step: construct, set the caption, ShowHost, ShowModal,
+/// ReadHost, and store the record only when Accepted is true.
+class TfrmHostEdit : public TfrmBase
+{
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 474;
+    static constexpr int ClientHeight = 395;
+    /// The name of the list entry that stands for OSID -1.
+    static inline const QString OtherOSName = QStringLiteral("Other OS...");
+    /// Values of the login combo, as text, like every item value.
+    static inline const QString ManagerAccountValue = QStringLiteral("-1");
+    static inline const QString UsersAccountValue = QStringLiteral("1");
+
+    /// dm gives the profile list; engine runs the manager login test.
+    TfrmHostEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent = nullptr);
+
+    /// Set only by OK after a successful validation.
+    bool Accepted = false;
+
+    QLabel* HeaderTab = nullptr;
+    QFrame* FieldPanel = nullptr;
+    QLineEdit* edtName = nullptr;
+    QLineEdit* edtPort = nullptr;
+    QComboBox* cbbOS = nullptr;
+    QComboBox* cbbLoginAs = nullptr;
+    QLineEdit* edtMngLogin = nullptr;
+    QLineEdit* edtMngPwd = nullptr;
+    QPlainTextEdit* edtNote = nullptr;
+    QToolButton* sbSetting = nullptr;
+    QToolButton* sbTest = nullptr;
+    QToolButton* sbKeybrd = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+    /// Fills the OS list from UnixOS in the order stored, then "Other OS..." (value -1), and chooses the
+    /// entry whose value is osid; with none, nothing is chosen.
+    void LoadOSList(int osid);
+    /// Refills the login combo ("Manager Account" -1, "User's Account" 1), the OS list, and puts host into
+    /// the fields; the manager password is deciphered into its field.
+    void ShowHost(const THost& host);
+    /// Reads the fields into host: port 22 when not a number, OSID -1 with no OS chosen, UseManager 1
+    /// with no login entry chosen, the manager password enciphered. MngKeyPath and hID are kept.
+    void ReadHost(THost& host) const;
+    /// Checks address, port range and, for the manager account, its login and password, in this order;
+    /// shows the first failure as a balloon beside its field and returns false.
+    bool ValidateHost();
+
+    /// Focuses the address with its whole text selected.
+    void FormShow();
+    /// The port takes only digits, Backspace and Enter from the keyboard, and no control characters;
+    /// returns whether the key passes. Keys that type nothing (arrows, Delete) always pass.
+    static bool PortKeyAllowed(int key, Qt::KeyboardModifiers modifiers, const QString& text);
+    /// "Detailed Setting..." is available while an OS is shown.
+    void cbbOSChange();
+    /// Opens the profile editor for the chosen OS and reloads the list when it saved or deleted.
+    void sbSettingClick();
+    /// Probes the manager login typed in the dialog and shows the outcome beside the Test button.
+    void sbTestClick();
+    /// Shows or masks the manager password.
+    void SpeedButton3Click();
+    void sbKeybrdClick();
+    void btnSaveClick();
+    void btnCancelClick();
+
+    /// The chosen OS entry's value as a number, -1 when none is chosen.
+    int ChosenOSID() const;
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TdmPublic& m_dm;
+    TRemoteEngine& m_engine;
+};
+
+/// Runs the host editor for one add ("Add Host") or change ("Host Editing") of host and reads the
+/// fields back into host whatever closed it; returns Accepted. When adding, the caller has already
+/// given host its hID, port 22 and UseManager -1; storing the record is the caller's.
+bool EditHostRecord(QWidget* parent, TdmPublic& dm, TRemoteEngine& engine, THost& host, bool adding);

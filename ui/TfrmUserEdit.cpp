@@ -1,0 +1,303 @@
+#include "ui/TfrmUserEdit.h"
+
+#include "core/DayNumber.h"
+#include "core/PasswordCipher.h"
+#include "core/TdmPublic.h"
+#include "core/UiServices.h"
+#include "engine/PasswordGenerator.h"
+#include "engine/TRemoteEngine.h"
+#include "ui/BallHint.h"
+#include "ui/DrawnIcons.h"
+#include "ui/EditorIcons.h"
+#include "ui/EditorLayout.h"
+#include "ui/LoginTestBalloon.h"
+#include "ui/TfrmKeyBoard.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+constexpr int kBalloonMs = 1000;
+constexpr int kLeftX = 12;
+constexpr int kRightX = 250;
+constexpr int kRowPitch = 48;
+constexpr int kFirstLabel = 10;
+
+int labelTop(int row)
+{
+    return kFirstLabel + row * kRowPitch;
+}
+
+int fieldTop(int row)
+{
+    return labelTop(row) + 16;
+}
+
+/// The period field as days; -1 (no period) when it is empty or not a number.
+int periodOf(const QLineEdit* field)
+{
+    bool isNumber = false;
+    const int days = field->text().toInt(&isNumber);
+    return isNumber ? days : -1;
+}
+
+} // namespace
+
+TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent)
+    : TfrmBase(parent), m_dm(dm), m_engine(engine)
+{
+    using namespace EditorLayout;
+    setObjectName(QStringLiteral("frmUserEdit"));
+    SetClientSize(ClientWidth, ClientHeight);
+    ClearUser(User);
+
+    HeaderTab = AddHeaderTab(this, QStringLiteral("     User Information"), QRect(8, 8, 150, 22));
+    FieldPanel = AddFieldPanel(this, QRect(8, 30, ClientWidth - 16, 282));
+
+    const auto addEdit = [this](const char* name, int x, int row, int width) {
+        auto* edit = new QLineEdit(FieldPanel);
+        edit->setObjectName(QLatin1String(name));
+        edit->setGeometry(x, fieldTop(row), width, 21);
+        return edit;
+    };
+
+    edtLogin = addEdit("edtLogin", kLeftX, 0, 130);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Login Name:"), edtLogin, kLeftX, labelTop(0), true);
+    sbTest = AddFlatButton(FieldPanel, QStringLiteral("&Test Login "), TestLoginIcon(), QString(),
+                           QRect(kLeftX + 134, fieldTop(0) - 2, 96, 25));
+    sbTest->setObjectName(QStringLiteral("sbTest"));
+
+    edtUserName = addEdit("edtUserName", kRightX, 0, 180);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Full Name:"), edtUserName, kRightX, labelTop(0), false);
+
+    edtOldPwd = addEdit("edtOldPwd", kLeftX, 1, 130);
+    edtOldPwd->setEchoMode(QLineEdit::Password);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Password:"), edtOldPwd, kLeftX, labelTop(1), true);
+    sbKeybrd = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(), QStringLiteral("Show virtual keyboard"),
+                             QRect(kLeftX + 134, fieldTop(1) - 1, 24, 23));
+    sbKeybrd->setObjectName(QStringLiteral("sbKeybrd"));
+    SpeedButton2 =
+        AddFlatButton(FieldPanel, QString(), GeneratePasswordIcon(), QStringLiteral("Generates new password"),
+                      QRect(kLeftX + 160, fieldTop(1) - 1, 24, 23));
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton3 = AddFlatButton(FieldPanel, QString(), ShowPasswordIcon(), QStringLiteral("Show password "),
+                                 QRect(kLeftX + 186, fieldTop(1) - 1, 24, 23));
+    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
+
+    edtNewPwd = addEdit("edtNewPwd", kRightX, 1, 150);
+    edtNewPwd->setEchoMode(QLineEdit::Password);
+    AddFieldLabel(FieldPanel, QStringLiteral("&New Password:"), edtNewPwd, kRightX, labelTop(1), false);
+    SpeedButton1 = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(), QStringLiteral("Show virtual keyboard"),
+                                 QRect(kRightX + 154, fieldTop(1) - 1, 24, 23));
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+
+    edtPeriod = addEdit("edtPeriod", kLeftX, 2, 60);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Valid Period"), edtPeriod, kLeftX, labelTop(2), false);
+    auto* days = new QLabel(QStringLiteral("Days"), FieldPanel);
+    days->move(kLeftX + 66, fieldTop(2) + 3);
+
+    edtEmail = addEdit("edtEmail", kRightX, 2, 180);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Email:"), edtEmail, kRightX, labelTop(2), false);
+
+    moRemark = new QPlainTextEdit(FieldPanel);
+    moRemark->setObjectName(QStringLiteral("moRemark"));
+    moRemark->setGeometry(kLeftX, fieldTop(3), 408, 94);
+    moRemark->setTabChangesFocus(true);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Description:"), moRemark, kLeftX, labelTop(3), false);
+
+    const int buttonTop = ClientHeight - 40;
+    btnSaveAdd = new QPushButton(QStringLiteral("S&ave and add "), this);
+    btnSaveAdd->setObjectName(QStringLiteral("btnSaveAdd"));
+    btnSaveAdd->setGeometry(8, buttonTop, 150, 27);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(ClientWidth - 8 - 80, buttonTop, 80, 27);
+    btnCancel->setAutoDefault(false);
+    btnSave = new QPushButton(QStringLiteral("&OK"), this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnSave->setGeometry(ClientWidth - 8 - 170, buttonTop, 80, 27);
+
+    setTabOrder(edtLogin, edtUserName);
+    setTabOrder(edtUserName, edtOldPwd);
+    setTabOrder(edtOldPwd, edtNewPwd);
+    setTabOrder(edtNewPwd, edtPeriod);
+    setTabOrder(edtPeriod, edtEmail);
+    setTabOrder(edtEmail, moRemark);
+    setTabOrder(moRemark, btnSaveAdd);
+    setTabOrder(btnSaveAdd, btnSave);
+    setTabOrder(btnSave, btnCancel);
+
+    // FormCreate: the current password is limited, the pending one is not.
+    edtOldPwd->setMaxLength(PasswordMaxLength);
+    SetAddMode(false);
+
+    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
+    connect(btnSaveAdd, &QPushButton::clicked, this, [this] { btnSaveAddClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(sbTest, &QToolButton::clicked, this, [this] { sbTestClick(); });
+    connect(sbKeybrd, &QToolButton::clicked, this, [this] { sbKeybrdClick(); });
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+    connect(SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
+}
+
+void TfrmUserEdit::SetAddMode(bool adding)
+{
+    IsNew = adding;
+    btnSaveAdd->setVisible(adding);
+    btnSaveAdd->setDefault(adding);
+    btnSaveAdd->setAutoDefault(adding);
+    btnSave->setDefault(!adding);
+    btnSave->setAutoDefault(!adding);
+}
+
+QString TfrmUserEdit::GeneratedPassword() const
+{
+    const TOptionsFile& options = m_dm.OptionsFile;
+    return GeneratePassword(options.PassNumber(), options.PassSpechar(), options.PassLength());
+}
+
+void TfrmUserEdit::ShowUser(bool adding)
+{
+    if (adding) {
+        User.uID = m_dm.NextUserId();
+        User.pwPeriod = -1;
+        User.RecTime = DayNumber::None;
+        User.pwLastTime = DayNumber::None;
+        User.LoginName.clear();
+        User.pwNow.clear();
+        User.pwNew.clear();
+        User.uName.clear();
+        User.Email.clear();
+        // A new user has no history of its own.
+        User.LastLog.clear();
+        User.ResultText.clear();
+        if (m_dm.OptionsFile.AutoGenerate())
+            User.pwNew = EncipherPassword(GeneratedPassword());
+        User.uRemark.clear();
+    }
+    edtLogin->setText(User.LoginName);
+    edtOldPwd->setText(DecipherPassword(User.pwNow));
+    moRemark->setPlainText(User.uRemark);
+    edtNewPwd->setText(DecipherPassword(User.pwNew));
+    edtUserName->setText(User.uName);
+    edtEmail->setText(User.Email);
+    edtPeriod->setText(User.pwPeriod == -1 ? QString() : QString::number(User.pwPeriod));
+}
+
+void TfrmUserEdit::ReadUser()
+{
+    User.LoginName = edtLogin->text();
+    User.pwNow = EncipherPassword(edtOldPwd->text());
+    User.pwPeriod = periodOf(edtPeriod);
+    User.uRemark = moRemark->toPlainText();
+    User.pwNew = EncipherPassword(edtNewPwd->text());
+    User.Email = edtEmail->text();
+    User.uName = edtUserName->text();
+}
+
+bool TfrmUserEdit::ValidateUser()
+{
+    const auto refuse = [](QWidget* field, const QString& message) {
+        Ui().showBalloonTip(field, message, BalloonIcon::Info, kBalloonMs);
+        return false;
+    };
+    if (edtLogin->text().isEmpty())
+        return refuse(edtLogin, QStringLiteral("Please input [User Name]  "));
+    if (edtOldPwd->text().isEmpty())
+        return refuse(edtOldPwd, QStringLiteral("Please input [Password]  "));
+    return true;
+}
+
+void TfrmUserEdit::btnSaveClick()
+{
+    if (!ValidateUser())
+        return;
+    Accepted = true;
+    accept();
+}
+
+void TfrmUserEdit::btnSaveAddClick()
+{
+    if (!ValidateUser())
+        return;
+    ReadUser();
+    User.RecTime = DayNumber::Now();
+    // The store failure has been shown already; listing the user or clearing the fields would then
+    // pretend it was stored and lose what was typed.
+    if (!m_dm.SaveUser(User, TSaveMode::Insert))
+        return;
+    if (UserStored)
+        UserStored(User);
+    ShowUser(true);
+    edtLogin->setFocus();
+}
+
+void TfrmUserEdit::btnCancelClick()
+{
+    reject();
+}
+
+void TfrmUserEdit::sbTestClick()
+{
+    if (!ValidateUser())
+        return;
+    User.LoginName = edtLogin->text();
+    User.pwNow = EncipherPassword(edtOldPwd->text());
+    User.uRemark = moRemark->toPlainText();
+    User.pwPeriod = periodOf(edtPeriod);
+    TActionStaus status;
+    m_engine.SSHLogin(User, QString(), status, ProgressCallback());
+    ShowLoginTestOutcome(sbTest, status);
+}
+
+void TfrmUserEdit::sbKeybrdClick()
+{
+    ShowKeyboard(edtOldPwd);
+}
+
+void TfrmUserEdit::SpeedButton1Click()
+{
+    ShowKeyboard(edtNewPwd);
+}
+
+void TfrmUserEdit::SpeedButton2Click()
+{
+    edtNewPwd->setText(GeneratedPassword());
+}
+
+void TfrmUserEdit::SpeedButton3Click()
+{
+    edtOldPwd->setEchoMode(edtOldPwd->echoMode() == QLineEdit::Password ? QLineEdit::Normal : QLineEdit::Password);
+    edtNewPwd->setEchoMode(edtOldPwd->echoMode());
+}
+
+void TfrmUserEdit::done(int result)
+{
+    // No balloon may outlive the dialog it points into.
+    CloseAllBalloons();
+    TfrmBase::done(result);
+}
+
+bool EditUserRecord(QWidget* parent, TdmPublic& dm, TRemoteEngine& engine, TUser& user, bool adding,
+                    const std::function<void(const TUser&)>& userStored)
+{
+    auto editor = std::make_unique<TfrmUserEdit>(dm, engine, parent);
+    editor->User = user;
+    editor->UserStored = userStored;
+    editor->SetAddMode(adding);
+    editor->setWindowTitle((adding ? QStringLiteral("Add User") : QStringLiteral("User Editing")) +
+                           QStringLiteral(" - ") + user.HostIP + QLatin1Char(':') + QString::number(user.HostPort));
+    editor->ShowUser(adding);
+    editor->ShowModal();
+    editor->ReadUser();
+    user = editor->User;
+    return editor->Accepted;
+}
