@@ -8,59 +8,74 @@
 #include "tools/CliError.h"
 #include "tools/CliFieldRules.h"
 #include "tools/CliHelp.h"
+#include "tools/CliJsonWriter.h"
 #include "tools/CliOutput.h"
 #include "tools/CliStore.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <cstdio>
 
 namespace {
+
+// Only the columns a listing shows, with the host's address and port as the user list computes
+// them: the transcripts in LastLog would be most of the data read and none of what is shown.
+const char* const kUsersStatement =
+    "select a.uID, a.hID, a.LoginName, a.pwNow, a.pwNew, a.pwPeriod, a.pwLastTime, a.uName, a.Email, a.uRemark,"
+    " (select hAddress from hosts where a.hID = hID) HostIP, (select hPort from hosts where a.hID = hID) HostPort"
+    " from users a order by a.uID";
+
+/// One user row as the listing reads it.
+struct ListedUser
+{
+    TUser user;
+    QString periodText;
+    QString passedText;
+};
+
+template <typename Each> void forEachUser(CliContext& context, Each each)
+{
+    TdmPublic& dm = context.dm();
+    auto query = dm.NewQuery();
+    query->SelectSQL = QString::fromLatin1(kUsersStatement);
+    if (!dm.OpenQuery(*query))
+        context.statementFailed(QStringLiteral("could not read the users"));
+    const QDateTime now = DayNumber::CurrentDateTime();
+    ListedUser row;
+    for (; !query->Eof(); query->Next()) {
+        TUser& user = row.user;
+        user.uID = query->Fields(0).AsInteger();
+        user.hID = query->Fields(1).AsInteger();
+        user.LoginName = query->Fields(2).AsString();
+        user.pwNow = query->Fields(3).AsString();
+        user.pwNew = query->Fields(4).AsString();
+        user.pwPeriod = query->Fields(5).AsInteger();
+        user.pwLastTime = query->Fields(6).AsFloat();
+        user.uName = query->Fields(7).AsString();
+        user.Email = query->Fields(8).AsString();
+        user.uRemark = query->Fields(9).AsString();
+        user.HostIP = query->Fields(10).AsString();
+        user.HostPort = query->Fields(11).AsInteger();
+        row.periodText = user.pwPeriod == -1 ? QString() : QString::number(user.pwPeriod);
+        row.passedText = PassedDaysText(user.pwLastTime, now);
+        each(row);
+    }
+}
 
 QString orDash(const QString& text)
 {
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
-QJsonValue numberOrNull(const QString& text)
+void numberOrNull(CliJsonWriter& json, const QString& text)
 {
-    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text.toLongLong());
+    if (text.isEmpty())
+        json.null();
+    else
+        json.value(text.toLongLong());
 }
 
-QJsonObject hostJson(const THost& host, const QMap<int, QString>& profiles)
+void writeOut(const QByteArray& bytes)
 {
-    return QJsonObject{
-        {QStringLiteral("id"), host.hID},
-        {QStringLiteral("address"), host.hAddress},
-        {QStringLiteral("port"), host.hPort},
-        {QStringLiteral("osId"), host.OSID},
-        {QStringLiteral("os"), CliStore::osName(profiles, host.OSID)},
-        {QStringLiteral("managerLogin"), host.MngLogin},
-        {QStringLiteral("loginAs"), CliFieldRules::loginAsText(host.UseManager)},
-        {QStringLiteral("note"), host.hNote},
-    };
-}
-
-QJsonObject userJson(const TUser& user, const QStringList& texts)
-{
-    const bool changed = user.pwLastTime != DayNumber::None;
-    return QJsonObject{
-        {QStringLiteral("id"), user.uID},
-        {QStringLiteral("hostId"), user.hID},
-        {QStringLiteral("address"), user.HostIP},
-        {QStringLiteral("port"), user.HostPort},
-        {QStringLiteral("login"), user.LoginName},
-        {QStringLiteral("hasPassword"), !user.pwNow.isEmpty()},
-        {QStringLiteral("newPasswordPending"), !user.pwNew.isEmpty()},
-        {QStringLiteral("period"), numberOrNull(texts[2])},
-        {QStringLiteral("passedDays"), numberOrNull(texts[3])},
-        {QStringLiteral("dueSoon"), PasswordDueSoon(texts[2], texts[3])},
-        {QStringLiteral("lastChange"),
-         changed ? QJsonValue(DayNumber::ToDateTime(user.pwLastTime).toString(Qt::ISODate)) : QJsonValue()},
-        {QStringLiteral("fullName"), user.uName},
-        {QStringLiteral("email"), user.Email},
-        {QStringLiteral("remark"), user.uRemark},
-    };
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
 }
 
 } // namespace
@@ -76,23 +91,70 @@ int CliList::run(const QStringList& arguments)
     const CliStore store(m_context);
     const QList<THost> hosts = store.hosts();
     const QMap<int, QString> profiles = store.osProfiles();
-    const QList<TUser> users = store.users();
-    const QDateTime now = DayNumber::CurrentDateTime();
 
     if (args.has(QStringLiteral("json"))) {
-        QJsonArray hostArray;
-        for (const THost& host : hosts)
-            hostArray.append(hostJson(host, profiles));
-        QJsonArray userArray;
-        for (const TUser& user : users)
-            userArray.append(userJson(user, UserListTexts(user, now)));
-        QJsonArray profileArray;
-        for (auto it = profiles.constBegin(); it != profiles.constEnd(); ++it)
-            profileArray.append(QJsonObject{{QStringLiteral("id"), it.key()}, {QStringLiteral("name"), it.value()}});
-        const QJsonObject root{{QStringLiteral("hosts"), hostArray},
-                               {QStringLiteral("users"), userArray},
-                               {QStringLiteral("osProfiles"), profileArray}};
-        CliOutput::out(QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented)));
+        // One host, user or profile per line: valid JSON that still reads and greps well.
+        CliJsonWriter json;
+        json.reserve(1 << 20);
+        json.beginObject();
+        json.key("hosts");
+        json.beginArray();
+        for (const THost& host : hosts) {
+            json.newline();
+            json.beginObject();
+            json.key("id"), json.value(qint64(host.hID));
+            json.key("address"), json.value(host.hAddress);
+            json.key("port"), json.value(qint64(host.hPort));
+            json.key("osId"), json.value(qint64(host.OSID));
+            json.key("os"), json.value(CliStore::osName(profiles, host.OSID));
+            json.key("managerLogin"), json.value(host.MngLogin);
+            json.key("loginAs"), json.value(CliFieldRules::loginAsText(host.UseManager));
+            json.key("note"), json.value(host.hNote);
+            json.endObject();
+        }
+        json.endArray();
+        json.newline();
+        json.key("users");
+        json.beginArray();
+        forEachUser(m_context, [&json](const ListedUser& row) {
+            const TUser& user = row.user;
+            json.newline();
+            json.beginObject();
+            json.key("id"), json.value(qint64(user.uID));
+            json.key("hostId"), json.value(qint64(user.hID));
+            json.key("address"), json.value(user.HostIP);
+            json.key("port"), json.value(qint64(user.HostPort));
+            json.key("login"), json.value(user.LoginName);
+            json.key("hasPassword"), json.value(!user.pwNow.isEmpty());
+            json.key("newPasswordPending"), json.value(!user.pwNew.isEmpty());
+            json.key("period"), numberOrNull(json, row.periodText);
+            json.key("passedDays"), numberOrNull(json, row.passedText);
+            json.key("dueSoon"), json.value(PasswordDueSoon(row.periodText, row.passedText));
+            json.key("lastChange");
+            if (user.pwLastTime == DayNumber::None)
+                json.null();
+            else
+                json.value(DayNumber::ToDateTime(user.pwLastTime).toString(Qt::ISODate));
+            json.key("fullName"), json.value(user.uName);
+            json.key("email"), json.value(user.Email);
+            json.key("remark"), json.value(user.uRemark);
+            json.endObject();
+        });
+        json.endArray();
+        json.newline();
+        json.key("osProfiles");
+        json.beginArray();
+        for (auto it = profiles.constBegin(); it != profiles.constEnd(); ++it) {
+            json.newline();
+            json.beginObject();
+            json.key("id"), json.value(qint64(it.key()));
+            json.key("name"), json.value(it.value());
+            json.endObject();
+        }
+        json.endArray();
+        json.newline();
+        json.endObject();
+        writeOut(json.text() + '\n');
         return ExitOk;
     }
 
@@ -103,16 +165,16 @@ int CliList::run(const QStringList& arguments)
                          CliStore::osName(profiles, host.OSID), orDash(host.MngLogin),
                          CliFieldRules::loginAsText(host.UseManager), host.hNote);
     text += QStringLiteral("Users:\n");
-    for (const TUser& user : users) {
-        const QStringList texts = UserListTexts(user, now);
+    forEachUser(m_context, [&text](const ListedUser& row) {
+        const TUser& user = row.user;
         // Concatenated, not arg()-filled: a name may itself contain "%1".
         text += QStringLiteral("  ") + QString::number(user.uID) + QStringLiteral("  ") + user.HostIP +
                 QLatin1Char(':') + QString::number(user.HostPort) + QStringLiteral("  ") + user.LoginName +
                 QStringLiteral("  password=") + orDash(MaskPassword(user.pwNow)) + QStringLiteral("  new=") +
-                orDash(texts[1]) + QStringLiteral("  period=") + orDash(texts[2]) + QStringLiteral("  passed=") +
-                orDash(texts[3]) + QStringLiteral("  name=") + user.uName + QStringLiteral("  email=") + user.Email +
-                QLatin1Char('\n');
-    }
+                orDash(MaskPassword(user.pwNew)) + QStringLiteral("  period=") + orDash(row.periodText) +
+                QStringLiteral("  passed=") + orDash(row.passedText) + QStringLiteral("  name=") + user.uName +
+                QStringLiteral("  email=") + user.Email + QLatin1Char('\n');
+    });
     text += QStringLiteral("OS profiles:\n");
     for (auto it = profiles.constBegin(); it != profiles.constEnd(); ++it)
         text += QStringLiteral("  %1  %2\n").arg(QString::number(it.key()), it.value());

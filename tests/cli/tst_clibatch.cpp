@@ -4,6 +4,7 @@
 #include "core/DayNumber.h"
 #include "core/IniFile.h"
 #include "core/PasswordCipher.h"
+#include "core/TDBSession.h"
 #include "core/TdmPublic.h"
 #include "tests/cli/CliInstall.h"
 #include "tests/support/MailTestServer.h"
@@ -194,6 +195,35 @@ private slots:
         // The stopped user is recorded like any failure; the user never reached has no history.
         QCOMPARE(text("select count(*) from Logs"), QStringLiteral("2"));
         QCOMPARE(text("select LastLog from Users where uID=3"), QString());
+    }
+
+    void saveFailureLeavesALogFileThatDecipherLogReads()
+    {
+        using namespace TestServers;
+        importData("127.0.0.2,2222,,,,user,\r\n", userRow(OpenSshAddress, "vtst_cli2", Password));
+        // Another program writes to the database for the whole run: the outcome cannot be saved.
+        TDBSession other;
+        QVERIFY(other.OpenDatabase(m_install->environment().databasePath(), true));
+        other.Execute(QStringLiteral("BEGIN IMMEDIATE;"));
+        CliResult result = cli({"test-login", "--all"});
+        other.Execute(QStringLiteral("ROLLBACK;"));
+        EXPECT_EXIT(result, 1);
+        const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(
+            resultLine("vtst_cli2", OpenSshAddress, "Save data error, logfile instead.").match(lines[0]).hasMatch(),
+            qPrintable(lines[0]));
+        // The login itself succeeded, so the totals count it, as the runner window does.
+        QCOMPARE(lines[1], QStringLiteral("Test Login  - Total: 1     Successed: 1     Failed: 0     "));
+        QVERIFY2(result.err.contains(QLatin1String("locked by another program")), qPrintable(result.err));
+        QCOMPARE(text("select count(*) from Logs"), QStringLiteral("0"));
+
+        const QStringList logs = QDir(m_install->path("Logs")).entryList({QStringLiteral("*_vtst_cli2.log")});
+        QCOMPARE(logs.size(), 1);
+        result = cli({"decipher-log", m_install->path("Logs/") + logs[0]});
+        EXPECT_EXIT(result, 0);
+        QCOMPARE(result.out, QStringLiteral("User ID: 1\nLogin: vtst_cli2\nCurrent password: ") + Password +
+                                 QStringLiteral("\nNew password: \n"));
     }
 
     void sendMailUsesTheMailSettings()

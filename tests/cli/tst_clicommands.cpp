@@ -1,4 +1,5 @@
 // veltrane-cli as scripts use it: the real program on a real temporary database.
+#include "batch/FallbackLogFile.h"
 #include "core/DayNumber.h"
 #include "core/PasswordCipher.h"
 #include "core/TDBSession.h"
@@ -500,12 +501,16 @@ private slots:
 
     void decipherLogRecoversPasswords()
     {
-        const QString identity = QStringLiteral("7,root,") + EncipherPassword(QStringLiteral("Old#1")) +
-                                 QLatin1Char(',') + EncipherPassword(QStringLiteral("New#2"));
-        m_install->writeFile(QStringLiteral("20240305150712_root.log"),
-                             EncipherPassword(identity).toLatin1() + "\r\n" + QByteArray(69, '*') +
-                                 "\r\r\nRecorded Time: Mar 5, 2024  03:07 PM.\r\n");
-        CliResult result = cli({"decipher-log", m_install->path("20240305150712_root.log")});
+        // A file written by the batch's own fallback writer, as after a failed save.
+        TUser user;
+        user.uID = 7;
+        user.LoginName = QStringLiteral("root");
+        user.pwNow = EncipherPassword(QStringLiteral("Old#1"));
+        user.pwNew = EncipherPassword(QStringLiteral("New#2"));
+        const QString file = WriteFallbackLogFile(m_install->dir(), user, QStringLiteral("Recorded Time: x\r\n"),
+                                                  QDateTime(QDate(2024, 3, 5), QTime(15, 7, 12)));
+        QCOMPARE(file, m_install->path("Logs/20240305150712_root.log"));
+        CliResult result = cli({"decipher-log", file});
         EXPECT_EXIT(result, 0);
         QCOMPARE(result.out, QStringLiteral("User ID: 7\nLogin: root\nCurrent password: Old#1\nNew password: New#2\n"));
 

@@ -7,6 +7,11 @@
 #include "tools/CliError.h"
 #include "tools/CliFieldRules.h"
 #include "tools/CliHostAddress.h"
+#include "tools/CliJsonWriter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QtTest>
 
@@ -179,6 +184,41 @@ private slots:
                  }),
                  int(ExitUsage));
         QCOMPARE(usageExit([] { CliArguments({"a", "b"}, {}, {}).requirePositional(1, "X"); }), int(ExitUsage));
+    }
+
+    void jsonWriterOutputParsesBack()
+    {
+        const QString awkward = QStringLiteral("quote \" back\\slash\r\ntab\t bell\a \u00e9\u20ac end");
+        CliJsonWriter json;
+        json.beginObject();
+        json.key("items");
+        json.beginArray();
+        for (int i = 0; i < 3; ++i) {
+            json.newline();
+            json.beginObject();
+            json.key("n"), json.value(qint64(i) - 1);
+            json.key("text"), json.value(awkward);
+            json.key("flag"), json.value(i == 1);
+            json.key("none"), json.null();
+            json.endObject();
+        }
+        json.endArray();
+        json.key("empty");
+        json.beginArray();
+        json.endArray();
+        json.endObject();
+
+        QJsonParseError error;
+        const QJsonObject root = QJsonDocument::fromJson(json.text(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        const QJsonArray items = root.value("items").toArray();
+        QCOMPARE(items.size(), 3);
+        QCOMPARE(items[0].toObject().value("n").toInt(), -1);
+        QCOMPARE(items[2].toObject().value("text").toString(), awkward);
+        QCOMPARE(items[1].toObject().value("flag").toBool(), true);
+        QVERIFY(items[1].toObject().value("none").isNull());
+        QVERIFY(root.value("empty").toArray().isEmpty());
+        QCOMPARE(json.text().count('\n'), 3); // one item per line
     }
 
     void logIdentity_data()
