@@ -197,6 +197,27 @@ private slots:
         QCOMPARE(text("select LastLog from Users where uID=3"), QString());
     }
 
+    void progressLineOnlyOnATerminal()
+    {
+        using namespace TestServers;
+        importData("127.0.0.2,2222,,,,user,\r\n", userRow(OpenSshAddress, "vtst_cli1", Password));
+        m_install->writeFile(QStringLiteral("run.exp"),
+                             QStringLiteral("set timeout 60\nspawn %1 test-login --all\nexpect eof\n")
+                                 .arg(m_install->program())
+                                 .toUtf8());
+        QProcess expect;
+        expect.setWorkingDirectory(m_install->dir());
+        expect.start(QStringLiteral("expect"), {m_install->path("run.exp")});
+        QVERIFY2(expect.waitForFinished(90000), "expect did not finish");
+        const QByteArray screen = expect.readAll();
+        QVERIFY2(screen.contains("\r\x1b[K[1/1] vtst_cli1 127.0.0.2:2222"), screen.constData());
+        QVERIFY2(screen.contains("\r\x1b[Kvtst_cli1  127.0.0.2:2222  ["), screen.constData());
+
+        const CliResult piped = cli({"test-login", "--all"});
+        EXPECT_EXIT(piped, 0);
+        QVERIFY(!piped.out.contains(QLatin1Char('\r')) && !piped.out.contains(QLatin1Char('\x1b')));
+    }
+
     void saveFailureLeavesALogFileThatDecipherLogReads()
     {
         using namespace TestServers;

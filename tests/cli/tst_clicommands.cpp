@@ -227,6 +227,32 @@ private slots:
         EXPECT_EXIT(cli({"user", "delete", "127.0.1.5", "ora2"}), 1);
     }
 
+    void terminalPromptHidesThePassword()
+    {
+        // expect gives veltrane-cli a terminal, as an administrator typing at it.
+        EXPECT_EXIT(cli({"host", "add", "127.0.1.5"}), 0);
+        m_install->writeFile(QStringLiteral("type.exp"),
+                             QStringLiteral("set timeout 20\n"
+                                            "spawn %1 user add 127.0.1.5 typist\n"
+                                            "expect \"Current password of typist on 127.0.1.5:22: \"\n"
+                                            "send \"Typed#Secret1\\r\"\n"
+                                            "expect \"New password of typist on 127.0.1.5:22 (empty for none): \"\n"
+                                            "send \"\\r\"\n"
+                                            "expect eof\n")
+                                 .arg(m_install->program())
+                                 .toUtf8());
+        QProcess expect;
+        expect.setWorkingDirectory(m_install->dir());
+        expect.start(QStringLiteral("expect"), {m_install->path("type.exp")});
+        QVERIFY2(expect.waitForFinished(30000), "expect did not finish");
+        const QByteArray screen = expect.readAll();
+        QVERIFY2(screen.contains("Added user typist on 127.0.1.5:22."), screen.constData());
+        QVERIFY2(!screen.contains("Typed#Secret1"), screen.constData());
+        QCOMPARE(DecipherPassword(text("select pwNow from Users where LoginName='typist'")),
+                 QStringLiteral("Typed#Secret1"));
+        QCOMPARE(text("select pwNew from Users where LoginName='typist'"), QString());
+    }
+
     void importStoresEveryRow()
     {
         addSampleData();
