@@ -1,0 +1,148 @@
+#include "core/PasswordCipher.h"
+#include "core/TdmPublic.h"
+#include "tests/support/RecordingUiServices.h"
+#include "tests/support/TestEnvironment.h"
+#include "ui/TfrmBase.h"
+#include "ui/TfrmChangePass.h"
+#include "ui/TfrmOptions.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+class TestOptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TfrmBase::SetModalHook({}); }
+
+    void stepLengthStaysWithinZeroAndThirty_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("down from 0") << "0" << -1 << "0";
+        QTest::newRow("up from 0") << "0" << 1 << "1";
+        QTest::newRow("up from 30") << "30" << 1 << "30";
+        QTest::newRow("down from 30") << "30" << -1 << "29";
+        QTest::newRow("not a number") << "abc" << 1 << "1";
+        QTest::newRow("beyond, hand-edited") << "45" << -1 << "30";
+        QTest::newRow("negative, hand-edited") << "-4" << 1 << "0";
+    }
+    void stepLengthStaysWithinZeroAndThirty()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, step);
+        QFETCH(QString, next);
+        QCOMPARE(TfrmOptions::StepLength(text, step), next);
+    }
+
+    void spinButtonsAndDefaultsChangeOnlyTheControlsUntilOk()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        const TOptionsFile& options = env.dm().OptionsFile;
+        options.SetPassLength(29);
+        options.SetPassNumber(false);
+        options.SetTestLogin(false);
+        TfrmOptions dialog(env.dm());
+        QCOMPARE(dialog.edtLength->text(), QStringLiteral("29"));
+        QVERIFY(!dialog.chkNumeric->isChecked());
+        dialog.xafdsUp->click();
+        dialog.xafdsUp->click();
+        QCOMPARE(dialog.edtLength->text(), QStringLiteral("30"));
+        dialog.RzBitBtn1->click();
+        QCOMPARE(dialog.edtLength->text(), QStringLiteral("10")); // not the 8 an absent key reads as
+        QVERIFY(dialog.chkNumeric->isChecked());
+        QVERIFY(dialog.chkTestLogin->isChecked());
+        QCOMPARE(options.PassLength(), 29);
+        QVERIFY(!options.PassNumber());
+        dialog.btnCancel->click();
+        QCOMPARE(options.PassLength(), 29);
+        QVERIFY(!options.TestLogin());
+
+        TfrmOptions again(env.dm());
+        again.RzBitBtn1->click();
+        again.xafdsDown->click();
+        again.chkSpechar->setChecked(false);
+        again.btnSave->click();
+        QCOMPARE(options.PassLength(), 9);
+        QVERIFY(options.PassNumber());
+        QVERIFY(!options.PassSpechar());
+        QVERIFY(options.TestLogin());
+    }
+
+    void hiddenSendMailSwitchSurvivesOk()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        env.dm().OptionsFile.SetSendMail(false);
+        TfrmOptions dialog(env.dm());
+        QVERIFY(!dialog.chkSendMail->isVisibleTo(&dialog));
+        dialog.btnSave->click();
+        QVERIFY(!env.dm().OptionsFile.SendMail());
+    }
+
+    void tabReadsTheChosenNode()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        TfrmOptions dialog(env.dm());
+        QCOMPARE(dialog.pcOptions->count(), 1);
+        QCOMPARE(dialog.pcOptions->tabText(0), QStringLiteral(" Setting Details "));
+        QCOMPARE(dialog.pages->currentIndex(), 0);
+        QCOMPARE(dialog.tvOption->topLevelItemCount(), 3);
+        dialog.tvOption->setCurrentItem(dialog.tvOption->topLevelItem(2));
+        QCOMPARE(dialog.pcOptions->tabText(0), QStringLiteral("Operation Confirmation"));
+        QCOMPARE(dialog.pages->currentIndex(), 2);
+        int visibleChecks = 0;
+        for (QCheckBox* box : dialog.pages->currentWidget()->findChildren<QCheckBox*>())
+            visibleChecks += box->isVisibleTo(dialog.pages->currentWidget());
+        QCOMPARE(visibleChecks, 4);
+        dialog.tvOption->setCurrentItem(dialog.tvOption->topLevelItem(1));
+        QCOMPARE(dialog.pcOptions->tabText(0), QStringLiteral("Generate Password Rules"));
+        QCOMPARE(dialog.pages->currentIndex(), 1);
+    }
+
+    void protectionSwitchesAtOnceAndSurvivesCancel()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        TdmPublic& dm = env.dm();
+        TfrmOptions dialog(dm);
+        QVERIFY(!dialog.btnChange->isEnabled());
+        QCOMPARE(dialog.btnEnablePWD->text(), QStringLiteral("Enable P&assword Protection"));
+        dialog.btnEnablePWD->click();
+        QVERIFY(dm.PasswordProtectionEnabled());
+        QVERIFY(dialog.btnChange->isEnabled());
+        QCOMPARE(dialog.btnEnablePWD->text(), QStringLiteral("Disable P&assword Protection"));
+
+        // The password changed through the dialog is stored at once, and Cancel keeps it all.
+        TfrmBase::SetModalHook([](QDialog& d) {
+            auto& change = dynamic_cast<TfrmChangePass&>(d);
+            change.edtNew->setText(QStringLiteral("Lock'd"));
+            change.edtVerify->setText(QStringLiteral("Lock'd"));
+            change.btnSaveClick();
+            return change.result();
+        });
+        dialog.btnChange->click();
+        dialog.btnCancel->click();
+        QVERIFY(dm.PasswordProtectionEnabled());
+        QCOMPARE(DecipherPassword(dm.GetUserPass()), QStringLiteral("Lock'd"));
+        QCOMPARE(dm.GetSysParam(QStringLiteral("EnablePWD")), QStringLiteral("1"));
+
+        TfrmOptions later(dm);
+        later.btnEnablePWD->click();
+        QCOMPARE(dm.GetSysParam(QStringLiteral("EnablePWD")), QStringLiteral("-1"));
+        QVERIFY(!later.btnChange->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestOptions)
+#include "tst_options.moc"
