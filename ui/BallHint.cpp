@@ -57,14 +57,38 @@ QRect RevealRect(TBallHintAnimationType type, const QSize& size, double progress
     }
 }
 
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+
+// A label that draws its text exactly as the layout measured it: QLabel's own wrapping can break
+// lines a few pixels differently and so cut off the last line.
+class BalloonLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (text().isEmpty()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(contentsRect(), wordWrap() ? kTextFlags : int(Qt::AlignLeft | Qt::AlignTop), text());
+    }
+};
+
 QLabel* NewLabel(QWidget* parent, const QString& text, const QRect& geometry)
 {
-    auto* label = new QLabel(parent);
+    auto* label = new BalloonLabel(parent);
     // Messages come from hosts and users: never interpret them as markup.
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setMargin(0);
     label->setIndent(0);
+    // Set on each piece: a style sheet on the owning dialog would otherwise hand them its own font.
+    label->setFont(TBallHint::BalloonFont());
     label->setText(text);
     label->setGeometry(geometry);
     return label;
@@ -75,8 +99,7 @@ Balloon::TextMeasure MeasureWith(const QFontMetrics& metrics)
     return [metrics](const QString& text, int width) {
         // An empty label still takes one line.
         const QString shown = text.isEmpty() ? QStringLiteral(" ") : text;
-        const QRect box = metrics.boundingRect(QRect(0, 0, std::max(width, 1), 1 << 20),
-                                               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, shown);
+        const QRect box = metrics.boundingRect(QRect(0, 0, std::max(width, 1), 1 << 20), kTextFlags, shown);
         return QSize(box.width(), std::max(box.height(), metrics.height()));
     };
 }
@@ -96,6 +119,10 @@ TBallHint::TBallHint(QWidget* owner)
     colours.setColor(QPalette::Button, BalloonColor());
     colours.setColor(QPalette::WindowText, Qt::black);
     setPalette(colours);
+    // The balloon is a child window of the dialog: keep the dialog's style sheet (colours and font
+    // size) off its content.
+    setStyleSheet(QStringLiteral("QWidget { background-color: #FFFFE1; color: black; border: none; "
+                                 "font-size: 8pt; font-weight: normal; font-style: normal; }"));
 }
 
 TBallHint::~TBallHint()
@@ -133,6 +160,7 @@ void TBallHint::buildContent(const Balloon::Content& given)
     m_panel = new QWidget(this);
     m_panel->setObjectName(QStringLiteral("MainPanel"));
     m_panel->setAutoFillBackground(true);
+    m_panel->setAttribute(Qt::WA_StyledBackground);
     m_panel->resize(m_layout.panel);
 
     QWidget* host = m_panel;

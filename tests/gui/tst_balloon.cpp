@@ -23,6 +23,7 @@ private slots:
     void iconOfMessageBoxValue();
     void messageIsPlainText();
     void paintsEdgeAndColour();
+    void dialogStyleSheetStaysOut();
     void timerClosesAndGivesFocusBack();
     void withoutTimerItStays();
     void clickOnBalloonCloses();
@@ -173,6 +174,19 @@ void TestBalloon::paintsEdgeAndColour()
     QCOMPARE(QColor(image.pixel(middle, 0)), QColor(Qt::black));
     QCOMPARE(QColor(image.pixel(middle, 10)), QColor(255, 255, 225));
     QCOMPARE(QColor(image.pixel(0, 20)), QColor(Qt::black));
+}
+
+void TestBalloon::dialogStyleSheetStaysOut()
+{
+    m_window->setStyleSheet(QStringLiteral("QWidget { font-size: 20pt; background: blue; color: white; }"));
+    TBallHint* balloon = showOn(m_edit, 0);
+    for (QLabel* label : balloon->findChildren<QLabel*>()) {
+        QCOMPARE(label->font().pointSize(), 8);
+        // The text measured for the layout is the text drawn: nothing is cut off.
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+    }
+    const QImage image = balloon->grab().toImage();
+    QCOMPARE(QColor(image.pixel(image.width() / 2, 10)), QColor(255, 255, 225));
 }
 
 void TestBalloon::timerClosesAndGivesFocusBack()
