@@ -1,5 +1,15 @@
 #include "batch/TRemoteBatchOperations.h"
 
+#include "batch/TNoticeMailer.h"
+
+TRemoteBatchOperations::TRemoteBatchOperations(TRemoteEngine& engine, TNoticeMailer& mailer)
+    : TRemoteBatchOperations(engine,
+                             [&mailer](const TUser& user, TActionStaus& status, const ProgressCallback& progress) {
+                                 mailer.SendNoticeMail(user, status, progress);
+                             })
+{
+}
+
 TRemoteBatchOperations::TRemoteBatchOperations(TRemoteEngine& engine, TRemoteEngine::NoticeMailSender mail)
     : m_engine(engine), m_mail(std::move(mail))
 {

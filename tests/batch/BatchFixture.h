@@ -3,12 +3,15 @@
 // A throw-away installation with a data module, recorded UI services, the real engine and the batch
 // operations over it, plus what the batch tests need to set up users and read back what a run left.
 
+#include "batch/NoticeMailSettings.h"
 #include "batch/TBatchObserver.h"
+#include "batch/TNoticeMailer.h"
 #include "batch/TRemoteBatchOperations.h"
 #include "core/DayNumber.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
 #include "engine/TRemoteEngine.h"
+#include "tests/support/MailTestServer.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestServers.h"
@@ -81,7 +84,22 @@ struct BatchFixture
     RecordingUiServices ui;
     TdmPublic& dm = env.dm();
     TRemoteEngine engine{dm};
-    TRemoteBatchOperations operations{engine, {}};
+    TNoticeMailer mailer{dm};
+    TRemoteBatchOperations operations{engine, mailer};
+
+    /// Points the notice mail at the loopback SMTP server shared by the test areas.
+    void UseTestMailServer()
+    {
+        NoticeMailSettings settings;
+        settings.server = MailTestServer::Address;
+        settings.port = MailTestServer::Port;
+        settings.account = MailTestServer::Account;
+        settings.password = EncipherPassword(MailTestServer::Password);
+        settings.sender = QStringLiteral("veltrane-batch@example.org");
+        settings.subject = QStringLiteral("Batch notice");
+        settings.body = QStringLiteral("<p>Your password changed.</p>");
+        settings.Write(dm.OptionsFile.ini());
+    }
 
     /// Stores host hID at address (test port) with a profile of no rows, so the defaults apply.
     void AddHost(int hID, const QString& address)
@@ -97,7 +115,7 @@ struct BatchFixture
 
     /// Stores and returns a user of host hID as the list query fills it.
     TUser AddUser(int uID, int hID, const QString& address, const QString& login, const QString& password,
-                  const QString& newPassword = QString())
+                  const QString& newPassword = QString(), const QString& email = QString())
     {
         TUser user;
         user.uID = uID;
@@ -111,6 +129,7 @@ struct BatchFixture
         user.RecTime = 39000.25;
         user.pwLastTime = 39500.75;
         user.uName = QStringLiteral("Owner ") + login;
+        user.Email = email;
         [&] {
             QVERIFY(dm.SaveUser(user, TSaveMode::Insert));
         }();

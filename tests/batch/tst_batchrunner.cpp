@@ -7,6 +7,7 @@
 #include "batch/TBatchRunner.h"
 #include "tests/batch/BatchFixture.h"
 
+#include <QJsonArray>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTimer>
@@ -21,6 +22,21 @@ const QDateTime kNoon(QDate(2009, 1, 1), QTime(12, 0));
 QString freshPassword()
 {
     return QStringLiteral("Bq7-%1!z").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+/// A recipient no other test uses.
+QString uniqueAddress()
+{
+    return QStringLiteral("owner-%1@batch.test").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+/// How many messages the shared SMTP test server received for address.
+int mailsTo(const QString& address)
+{
+    int count = 0;
+    for (const QString& name : MailTestServer::ReceivedMailNames())
+        count += MailTestServer::ReadMail(name)[QStringLiteral("rcpt_tos")].toArray().contains(address);
+    return count;
 }
 
 bool elapsedThen(const QString& text, const QString& result)
@@ -258,27 +274,72 @@ private slots:
     void changeAndMailIsRecordedAsAChange()
     {
         BatchFixture f;
+        f.UseTestMailServer();
         f.AddHost(1, DialogAddress);
         const QString newPassword = freshPassword();
-        const TUser before = f.AddUser(1, 1, DialogAddress, QStringLiteral("vtdlg_debian1"), Password, newPassword);
-        TBatchRunner runner(f.dm, f.operations, otChangePassword, ooSendNoticeMail, {before});
-        RecordingObserver observer(1);
+        const QString owner = uniqueAddress();
+        const QList<TUser> users = {
+            f.AddUser(1, 1, DialogAddress, QStringLiteral("vtdlg_debian1"), Password, newPassword),
+            f.AddUser(2, 1, DialogAddress, QStringLiteral("vtdlg_debian1"), Password, newPassword, owner),
+        };
+        TBatchRunner runner(f.dm, f.operations, otChangePassword, ooSendNoticeMail, users);
+        RecordingObserver observer(2);
         runner.SetObserver(&observer);
         runner.RunBatch();
 
-        const QString result =
-            QStringLiteral("Changed Successed. Send Failed. No mail sender is set up in this program.");
-        QCOMPARE(runner.Users()[0].ResultText, result);
+        const QStringList results = {QStringLiteral("Changed Successed. Send Failed. E-mail is empty."),
+                                     QStringLiteral("Changed Successed. Send Successed. ")};
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(runner.Users()[i].ResultText, results[i]);
+            QCOMPARE(observer.rows[i].state, TRowState::Succeeded);
+            QVERIFY(elapsedThen(observer.rows[i].text, results[i]));
+            QVERIFY(runner.Users()[i].LastLog.endsWith(results[i] + QStringLiteral("\r\n")));
+            QCOMPARE(f.StoredUser(i + 1).pwNow, users[i].pwNew);
+            QCOMPARE(f.StoredUser(i + 1).pwNew, QString());
+            QCOMPARE(f.LogRows()[i].actionDone, QStringLiteral("True"));
+            QCOMPARE(f.LogRows()[i].doAction, QStringLiteral("Change Password  and Send Notice Mail "));
+        }
+        QCOMPARE(f.dm.BatchSucceeded, 2);
+        QCOMPARE(observer.finalTitle, QStringLiteral("Change Password  and Send Notice Mail  - Total: 2     "
+                                                     "Successed: 2     Failed: 0     "));
+        QCOMPARE(mailsTo(owner), 1);
+        VerifyNoSecret(f.EverythingKept() + observer.everything(), {Password, newPassword, MailTestServer::Password});
+    }
+
+    void noticeMailBatch()
+    {
+        BatchFixture f;
+        f.UseTestMailServer();
+        f.AddHost(1, OpenSshAddress);
+        const QString first = uniqueAddress();
+        const QString second = uniqueAddress();
+        const QList<TUser> users = {
+            f.AddUser(1, 1, OpenSshAddress, QStringLiteral("vtst_bat1"), Password, QString(), first + ", " + second),
+            f.AddUser(2, 1, OpenSshAddress, QStringLiteral("vtst_bat2"), Password),
+        };
+        TBatchRunner runner(f.dm, f.operations, otSendMail, 0, users);
+        RecordingObserver observer(2);
+        runner.SetObserver(&observer);
+        runner.RunBatch();
+
         QCOMPARE(observer.rows[0].state, TRowState::Succeeded);
-        QVERIFY(elapsedThen(observer.rows[0].text, result));
-        QCOMPARE(f.dm.BatchSucceeded, 1);
-        QCOMPARE(f.StoredUser(1).pwNow, before.pwNew);
-        QCOMPARE(f.StoredUser(1).pwNew, QString());
+        QVERIFY(elapsedThen(observer.rows[0].text, QStringLiteral("Send Successed. ")));
+        QCOMPARE(observer.rows[1].state, TRowState::Failed);
+        QVERIFY(elapsedThen(observer.rows[1].text, QStringLiteral("Send Failed. E-mail is empty.")));
+        for (const QString& stage :
+             {QStringLiteral(" Connect to ..."), QStringLiteral(" Authentication..."), QStringLiteral(" Sending...")})
+            QVERIFY(observer.statuses.contains(stage));
+        QCOMPARE(mailsTo(first), 1);
+        QCOMPARE(mailsTo(second), 1);
+        // A mail adds nothing but the runner's own lines to the transcript.
+        QCOMPARE(runner.Users()[0].LastLog, QStringLiteral("Recorded Time: Jan 1, 2009  12:00 PM.\r\n"
+                                                           "Operation Type: Send Notice Mail \r\n"
+                                                           "Return Message: \r\n"
+                                                           "Send Successed. \r\n"));
         QCOMPARE(f.LogRows()[0].actionDone, QStringLiteral("True"));
-        QCOMPARE(f.LogRows()[0].doAction, QStringLiteral("Change Password  and Send Notice Mail "));
-        QVERIFY(runner.Users()[0].LastLog.endsWith(result + QStringLiteral("\r\n")));
-        QCOMPARE(observer.finalTitle, QStringLiteral("Change Password  and Send Notice Mail  - Total: 1     "
-                                                     "Successed: 1     Failed: 0     "));
+        QCOMPARE(f.LogRows()[1].actionDone, QStringLiteral("False"));
+        QCOMPARE(f.StoredUser(1).pwNow, users[0].pwNow);
+        VerifyNoSecret(f.EverythingKept() + observer.everything(), {MailTestServer::Password});
     }
 
     void lockedDatabaseGoesToTheLogFile_data()
