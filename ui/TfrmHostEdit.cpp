@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QToolButton>
 
 #include <memory>
@@ -253,8 +254,11 @@ void TfrmHostEdit::sbSettingClick()
 
 void TfrmHostEdit::sbTestClick()
 {
-    if (!ValidateHost())
+    // The probe pumps the window's events while it waits: a second click must not start a second
+    // session on the one transport.
+    if (m_probing || !ValidateHost())
         return;
+    const QScopedValueRollback<bool> probing(m_probing, true);
     TUser probe;
     ClearUser(probe);
     probe.HostIP = edtName->text();
@@ -265,7 +269,9 @@ void TfrmHostEdit::sbTestClick()
     probe.pwNow = EncipherPassword(edtMngPwd->text());
     TActionStaus status;
     m_engine.SSHLogin(probe, QString(), status, ProgressCallback());
-    ShowLoginTestOutcome(sbTest, status);
+    // Closed meanwhile: a balloon would outlive the dialog.
+    if (isVisible())
+        ShowLoginTestOutcome(sbTest, status);
 }
 
 void TfrmHostEdit::SpeedButton3Click()

@@ -74,7 +74,8 @@ public:
     void cbbOSChange();
     /// Opens the profile editor for the chosen OS and reloads the list when it saved or deleted.
     void sbSettingClick();
-    /// Probes the manager login typed in the dialog and shows the outcome beside the Test button.
+    /// Probes the manager login typed in the dialog and shows the outcome beside the Test button; a click
+    /// while a probe runs is ignored.
     void sbTestClick();
     /// Shows or masks the manager password.
     void SpeedButton3Click();
@@ -94,6 +95,7 @@ protected:
 private:
     TdmPublic& m_dm;
     TRemoteEngine& m_engine;
+    bool m_probing = false;
 };
 
 /// Runs the host editor for one add ("Add Host") or change ("Host Editing") of host and reads the

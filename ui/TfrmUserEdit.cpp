@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QToolButton>
 
 #include <memory>
@@ -247,15 +248,22 @@ void TfrmUserEdit::btnCancelClick()
 
 void TfrmUserEdit::sbTestClick()
 {
-    if (!ValidateUser())
+    // The probe pumps the window's events while it waits: a second click must not start a second
+    // session on the one transport.
+    if (m_probing || !ValidateUser())
         return;
+    const QScopedValueRollback<bool> probing(m_probing, true);
     User.LoginName = edtLogin->text();
     User.pwNow = EncipherPassword(edtOldPwd->text());
     User.uRemark = moRemark->toPlainText();
     User.pwPeriod = periodOf(edtPeriod);
     TActionStaus status;
-    m_engine.SSHLogin(User, QString(), status, ProgressCallback());
-    ShowLoginTestOutcome(sbTest, status);
+    // A copy: "S&ave and add " may start the next record while the probe waits.
+    const TUser probe = User;
+    m_engine.SSHLogin(probe, QString(), status, ProgressCallback());
+    // Closed meanwhile: a balloon would outlive the dialog.
+    if (isVisible())
+        ShowLoginTestOutcome(sbTest, status);
 }
 
 void TfrmUserEdit::sbKeybrdClick()

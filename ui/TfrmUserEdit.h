@@ -75,7 +75,8 @@ public:
     /// fields as they are.
     void btnSaveAddClick();
     void btnCancelClick();
-    /// Probes the typed login and current password on the user's host and shows the outcome.
+    /// Probes the typed login and current password on the user's host and shows the outcome; a click
+    /// while a probe runs is ignored.
     void sbTestClick();
     void sbKeybrdClick();
     void SpeedButton1Click();
@@ -91,6 +92,7 @@ private:
 
     TdmPublic& m_dm;
     TRemoteEngine& m_engine;
+    bool m_probing = false;
 };
 
 /// Runs the user editor for one add ("Add User") or change ("User Editing") of user, captioned with

@@ -1,0 +1,62 @@
+#pragma once
+
+// Small helpers of the editor tests: driving modal dialogs, counting balloons on the screen and
+// reading the database directly.
+
+#include "core/TdmPublic.h"
+#include "ui/BallHint.h"
+#include "ui/TfrmBase.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include <functional>
+
+namespace EditorTest {
+
+/// Installs a modal hook for its lifetime: every dialog shown through TfrmBase::ExecModal is handed to
+/// drive instead of running its own loop.
+class ModalDriver
+{
+public:
+    explicit ModalDriver(std::function<void(QDialog&)> drive) { TfrmBase::SetModalHook(std::move(drive)); }
+    ~ModalDriver() { TfrmBase::SetModalHook({}); }
+    ModalDriver(const ModalDriver&) = delete;
+    ModalDriver& operator=(const ModalDriver&) = delete;
+};
+
+/// Balloons on the screen that are not already closing.
+inline int OpenBalloons()
+{
+    int count = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* balloon = qobject_cast<TBallHint*>(window); balloon && !balloon->isClosing())
+            ++count;
+    return count;
+}
+
+/// Every row of a query as "a|b|c" texts, in the order returned.
+inline QStringList Rows(TdmPublic& dm, const QString& sql)
+{
+    QStringList rows;
+    auto query = dm.NewQuery();
+    query->SelectSQL = sql;
+    if (!dm.OpenQuery(*query))
+        return {QStringLiteral("<failed>")};
+    for (; !query->Eof(); query->Next()) {
+        QStringList fields;
+        for (int i = 0; i < query->FieldCount(); ++i)
+            fields << (query->Fields(i).IsNull() ? QStringLiteral("NULL") : query->Fields(i).AsString());
+        rows << fields.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+/// The profile tables, for comparing the database before and after an action.
+inline QStringList Profiles(TdmPublic& dm)
+{
+    return Rows(dm, QStringLiteral("select OSID, OSName from UnixOS order by OSID")) +
+           Rows(dm, QStringLiteral("select * from ActionFlg order by OSID, flgname"));
+}
+
+} // namespace EditorTest

@@ -1,0 +1,155 @@
+// The host editor's Test Login against the loopback SSH servers: the manager account typed in the
+// dialog is probed and the outcome shown beside the Test button; nothing is stored.
+#include "core/PasswordCipher.h"
+#include "core/TdmPublic.h"
+#include "engine/TRemoteEngine.h"
+#include "tests/gui/EditorTestSupport.h"
+#include "tests/support/RecordingUiServices.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestServers.h"
+#include "ui/TfrmHostEdit.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+using EditorTest::Rows;
+
+class TestHostEditLogin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString problem = ServerProblem();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    void testLoginShowsTheOutcomeBesideTheButton_data()
+    {
+        using namespace TestServers;
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("loginAs");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("icon");
+        const QString reason = QStringLiteral("Please check network connection and login account.");
+        QTest::newRow("manager logs in") << OpenSshAddress << -1 << "vtst_gui3" << Password << "Login Successed. "
+                                         << int(BalloonIcon::Info);
+        // The test uses the manager fields whichever account the host changes passwords with.
+        QTest::newRow("user's account chosen, manager tested")
+            << OpenSshAddress << 1 << "vtst_gui3" << Password << "Login Successed. " << int(BalloonIcon::Info);
+        QTest::newRow("wrong password") << OpenSshAddress << -1 << "vtst_gui3"
+                                        << "not-it"
+                                        << "Login failed. " + reason << int(BalloonIcon::Error);
+        QTest::newRow("nothing listens") << ClosedAddress << -1 << "vtst_gui3" << Password
+                                         << "Connected Failed. " + reason << int(BalloonIcon::Error);
+        QTest::newRow("user's account, no manager") << OpenSshAddress << 1 << ""
+                                                    << ""
+                                                    << "Login failed. " + reason << int(BalloonIcon::Error);
+    }
+    void testLoginShowsTheOutcomeBesideTheButton()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, loginAs);
+        QFETCH(QString, login);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        QFETCH(int, icon);
+        TestEnvironment env;
+        RecordingUiServices ui;
+        TdmPublic& dm = env.dm();
+        TRemoteEngine engine(dm);
+        TfrmHostEdit dialog(dm, engine);
+        THost host;
+        host.hID = 1;
+        host.OSID = 1;
+        host.UseManager = loginAs;
+        dialog.ShowHost(host);
+        dialog.show();
+        dialog.edtName->setText(address);
+        dialog.edtPort->setText(QString::number(TestServers::Port));
+        dialog.edtMngLogin->setText(login);
+        dialog.edtMngPwd->setText(password);
+
+        QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+
+        const auto balloons = ui.shown(QStringLiteral("balloon"));
+        QCOMPARE(balloons.size(), 1);
+        QCOMPARE(balloons[0].control, dialog.sbTest);
+        QCOMPARE(balloons[0].text, message);
+        QCOMPARE(int(balloons[0].icon), icon);
+        QCOMPARE(balloons[0].durationMs, 0);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!dialog.Accepted);
+        QVERIFY(!engine.SessionActive());
+        QCOMPARE(Rows(dm, QStringLiteral("select count(*) from Hosts")), QStringList{"0"});
+        if (!password.isEmpty()) {
+            for (const auto& shown : ui.all)
+                QVERIFY2(!shown.text.contains(password), qPrintable(shown.text));
+            QVERIFY(!dm.GetTranscriptText().contains(password));
+        }
+    }
+
+    void aProbeThatIsStillWaitingIgnoresClicksAndShowsNothingOnceClosed()
+    {
+        TestEnvironment env;
+        RecordingUiServices ui;
+        TRemoteEngine engine(env.dm());
+        TfrmHostEdit dialog(env.dm(), engine);
+        THost host;
+        host.UseManager = -1;
+        dialog.ShowHost(host);
+        dialog.edtName->setText(TestServers::SilentAddress);
+        dialog.edtPort->setText(QString::number(TestServers::Port));
+        dialog.edtMngLogin->setText(QStringLiteral("vtst_gui3"));
+        dialog.edtMngPwd->setText(TestServers::Password);
+        dialog.show();
+        // The silent server keeps the probe waiting; meanwhile Test is clicked again and the dialog closed.
+        QTimer::singleShot(500, &dialog, [&] {
+            dialog.sbTest->click();
+            dialog.btnCancel->click();
+        });
+
+        QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+
+        int probes = 0;
+        for (const auto& shown : ui.shown(QStringLiteral("status")))
+            probes += shown.text.endsWith(QStringLiteral(", Please wait... ")) ? 1 : 0;
+        QCOMPARE(probes, 1);
+        QVERIFY(ui.shown(QStringLiteral("balloon")).isEmpty());
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!dialog.Accepted);
+    }
+
+    void failedCheckStopsTheTestBeforeConnecting()
+    {
+        TestEnvironment env;
+        RecordingUiServices ui;
+        TRemoteEngine engine(env.dm());
+        TfrmHostEdit dialog(env.dm(), engine);
+        THost host;
+        host.UseManager = -1;
+        host.hPort = TestServers::Port;
+        dialog.ShowHost(host);
+        dialog.edtName->setText(TestServers::OpenSshAddress);
+        dialog.edtMngLogin->setText(QStringLiteral("vtst_gui3"));
+        dialog.show();
+
+        QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+
+        const auto balloons = ui.shown(QStringLiteral("balloon"));
+        QCOMPARE(balloons.size(), 1);
+        QCOMPARE(balloons[0].control, dialog.edtMngPwd);
+        QCOMPARE(balloons[0].text, QStringLiteral("Please input [Manager Password] "));
+        QVERIFY(ui.shown(QStringLiteral("status")).isEmpty());
+        QVERIFY(env.dm().Transcript.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestHostEditLogin)
+#include "tst_hostedit_login.moc"

@@ -1,0 +1,141 @@
+// The user editor's Test Login against the loopback SSH server: the login and current password typed
+// in the dialog are probed on the user's host; the record takes the typed fields, nothing is stored.
+#include "core/PasswordCipher.h"
+#include "core/TdmPublic.h"
+#include "engine/TRemoteEngine.h"
+#include "tests/gui/EditorTestSupport.h"
+#include "tests/support/RecordingUiServices.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestServers.h"
+#include "ui/TfrmUserEdit.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QtTest>
+
+using EditorTest::Rows;
+
+class TestUserEditLogin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString problem = ServerProblem();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    void testLoginProbesTheTypedAccount_data()
+    {
+        using namespace TestServers;
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("icon");
+        const QString reason = QStringLiteral("Please check network connection and login account.");
+        QTest::newRow("current password logs in")
+            << OpenSshAddress << Password << "Login Successed. " << int(BalloonIcon::Info);
+        QTest::newRow("wrong password") << OpenSshAddress << "Vt-Wrong#1"
+                                        << "Login failed. " + reason << int(BalloonIcon::Error);
+        QTest::newRow("nothing listens") << ClosedAddress << Password << "Connected Failed. " + reason
+                                         << int(BalloonIcon::Error);
+    }
+    void testLoginProbesTheTypedAccount()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        QFETCH(int, icon);
+        TestEnvironment env;
+        RecordingUiServices ui;
+        TdmPublic& dm = env.dm();
+        TRemoteEngine engine(dm);
+        TfrmUserEdit dialog(dm, engine);
+        ClearUser(dialog.User);
+        dialog.User.uID = -1;
+        dialog.User.hID = 3;
+        dialog.User.HostIP = address;
+        dialog.User.HostPort = TestServers::Port;
+        dialog.SetAddMode(true);
+        dialog.ShowUser(true);
+        dialog.show();
+        dialog.edtLogin->setText(QStringLiteral("vtst_gui3"));
+        dialog.edtOldPwd->setText(password);
+        dialog.edtPeriod->setText(QStringLiteral("45"));
+        dialog.moRemark->setPlainText(QStringLiteral("probe"));
+
+        QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+
+        const auto balloons = ui.shown(QStringLiteral("balloon"));
+        QCOMPARE(balloons.size(), 1);
+        QCOMPARE(balloons[0].control, dialog.sbTest);
+        QCOMPARE(balloons[0].text, message);
+        QCOMPARE(int(balloons[0].icon), icon);
+        QCOMPARE(balloons[0].durationMs, 0);
+        QVERIFY(!engine.SessionActive());
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!dialog.Accepted);
+        QCOMPARE(Rows(dm, QStringLiteral("select count(*) from Users")), QStringList{"0"});
+        QCOMPARE(dialog.User.LoginName, QStringLiteral("vtst_gui3"));
+        QCOMPARE(DecipherPassword(dialog.User.pwNow), password);
+        QCOMPARE(dialog.User.pwPeriod, 45);
+        QCOMPARE(dialog.User.uRemark, QStringLiteral("probe"));
+        for (const auto& shown : ui.all)
+            QVERIFY2(!shown.text.contains(password), qPrintable(shown.text));
+    }
+
+    void aProbeThatIsStillWaitingIgnoresClicksAndShowsNothingOnceClosed()
+    {
+        TestEnvironment env;
+        RecordingUiServices ui;
+        TRemoteEngine engine(env.dm());
+        TfrmUserEdit dialog(env.dm(), engine);
+        dialog.User.HostIP = TestServers::SilentAddress;
+        dialog.User.HostPort = TestServers::Port;
+        dialog.ShowUser(false);
+        dialog.edtLogin->setText(QStringLiteral("vtst_gui3"));
+        dialog.edtOldPwd->setText(TestServers::Password);
+        dialog.show();
+        // The silent server keeps the probe waiting; meanwhile Test is clicked again and the dialog closed.
+        QTimer::singleShot(500, &dialog, [&] {
+            dialog.sbTest->click();
+            dialog.btnCancel->click();
+        });
+
+        QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+
+        int probes = 0;
+        for (const auto& shown : ui.shown(QStringLiteral("status")))
+            probes += shown.text.endsWith(QStringLiteral(", Please wait... ")) ? 1 : 0;
+        QCOMPARE(probes, 1);
+        QVERIFY(ui.shown(QStringLiteral("balloon")).isEmpty());
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void emptyPasswordIsRefusedBeforeConnecting()
+    {
+        TestEnvironment env;
+        RecordingUiServices ui;
+        TRemoteEngine engine(env.dm());
+        TfrmUserEdit dialog(env.dm(), engine);
+        dialog.User.HostIP = TestServers::OpenSshAddress;
+        dialog.User.HostPort = TestServers::Port;
+        dialog.ShowUser(false);
+        dialog.show();
+        dialog.edtLogin->setText(QStringLiteral("vtst_gui3"));
+
+        QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+
+        const auto balloons = ui.shown(QStringLiteral("balloon"));
+        QCOMPARE(balloons.size(), 1);
+        QCOMPARE(balloons[0].control, dialog.edtOldPwd);
+        QVERIFY(env.dm().Transcript.isEmpty());
+        QVERIFY(dialog.User.LoginName.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestUserEditLogin)
+#include "tst_useredit_login.moc"
