@@ -1,15 +1,33 @@
-// The GUI program. Its main window arrives with the main-window work; until then it only takes the
-// single-instance guard and opens the data module.
+// The GUI program: one instance per user, the main window created and filled while hidden, then
+// shown once the start-up gate lets it.
 #include "core/Platform.h"
-#include "core/TdmPublic.h"
+#include "ui/GuiUiServices.h"
+#include "ui/ProgramPassword.h"
+#include "ui/TApplication.h"
+#include "ui/TfrmMain.h"
 
-#include <QApplication>
+#include <memory>
 
 int main(int argc, char* argv[])
 {
+    // First of all, before any window, settings file or database is touched.
     if (!Platform::AcquireSingleInstance(QStringLiteral("Tarnwell Inc. No.2")))
         return 0;
-    QApplication app(argc, argv);
-    TdmPublic dm(Platform::ExecutablePath());
-    return 0;
+
+    TApplication app(argc, argv);
+    GuiUiServices services;
+    InstallUiServices(&services);
+
+    int result = 0;
+    {
+        // Destroying the window frees its records and writes the column widths; its data module,
+        // and with it the settings file and the database, goes last.
+        auto mainWindow = std::make_unique<TfrmMain>(Platform::ExecutablePath());
+        if (CheckProgramPassword(mainWindow->dm())) {
+            mainWindow->show();
+            result = app.exec();
+        }
+    }
+    InstallUiServices(nullptr);
+    return result;
 }

@@ -1,0 +1,54 @@
+#include "ui/THostTreeView.h"
+
+#include "ui/THostNode.h"
+
+#include <QMouseEvent>
+
+THostTreeView::THostTreeView(QWidget* parent) : QTreeWidget(parent)
+{
+    setObjectName(QStringLiteral("tvHosts"));
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setIndentation(23);
+    setIconSize(QSize(18, 18));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setFrameShape(QFrame::NoFrame);
+    setStatusTip(QStringLiteral("Hosts listing"));
+    // The tree is always fully expanded: a node that collapses anyway is opened again at once.
+    connect(this, &QTreeWidget::itemCollapsed, this, [](QTreeWidgetItem* item) { item->setExpanded(true); });
+}
+
+namespace {
+THostNode* AsNode(QTreeWidgetItem* item)
+{
+    return item && item->type() == THostNode::NodeType ? static_cast<THostNode*>(item) : nullptr;
+}
+} // namespace
+
+THostNode* THostTreeView::SelectedNode() const
+{
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : AsNode(selected.first());
+}
+
+THostNode* THostTreeView::NodeAt(const QPoint& point) const
+{
+    return AsNode(itemAt(point));
+}
+
+void THostTreeView::mousePressEvent(QMouseEvent* event)
+{
+    m_lastPress = event->position().toPoint();
+    QTreeWidget::mousePressEvent(event);
+}
+
+void THostTreeView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    m_lastPress = event->position().toPoint();
+    QTreeWidget::mouseDoubleClickEvent(event);
+    emit treeDoubleClicked();
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class TUserListModel;
+class TdmPublic;
+
+// The user commands that write a group of rows in one transaction. Each returns an empty text on
+// success; otherwise the transaction was rolled back and the text says what went wrong, while the
+// rows handled before the failure already show the undone change.
+
+/// Deletes the user of every checked row, last row first (its history rows too), and removes the
+/// row; beforeRemoval runs just before each row goes.
+QString DeleteCheckedUsers(TdmPublic& dm, TUserListModel& rows, const std::function<void()>& beforeRemoval);
+
+/// Gives the user of every checked row, last row first, a generated new password by the settings'
+/// rules (stored enciphered), shows it in the row and clears the row's check box.
+QString GenerateNewPasswords(TdmPublic& dm, TUserListModel& rows);
