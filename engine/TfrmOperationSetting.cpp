@@ -43,10 +43,11 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(ClientWidth, ClientHeight);
+    setFont(TfrmBase::DialogFont());
 
     RzPanel1 = new QLabel(QStringLiteral("    Operating System Settings"), this);
     RzPanel1->setObjectName(QStringLiteral("RzPanel1"));
-    RzPanel1->setGeometry(kPanelLeft, 10, 200, 25);
+    RzPanel1->setGeometry(kPanelLeft, 10, 240, 25);
     RzPanel1->setStyleSheet(QStringLiteral("background-color: #D0D5D5; border: 1px solid #444444; border-bottom: none;"
                                            "font-weight: bold;"));
 

@@ -29,7 +29,10 @@ namespace {
 
 constexpr int kBalloonMs = 1000;
 constexpr int kLabelX = 14;
-constexpr int kFieldX = 196;
+constexpr int kFieldX = 214;
+// Fields beside which a button sits are narrower than the address, so the button fits in the panel.
+constexpr int kShortField = 134;
+constexpr int kButtonX = kFieldX + kShortField + 4;
 constexpr int kRowPitch = 30;
 constexpr int kFirstRow = 18;
 
@@ -71,37 +74,37 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent
 
     cbbOS = new QComboBox(FieldPanel);
     cbbOS->setObjectName(QStringLiteral("cbbOS"));
-    cbbOS->setGeometry(kFieldX, rowTop(2), 150, 22);
+    cbbOS->setGeometry(kFieldX, rowTop(2), kShortField, 22);
     cbbOS->setMaxVisibleItems(15);
     AddFieldLabel(FieldPanel, QStringLiteral("&Operating System:"), cbbOS, kLabelX, rowTop(2) + 3, true);
     sbSetting = AddFlatButton(FieldPanel, QStringLiteral("D&etailed Setting..."), QIcon(), QString(),
-                              QRect(kFieldX + 154, rowTop(2) - 1, 104, 24));
+                              QRect(kButtonX, rowTop(2) - 1, 104, 24));
     sbSetting->setObjectName(QStringLiteral("sbSetting"));
 
     cbbLoginAs = new QComboBox(FieldPanel);
     cbbLoginAs->setObjectName(QStringLiteral("cbbLoginAs"));
-    cbbLoginAs->setGeometry(kFieldX, rowTop(3), 150, 22);
+    cbbLoginAs->setGeometry(kFieldX, rowTop(3), kShortField, 22);
     AddFieldLabel(FieldPanel, QStringLiteral("Login  &When Changing Password :"), cbbLoginAs, kLabelX, rowTop(3) + 3,
                   true);
 
     edtMngLogin = new QLineEdit(FieldPanel);
     edtMngLogin->setObjectName(QStringLiteral("edtMngLogin"));
-    edtMngLogin->setGeometry(kFieldX, rowTop(4), 150, 21);
+    edtMngLogin->setGeometry(kFieldX, rowTop(4), kShortField, 21);
     AddFieldLabel(FieldPanel, QStringLiteral("Manager &Login:"), edtMngLogin, kLabelX, rowTop(4) + 3, false);
     sbTest = AddFlatButton(FieldPanel, QStringLiteral("&Test Login "), TestLoginIcon(), QString(),
-                           QRect(kFieldX + 154, rowTop(4) - 2, 100, 25));
+                           QRect(kButtonX, rowTop(4) - 2, 100, 25));
     sbTest->setObjectName(QStringLiteral("sbTest"));
 
     edtMngPwd = new QLineEdit(FieldPanel);
     edtMngPwd->setObjectName(QStringLiteral("edtMngPwd"));
-    edtMngPwd->setGeometry(kFieldX, rowTop(5), 150, 21);
+    edtMngPwd->setGeometry(kFieldX, rowTop(5), kShortField, 21);
     edtMngPwd->setEchoMode(QLineEdit::Password);
     AddFieldLabel(FieldPanel, QStringLiteral("Manager &Password:"), edtMngPwd, kLabelX, rowTop(5) + 3, false);
     sbKeybrd = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(), QStringLiteral("Show virtual keyboard"),
-                             QRect(kFieldX + 154, rowTop(5) - 1, 24, 23));
+                             QRect(kButtonX, rowTop(5) - 1, 24, 23));
     sbKeybrd->setObjectName(QStringLiteral("sbKeybrd"));
     SpeedButton3 = AddFlatButton(FieldPanel, QString(), ShowPasswordIcon(), QStringLiteral("Show password "),
-                                 QRect(kFieldX + 180, rowTop(5) - 1, 24, 23));
+                                 QRect(kButtonX + 26, rowTop(5) - 1, 24, 23));
     SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
 
     edtNote = new QPlainTextEdit(FieldPanel);
