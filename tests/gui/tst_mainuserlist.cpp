@@ -8,12 +8,15 @@
 #include "ui/OperationDispatch.h"
 #include "ui/THostNode.h"
 #include "ui/THostTreeView.h"
+#include "ui/TfrmUserEdit.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 using namespace MainWindowTest;
 
@@ -85,6 +88,9 @@ private slots:
     void failedDeleteIsUndoneAndShown();
     void generatesNewPasswords();
     void memoShowsSelectedHistory();
+    void editUser_data();
+    void editUser();
+    void usersAddedOneAfterAnother();
     void dispatchChoosesUsers_data();
     void dispatchChoosesUsers();
     void dispatchWritesBackByUserId();
@@ -367,6 +373,91 @@ void TestMainUserList::memoShowsSelectedHistory()
     // A user without history leaves the memo empty.
     window->lvUsers->SelectRow(0);
     QVERIFY(window->moLog->toPlainText().isEmpty());
+}
+
+void TestMainUserList::editUser_data()
+{
+    QTest::addColumn<bool>("hostChosen");
+    QTest::addColumn<bool>("rowSelected");
+    QTest::addColumn<QString>("caption"); // "" when no editor opens
+
+    QTest::newRow("row of all users") << false << true << "User Editing - 10.0.0.1:2222";
+    QTest::newRow("row of a host") << true << true << "User Editing - 10.0.0.1:2222";
+    QTest::newRow("no row, host chosen: adds") << true << false << "Add User - 10.0.0.1:2222";
+    QTest::newRow("no row, all users: nothing") << false << false << "";
+}
+
+void TestMainUserList::editUser()
+{
+    QFETCH(bool, hostChosen);
+    QFETCH(bool, rowSelected);
+    QFETCH(QString, caption);
+
+    GuiServices gui;
+    Installation install(OneHost, Users({"a", "b"}));
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+    if (hostChosen)
+        window->tvHosts->setCurrentItem(window->HomeNode->child(0));
+    Check(*window, {"a", "b"});
+    if (rowSelected)
+        window->lvUsers->SelectRow(1);
+    const TUser before = *window->lvUsers->Model().UserAt(1);
+
+    QString opened;
+    ModalDriver driver([&opened](QDialog& dialog) {
+        auto& editor = dynamic_cast<TfrmUserEdit&>(dialog);
+        opened = editor.windowTitle();
+        if (editor.edtLogin->text().isEmpty()) {
+            editor.edtLogin->setText(QStringLiteral("c"));
+            editor.edtOldPwd->setText(QStringLiteral("secret"));
+        }
+        editor.edtUserName->setText(QStringLiteral("Ann O'Neil"));
+        editor.btnSave->click();
+    });
+    window->actModify->trigger();
+
+    QCOMPARE(opened, caption);
+    if (caption.startsWith(QStringLiteral("User Editing"))) {
+        // Stored and shown in place; the row's check box is cleared, the other rows keep theirs.
+        QCOMPARE(StoredColumn(window->dm(), QStringLiteral("uName")), QStringList({"", "Ann O'Neil"}));
+        QCOMPARE(window->lvUsers->Model().Text(1, 4), QStringLiteral("Ann O'Neil"));
+        const TUser after = *window->lvUsers->Model().UserAt(1);
+        QCOMPARE(after.uID, before.uID);
+        QCOMPARE(after.RecTime, before.RecTime);
+        QCOMPARE(CheckedLogins(*window), QStringList({"a"}));
+    } else if (!caption.isEmpty()) {
+        QCOMPARE(Logins(*window), QStringList({"a", "b", "c"}));
+        QCOMPARE(StoredColumn(window->dm(), QStringLiteral("LoginName")), QStringList({"a", "b", "c"}));
+        QCOMPARE(window->lvUsers->Model().UserAt(2)->uID, 3);
+        QVERIFY(window->lvUsers->Model().UserAt(2)->RecTime > 0);
+    } else {
+        QCOMPARE(StoredColumn(window->dm(), QStringLiteral("LoginName")), QStringList({"a", "b"}));
+    }
+}
+
+void TestMainUserList::usersAddedOneAfterAnother()
+{
+    GuiServices gui;
+    Installation install(OneHost, Users({"a"}));
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+    window->tvHosts->setCurrentItem(window->HomeNode->child(0));
+    ModalDriver driver([](QDialog& dialog) {
+        auto& editor = dynamic_cast<TfrmUserEdit&>(dialog);
+        for (const char* login : {"b", "c"}) {
+            editor.edtLogin->setText(QLatin1String(login));
+            editor.edtOldPwd->setText(QStringLiteral("secret"));
+            editor.btnSaveAdd->click();
+        }
+        editor.btnCancel->click();
+    });
+    window->actUserAdd->trigger();
+
+    // Both stored and listed by the editor itself; Cancel stores nothing more.
+    QCOMPARE(Logins(*window), QStringList({"a", "b", "c"}));
+    QCOMPARE(StoredColumn(window->dm(), QStringLiteral("LoginName")), QStringList({"a", "b", "c"}));
+    QCOMPARE(window->lvUsers->SelectedRow(), -1);
 }
 
 void TestMainUserList::dispatchChoosesUsers_data()

@@ -85,6 +85,7 @@ private slots:
     void doubleClickOpensEditor();
     void treeNeverCollapses();
     void addedHostIsNumberedAfterHighest();
+    void nothingShownThatWasNotStored();
     void deleteHost_data();
     void deleteHost();
     void helpWebAndFeedbackOpenTheirTargets();
@@ -117,6 +118,9 @@ void TestMainWindow::startsHiddenWithEverythingLoaded()
     QCOMPARE(window->pos().y(), -1);
     QTRY_COMPARE(window->stCountLabel->text(), QStringLiteral(" 4 Users,"));
     QCOMPARE(window->stCountValue->text(), QStringLiteral(" 0 Selected."));
+    // The engine's progress reports reach the status pane.
+    window->dm().ReportProgress(QStringLiteral("Connect to 10.0.0.1:22"), ProgressCallback());
+    QCOMPARE(window->pnlStatus->text(), QStringLiteral("Connect to 10.0.0.1:22"));
 }
 
 void TestMainWindow::commandKeys_data()
@@ -136,6 +140,7 @@ void TestMainWindow::commandKeys_data()
     QTest::newRow("F2 tests the login") << true << int(Qt::Key_F2) << 0 << "batch:1";
     QTest::newRow("F5 changes the password") << true << int(Qt::Key_F5) << 0 << "batch:2";
     QTest::newRow("F12 opens the about box") << false << int(Qt::Key_F12) << 0 << "About ";
+    QTest::newRow("Ctrl+O opens the options") << false << int(Qt::Key_O) << int(Qt::ControlModifier) << "Options";
 }
 
 void TestMainWindow::commandKeys()
@@ -365,6 +370,39 @@ void TestMainWindow::addedHostIsNumberedAfterHighest()
     address = QStringLiteral("10.0.0.4");
     window->actHostAdd->trigger();
     QCOMPARE(window->HostOfNode(NodeNamed(*window, QStringLiteral("10.0.0.4:22"))).hID, 3);
+}
+
+void TestMainWindow::nothingShownThatWasNotStored()
+{
+    GuiServices gui;
+    Installation install(TwoHosts, FourUsers);
+    auto window = install.Open();
+    for (const char* table : {"Hosts", "Users"}) {
+        auto query = window->dm().NewQuery();
+        query->SelectSQL = QStringLiteral("create trigger refuse_%1 before insert on %1 begin select raise(abort, "
+                                          "'disk full'); end")
+                               .arg(QLatin1String(table));
+        QVERIFY(window->dm().OpenQuery(*query));
+    }
+    ModalDriver driver([](QDialog& dialog) {
+        if (auto* host = qobject_cast<TfrmHostEdit*>(&dialog)) {
+            host->edtName->setText(QStringLiteral("10.0.0.7"));
+            host->cbbLoginAs->setCurrentIndex(host->cbbLoginAs->findData(TfrmHostEdit::UsersAccountValue));
+            host->btnSave->click();
+        } else if (auto* user = qobject_cast<TfrmUserEdit*>(&dialog)) {
+            user->edtLogin->setText(QStringLiteral("erin"));
+            user->edtOldPwd->setText(QStringLiteral("secret"));
+            user->btnSave->click();
+        } else {
+            dialog.reject(); // the "Operation Error" report
+        }
+    });
+
+    window->actHostAdd->trigger();
+    QCOMPARE(window->HomeNode->childCount(), 2);
+    window->tvHosts->setCurrentItem(window->HomeNode->child(1));
+    window->actUserAdd->trigger();
+    QCOMPARE(Logins(*window), QStringList({"dave"}));
 }
 
 void TestMainWindow::deleteHost_data()
