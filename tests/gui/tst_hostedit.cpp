@@ -433,6 +433,28 @@ private slots:
         QVERIFY(!dialog.Accepted);
     }
 
+    void profileThatCannotBeReadIsReportedAndTheEditorStays()
+    {
+        RecordingUiServices ui;
+        Editor editor;
+        TfrmHostEdit& dialog = editor.dialog;
+        editor.dm.DBSession.Execute(QStringLiteral("drop table ActionFlg"));
+        int opened = 0;
+        ModalDriver driver([&](QDialog& shown) {
+            ++opened;
+            shown.reject();
+        });
+        QTest::mouseClick(dialog.sbSetting, Qt::LeftButton);
+        QCOMPARE(opened, 0);
+        const auto boxes = ui.shown(QStringLiteral("msgbox"));
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].caption, ApplicationTitle);
+        QCOMPARE(boxes[0].style, int(StyleError));
+        QVERIFY(!boxes[0].text.isEmpty());
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.cbbOS->currentText(), QStringLiteral("Solaris"));
+    }
+
     void showPasswordTogglesTheMask()
     {
         Editor editor;
