@@ -18,6 +18,9 @@ double FromDateTime(const QDateTime& local)
 
 QDateTime ToDateTime(double dayNumber)
 {
+    // A damaged or hand-edited row can hold any real; beyond what a date can hold there is no time.
+    if (!std::isfinite(dayNumber) || std::fabs(dayNumber) > MaxMagnitude)
+        return QDateTime();
     const double whole = std::floor(dayNumber);
     const qint64 msecs = std::llround((dayNumber - whole) * 86400000.0);
     const QDate date = kEpoch.addDays(static_cast<qint64>(whole));

@@ -10,6 +10,9 @@ QString PassedDaysText(double pwLastTime, const QDateTime& now)
 {
     if (pwLastTime == DayNumber::None)
         return QString();
+    // A stored value that is no time at all (damaged row) shows nothing, like its Last Change Time.
+    if (!std::isfinite(pwLastTime) || std::fabs(pwLastTime) > DayNumber::MaxMagnitude)
+        return QString();
     const double days = std::fabs(DayNumber::FromDateTime(now) - pwLastTime);
     return QString::number(static_cast<qint64>(std::floor(days)));
 }

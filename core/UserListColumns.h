@@ -9,7 +9,8 @@
 /// Full Name, E-mail, Last Change Time. now is the moment the Passed Days are counted against.
 QStringList UserListTexts(const TUser& user, const QDateTime& now);
 
-/// Whole days between the last change and now, without sign; empty when there was no change.
+/// Whole days between the last change and now, without sign; empty when there was no change or the
+/// stored time is no date at all (not finite, or beyond DayNumber::MaxMagnitude).
 QString PassedDaysText(double pwLastTime, const QDateTime& now);
 
 /// True when the valid period runs out within `withinDays` days or has run out, but not on the day of

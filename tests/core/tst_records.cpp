@@ -37,6 +37,23 @@ private slots:
                                                        << "7"
                                                        << "3"
                                                        << "********" << true;
+        // A damaged row can hold any real: no number of days and no date, rather than garbage.
+        QTest::newRow("damaged: not a number") << 30 << qQNaN() << ""
+                                               << "30"
+                                               << ""
+                                               << "" << false;
+        QTest::newRow("damaged: beyond any date") << 30 << 1e300 << ""
+                                                  << "30"
+                                                  << ""
+                                                  << "" << false;
+        QTest::newRow("damaged: far before any date") << 30 << -1e300 << ""
+                                                      << "30"
+                                                      << ""
+                                                      << "" << false;
+        QTest::newRow("damaged: infinite") << 30 << qInf() << ""
+                                           << "30"
+                                           << ""
+                                           << "" << false;
     }
     void userListTexts()
     {
