@@ -79,32 +79,45 @@ stop_servers() {
 trap stop_servers EXIT
 
 reports=$(mktemp -d "${TMPDIR:-/tmp}/veltrane-sanitize.XXXXXX")
-# Reports go to files so that those of child processes are seen too; an error still ends the process.
+# AddressSanitizer writes its reports to files, so those of child processes are seen too. The
+# separate UBSan runtime ignores log_path next to ASan: its reports are found in the tests' output
+# (and halt_on_error makes the process fail).
 export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:log_path=$reports/asan"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
-ctest_args=(--output-on-failure)
+ctest_args=(--output-on-failure --test-output-size-passed 50000000 --test-output-size-failed 50000000)
 [ $with_servers -eq 1 ] || ctest_args+=(-LE servers)
 status=0
 started=$(date +%s)
 for area in "${areas[@]}"; do
     echo "== tests/$area"
     # One test at a time: some tests measure processor time, which parallel runs would distort.
-    ctest --test-dir "$build/tests/$area" "${ctest_args[@]}" || status=1
+    ctest --test-dir "$build/tests/$area" "${ctest_args[@]}" --output-junit "$reports/output-$area.xml" || status=1
 done
 echo "== tests took $(($(date +%s) - started)) s"
 
 shopt -s nullglob
-report_files=("$reports"/*)
-if [ ${#report_files[@]} -gt 0 ]; then
-    status=1
-    for file in "${report_files[@]}"; do
-        echo "== sanitizer report $(basename "$file")"
-        cat "$file"
-    done
-    echo "!! ${#report_files[@]} sanitizer report(s); kept in $reports" >&2
-else
-    rmdir "$reports"
-    [ $status -eq 0 ] && echo "== no sanitizer reports, all tests passed"
+report_files=("$reports"/asan.*)
+findings=0
+for file in "${report_files[@]}"; do
+    echo "== sanitizer report $(basename "$file")"
+    cat "$file"
+    findings=$((findings + 1))
+done
+for file in "$reports"/output-*.xml; do
+    if grep -qE 'runtime error:|ERROR: (Address|Leak|UndefinedBehavior)Sanitizer' "$file"; then
+        echo "== sanitizer report in the output of tests/$(basename "$file" .xml | sed 's/^output-//')"
+        grep -E -A12 'runtime error:|ERROR: (Address|Leak|UndefinedBehavior)Sanitizer' "$file"
+        findings=$((findings + 1))
+    fi
+done
+if [ $findings -gt 0 ]; then
+    echo "!! sanitizer reports found; everything is kept in $reports" >&2
+    exit 1
 fi
-exit $status
+if [ $status -ne 0 ]; then
+    echo "!! tests failed; their output is kept in $reports" >&2
+    exit 1
+fi
+rm -rf "$reports"
+echo "== no sanitizer reports, all tests passed"
