@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the widget-free parts with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan
-# and runs their test suites. Exits non-zero when a test fails or a sanitizer reports anything,
-# also from a helper process whose exit status no test looks at.
+# and runs their test suites. Exits non-zero when a test fails or a sanitizer reports anything
+# (AddressSanitizer reports also from helper processes whose exit status no test looks at).
 #
 #   scripts/sanitize.sh [--no-servers] [area...]
 #
