@@ -14,5 +14,9 @@ if [ ! -e "$db" ]; then
     "$bin/veltrane-cli" init-db "$db"
 fi
 
-# Until the main window lands, show what the database holds.
-exec "$bin/veltrane-cli" --db "$db" list
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "run.sh: no display to show the window on; run it in a desktop session (or with DISPLAY set)." >&2
+    echo "run.sh: the database is ready: $db (veltrane-cli --db \"$db\" list shows it)" >&2
+    exit 1
+fi
+exec "$bin/veltrane"

@@ -10,7 +10,7 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
     packages+=(openssh-server openssh-client sudo passwd sshpass expect python3 python3-aiosmtpd python3-paramiko
-               xvfb xauth locales procps)
+               xvfb xauth xdotool locales procps)
 fi
 
 missing=()
