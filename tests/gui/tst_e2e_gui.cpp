@@ -160,8 +160,10 @@ void TestE2eGui::stoppedBatchRefreshesEveryRow()
 {
     GuiServices gui;
     QList<SeedUser> users;
-    for (const QString login :
-         {DialogSlow + QStringLiteral("2"), DialogDebian + QStringLiteral("3"), DialogDebian + QStringLiteral("3")}) {
+    // Plain QStrings: a list of string-builder temporaries would refer to strings already gone.
+    const QStringList logins{QString(DialogSlow + QStringLiteral("2")), QString(DialogDebian + QStringLiteral("3")),
+                             QString(DialogDebian + QStringLiteral("3"))};
+    for (const QString& login : logins) {
         users << SeedUser(0, login);
         users.last().password = Password;
     }
