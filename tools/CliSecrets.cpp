@@ -20,13 +20,14 @@ public:
             termios quiet = m_saved;
             quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
             quiet.c_lflag |= ECHONL;
-            ::tcsetattr(fd, TCSAFLUSH, &quiet);
+            // TCSANOW, not TCSAFLUSH: a password typed ahead of the prompt is input, not noise.
+            ::tcsetattr(fd, TCSANOW, &quiet);
         }
     }
     ~EchoOff()
     {
         if (m_active)
-            ::tcsetattr(m_fd, TCSAFLUSH, &m_saved);
+            ::tcsetattr(m_fd, TCSANOW, &m_saved);
     }
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
@@ -73,10 +74,11 @@ std::optional<SecretBuffer> CliSecrets::next(const QString& what)
 {
     if (!m_terminal)
         return readLine(STDIN_FILENO);
+    // Echo goes off before the prompt shows, so an answer typed at once is never echoed.
+    EchoOff echoOff(STDIN_FILENO);
     const QString prompt = what.left(1).toUpper() + what.mid(1);
     std::fprintf(stderr, "%s: ", prompt.toUtf8().constData());
     std::fflush(stderr);
-    EchoOff echoOff(STDIN_FILENO);
     return readLine(STDIN_FILENO);
 }
 
