@@ -166,7 +166,7 @@ private slots:
             return;
         }
         QCOMPARE(balloons.size(), 1);
-        QCOMPARE(balloons[0].control->objectName(), refused);
+        QCOMPARE(balloons[0].controlName, refused);
         QCOMPARE(balloons[0].text, message);
         QCOMPARE(balloons[0].icon, BalloonIcon::Info);
         QCOMPARE(balloons[0].durationMs, 1000);

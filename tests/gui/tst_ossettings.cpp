@@ -169,7 +169,7 @@ private slots:
 
         const auto balloons = ui.shown(QStringLiteral("balloon"));
         QCOMPARE(balloons.size(), 1);
-        QCOMPARE(balloons[0].control->objectName(), refused);
+        QCOMPARE(balloons[0].controlName, refused);
         QCOMPARE(balloons[0].text, QStringLiteral("Please input text here "));
         QCOMPARE(balloons[0].icon, BalloonIcon::Info);
         QCOMPARE(balloons[0].durationMs, 1000);

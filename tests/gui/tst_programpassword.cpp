@@ -189,7 +189,7 @@ private slots:
             QCOMPARE(balloons.size(), 1);
             QCOMPARE(balloons[0].text, message);
             QCOMPARE(balloons[0].icon, BalloonIcon::Warning);
-            QCOMPARE(balloons[0].control->objectName(), field);
+            QCOMPARE(balloons[0].controlName, field);
             QCOMPARE(DecipherPassword(env.dm().GetUserPass()), QStringLiteral("cur"));
         }
     }

@@ -37,6 +37,7 @@ void RecordingUiServices::showBalloonTip(QObject* control, const QString& text, 
 {
     Shown s{QStringLiteral("balloon"), text, {}};
     s.control = control;
+    s.controlName = control ? control->objectName() : QString();
     s.icon = icon;
     s.durationMs = durationMs;
     m_shown.append(s);

@@ -16,7 +16,8 @@ public:
         QString text;
         QString caption;
         int style = 0;
-        QObject* control = nullptr;
+        QObject* control = nullptr; ///< may be gone by the time a test looks: compare controlName then
+        QString controlName{};
         BalloonIcon icon = BalloonIcon::None;
         int durationMs = 0;
     };
