@@ -86,25 +86,6 @@ void saveOrThrow(CliContext& context, const THost& host, TSaveMode mode, const Q
 
 } // namespace
 
-int CliHosts::run(const QStringList& arguments)
-{
-    const QString action = arguments.value(0);
-    const QStringList rest = arguments.mid(1);
-    if (action == QLatin1String("add"))
-        return add(rest);
-    if (action == QLatin1String("edit"))
-        return edit(rest);
-    if (action == QLatin1String("delete"))
-        return remove(rest);
-    if (action == QLatin1String("--help")) {
-        CliOutput::out(CliHelp::command(QStringLiteral("host")));
-        return ExitOk;
-    }
-    throw CliError::usage(action.isEmpty()
-                              ? QStringLiteral("host needs add, edit or delete")
-                              : QStringLiteral("unknown host action '%1': use add, edit or delete").arg(action));
-}
-
 int CliHosts::add(const QStringList& arguments)
 {
     const CliArguments args(arguments, {}, kHostOptions);

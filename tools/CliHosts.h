@@ -1,22 +1,15 @@
 #pragma once
 
-#include <QStringList>
-
-class CliContext;
+#include "tools/CliRecordCommand.h"
 
 /// host add | edit | delete: the host tree's commands for scripts.
-class CliHosts
+class CliHosts : public CliRecordCommand
 {
 public:
-    explicit CliHosts(CliContext& context) : m_context(context) {}
-
-    /// arguments start with the action word. Returns the exit code; throws CliError.
-    int run(const QStringList& arguments);
+    explicit CliHosts(CliContext& context) : CliRecordCommand(context, QStringLiteral("host")) {}
 
 private:
-    int add(const QStringList& arguments);
-    int edit(const QStringList& arguments);
-    int remove(const QStringList& arguments);
-
-    CliContext& m_context;
+    int add(const QStringList& arguments) override;
+    int edit(const QStringList& arguments) override;
+    int remove(const QStringList& arguments) override;
 };

@@ -54,25 +54,6 @@ QString userName(const QString& login, const CliHostAddress& address)
 
 } // namespace
 
-int CliUsers::run(const QStringList& arguments)
-{
-    const QString action = arguments.value(0);
-    const QStringList rest = arguments.mid(1);
-    if (action == QLatin1String("add"))
-        return add(rest);
-    if (action == QLatin1String("edit"))
-        return edit(rest);
-    if (action == QLatin1String("delete"))
-        return remove(rest);
-    if (action == QLatin1String("--help")) {
-        CliOutput::out(CliHelp::command(QStringLiteral("user")));
-        return ExitOk;
-    }
-    throw CliError::usage(action.isEmpty()
-                              ? QStringLiteral("user needs add, edit or delete")
-                              : QStringLiteral("unknown user action '%1': use add, edit or delete").arg(action));
-}
-
 int CliUsers::add(const QStringList& arguments)
 {
     const CliArguments args(arguments, {}, kUserOptions);

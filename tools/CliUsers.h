@@ -1,22 +1,15 @@
 #pragma once
 
-#include <QStringList>
-
-class CliContext;
+#include "tools/CliRecordCommand.h"
 
 /// user add | edit | delete: the user editor's and the user list's commands for scripts.
-class CliUsers
+class CliUsers : public CliRecordCommand
 {
 public:
-    explicit CliUsers(CliContext& context) : m_context(context) {}
-
-    /// arguments start with the action word. Returns the exit code; throws CliError.
-    int run(const QStringList& arguments);
+    explicit CliUsers(CliContext& context) : CliRecordCommand(context, QStringLiteral("user")) {}
 
 private:
-    int add(const QStringList& arguments);
-    int edit(const QStringList& arguments);
-    int remove(const QStringList& arguments);
-
-    CliContext& m_context;
+    int add(const QStringList& arguments) override;
+    int edit(const QStringList& arguments) override;
+    int remove(const QStringList& arguments) override;
 };
