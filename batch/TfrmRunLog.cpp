@@ -59,7 +59,6 @@ TfrmRunLog::TfrmRunLog(QWidget* parent) : TfrmBase(parent)
     RzBitBtn1 = new QPushButton(CopyButtonIcon(), QStringLiteral("C&opy"), this);
     RzBitBtn1->setObjectName(QStringLiteral("RzBitBtn1"));
     RzBitBtn1->setGeometry(RzBitBtn2->x() - kButtonGap - kButtonWidth, buttonTop, kButtonWidth, kButtonHeight);
-    RzBitBtn1->setAutoDefault(false);
 
     connect(RzBitBtn1, &QPushButton::clicked, this, &TfrmRunLog::RzBitBtn1Click);
     connect(RzBitBtn2, &QPushButton::clicked, this, &TfrmRunLog::RzBitBtn2Click);

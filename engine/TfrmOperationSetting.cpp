@@ -54,7 +54,6 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
     btnDelete = new QPushButton(QStringLiteral("&Delete this type"), this);
     btnDelete->setObjectName(QStringLiteral("btnDelete"));
     btnDelete->setGeometry(ClientWidth - kPanelLeft - 110, 6, 110, 25);
-    btnDelete->setAutoDefault(false);
 
     RzPanel2 = new QFrame(this);
     RzPanel2->setObjectName(QStringLiteral("RzPanel2"));
@@ -93,7 +92,6 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(ClientWidth - kPanelLeft - 80, bottomRow, 80, 26);
-    btnCancel->setAutoDefault(false);
     btnSave = new QPushButton(QStringLiteral("&OK"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnSave->setGeometry(ClientWidth - kPanelLeft - 170, bottomRow, 80, 26);

@@ -117,7 +117,6 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(ClientWidth - 8 - 80, ClientHeight - 40, 80, 27);
-    btnCancel->setAutoDefault(false);
     btnSave = new QPushButton(QStringLiteral("&OK"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnSave->setGeometry(ClientWidth - 8 - 170, ClientHeight - 40, 80, 27);

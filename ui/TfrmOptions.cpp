@@ -219,6 +219,8 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
     chkSendMail->setChecked(options.SendMail());
     chkTestLogin->setChecked(options.TestLogin());
     chkGenerateNew->setChecked(options.GenerateNew());
+    // Marks "no node chosen" as deliberate, or the view would choose the first node when it takes the focus.
+    tvOption->setCurrentIndex(QModelIndex());
     tvOption->setFocus();
 }
 

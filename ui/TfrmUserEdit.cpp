@@ -120,7 +120,6 @@ TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(ClientWidth - 8 - 80, buttonTop, 80, 27);
-    btnCancel->setAutoDefault(false);
     btnSave = new QPushButton(QStringLiteral("&OK"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnSave->setGeometry(ClientWidth - 8 - 170, buttonTop, 80, 27);
@@ -154,9 +153,7 @@ void TfrmUserEdit::SetAddMode(bool adding)
     IsNew = adding;
     btnSaveAdd->setVisible(adding);
     btnSaveAdd->setDefault(adding);
-    btnSaveAdd->setAutoDefault(adding);
     btnSave->setDefault(!adding);
-    btnSave->setAutoDefault(!adding);
 }
 
 QString TfrmUserEdit::GeneratedPassword() const

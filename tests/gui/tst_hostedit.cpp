@@ -312,6 +312,8 @@ private slots:
         QTest::newRow("Enter in the closed OS list") << "cbbOS" << int(Qt::Key_Return) << true << true;
         QTest::newRow("Enter in the description moves on") << "edtNote" << int(Qt::Key_Return) << false << false;
         QTest::newRow("Escape cancels") << "edtName" << int(Qt::Key_Escape) << false << true;
+        // A focused button takes Enter itself: backing out by keyboard must not store the edits.
+        QTest::newRow("Enter on the focused Cancel") << "btnCancel" << int(Qt::Key_Return) << false << true;
     }
     void keysOfTheDialog()
     {

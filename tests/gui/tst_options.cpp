@@ -94,6 +94,8 @@ private slots:
         RecordingUiServices ui;
         TestEnvironment env;
         TfrmOptions dialog(env.dm());
+        dialog.show(); // the tree takes the focus, which must not choose a node by itself
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.pcOptions->count(), 1);
         QCOMPARE(dialog.pcOptions->tabText(0), QStringLiteral(" Setting Details "));
         QCOMPARE(dialog.pages->currentIndex(), 0);

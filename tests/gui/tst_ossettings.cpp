@@ -324,6 +324,7 @@ private slots:
         QTest::newRow("Cancel button") << "cancel";
         QTest::newRow("Escape key") << "escape";
         QTest::newRow("close box") << "close";
+        QTest::newRow("Enter on the focused Cancel") << "enter on cancel";
     }
     void cancelAfterEditingLeavesTheDatabaseUnchanged()
     {
@@ -340,6 +341,11 @@ private slots:
                 dialog.btnCancel->click();
             else if (how == QLatin1String("escape"))
                 QTest::keyClick(dialog.edtName, Qt::Key_Escape);
+            else if (how == QLatin1String("enter on cancel")) {
+                dialog.activateWindow();
+                dialog.btnCancel->setFocus();
+                QTest::keyClick(dialog.btnCancel, Qt::Key_Return);
+            }
             else
                 dialog.close();
         });

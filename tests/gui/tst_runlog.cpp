@@ -81,6 +81,14 @@ void TestRunLog::copyPutsTheWholeTextWithCrLf()
     QCOMPARE(QApplication::clipboard()->text(), many.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n"));
     QVERIFY(viewer.isVisible()); // the viewer stays open
     QCOMPARE(viewer.moInfo->textCursor().selectedText().size(), viewer.moInfo->toPlainText().size());
+
+    // Enter on the focused Copy button copies too, rather than pressing the default Close.
+    QApplication::clipboard()->clear();
+    viewer.activateWindow();
+    viewer.RzBitBtn1->setFocus();
+    QTest::keyClick(viewer.RzBitBtn1, Qt::Key_Return);
+    QVERIFY(viewer.isVisible());
+    QVERIFY(!QApplication::clipboard()->text().isEmpty());
 }
 
 void TestRunLog::showRunLogUsesTheCaptionAsGiven()

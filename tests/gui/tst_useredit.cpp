@@ -266,6 +266,10 @@ private slots:
         QTest::newRow("add mode, description takes a new line") << true << "moRemark" << false << 0;
         QTest::newRow("edit mode, period") << false << "edtPeriod" << true << 0;
         QTest::newRow("edit mode, description takes a new line") << false << "moRemark" << false << 0;
+        // A focused button takes Enter itself, whichever button is the default.
+        QTest::newRow("add mode, focused Cancel") << true << "btnCancel" << false << 0;
+        QTest::newRow("add mode, focused OK") << true << "btnSave" << true << 0;
+        QTest::newRow("edit mode, focused Cancel") << false << "btnCancel" << false << 0;
     }
     void enterPressesTheDefaultButton()
     {
