@@ -34,6 +34,12 @@ QString FallbackLogFileName(const QDateTime& time, const QString& loginName)
     return prefix + login + suffix;
 }
 
+QString FallbackLogIdentityLine(const TUser& user)
+{
+    return EncipherPassword(QString::number(user.uID) + QLatin1Char(',') + user.LoginName + QLatin1Char(',') +
+                            user.pwNow + QLatin1Char(',') + user.pwNew);
+}
+
 QString WriteFallbackLogFile(const QString& executableDir, const TUser& user, const QString& transcript,
                              const QDateTime& time)
 {
@@ -44,9 +50,7 @@ QString WriteFallbackLogFile(const QString& executableDir, const TUser& user, co
                                    .arg(folder));
     const QString path = folder + QLatin1Char('/') + FallbackLogFileName(time, user.LoginName);
     const QString crlf = QStringLiteral("\r\n");
-    const QString identity = QString::number(user.uID) + QLatin1Char(',') + user.LoginName + QLatin1Char(',') +
-                             user.pwNow + QLatin1Char(',') + user.pwNew;
-    const QString content = EncipherPassword(identity) + crlf + QString(69, QLatin1Char('*')) + QLatin1Char('\r') +
+    const QString content = FallbackLogIdentityLine(user) + crlf + QString(69, QLatin1Char('*')) + QLatin1Char('\r') +
                             crlf + transcript + crlf;
 
     QSaveFile file(path);

@@ -19,6 +19,10 @@ public:
 /// (on Linux or Windows) replaced by "_" and the name kept within 255 bytes.
 QString FallbackLogFileName(const QDateTime& time, const QString& loginName);
 
+/// The first line of a log file: "uID,LoginName,pwNow,pwNew" enciphered as a whole
+/// (veltrane-cli decipher reads it back).
+QString FallbackLogIdentityLine(const TUser& user);
+
 /// Keeps a user's outcome when the database would not take it: writes, into the folder "Logs" of
 /// executableDir (created when missing), the enciphered line "uID,LoginName,pwNow,pwNew", a line of
 /// 69 asterisks ended by CR, and the transcript, each entry followed by CR LF. An existing file of the

@@ -40,7 +40,7 @@ TSaveOutcome SaveUserOutcome(TdmPublic& dm, TUser& user, const QString& caption,
         if (!dm.SaveUser(user, TSaveMode::Update))
             throw StatementFailed();
         dm.DBSession.Commit();
-        return {true, QString()};
+        return {true, QString(), QString()};
     } catch (const std::exception&) {
         // Handled below, outside the handler, so that a failing file write can still roll back.
     }
@@ -50,7 +50,10 @@ TSaveOutcome SaveUserOutcome(TdmPublic& dm, TUser& user, const QString& caption,
     try {
         outcome.logFilePath =
             WriteFallbackLogFile(dm.ExecutableDir(), user, dm.GetTranscriptText(), DayNumber::CurrentDateTime());
-    } catch (const FallbackLogError&) {
+    } catch (const FallbackLogError& error) {
+        // The row must not claim a log file that does not exist.
+        user.ResultText = SaveAndLogFileErrorText;
+        outcome.logFileError = error.message();
         if (started) {
             try {
                 dm.DBSession.Rollback();
@@ -58,7 +61,7 @@ TSaveOutcome SaveUserOutcome(TdmPublic& dm, TUser& user, const QString& caption,
                 // The file error is the one the user must act on.
             }
         }
-        throw;
+        return outcome;
     }
     if (started)
         dm.DBSession.Rollback();

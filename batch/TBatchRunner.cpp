@@ -102,7 +102,7 @@ void TBatchRunner::runUser(int row)
     const bool success = m_status.Code == SuccessCode(m_type);
     const bool passwordChanged = m_type == otChangePassword && m_status.Code == acChangeSucceeded;
 
-    SaveUserOutcome(m_dm, user, m_caption, success, passwordChanged, opTime);
+    const TSaveOutcome saved = SaveUserOutcome(m_dm, user, m_caption, success, passwordChanged, opTime);
 
     const double elapsed = static_cast<double>(m_ticks() - start) / 1000.0;
     if (success)
@@ -111,6 +111,13 @@ void TBatchRunner::runUser(int row)
     if (m_observer)
         m_observer->RowFinished(row, success ? TRowState::Succeeded : TRowState::Failed,
                                 QString::asprintf("[%.2fs]  ", elapsed) + user.ResultText, m_dm.BatchDone);
+    if (!saved.logFileError.isEmpty())
+        throw UnsavedOutcomeError(saved.logFileError +
+                                      QStringLiteral(" The batch stopped at %1 on %2:%3: its outcome is "
+                                                     "in neither the database nor a log file.")
+                                          .arg(user.LoginName, user.HostIP)
+                                          .arg(user.HostPort),
+                                  user, passwordChanged);
 }
 
 void TBatchRunner::runOperation(const TUser& user, TActionStaus& status)

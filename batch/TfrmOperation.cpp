@@ -1,5 +1,6 @@
 #include "batch/TfrmOperation.h"
 
+#include "batch/SaveUserOutcome.h"
 #include "batch/TfrmOperationPictures.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
@@ -194,6 +195,13 @@ void TfrmOperation::RunBatch()
 {
     try {
         m_runner.RunBatch();
+    } catch (const UnsavedOutcomeError& error) {
+        QString message = error.message();
+        if (error.passwordChanged())
+            message += QStringLiteral(" Until the program closes, the user list keeps the new password: once the "
+                                      "database can be written again, open the user with Modify User and press OK "
+                                      "to store it.");
+        MsgBox(message, ApplicationTitle, StyleError);
     } catch (const std::exception& error) {
         MsgBox(QString::fromUtf8(error.what()), ApplicationTitle, StyleError);
     }

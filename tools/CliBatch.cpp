@@ -1,5 +1,6 @@
 #include "tools/CliBatch.h"
 
+#include "batch/SaveUserOutcome.h"
 #include "batch/TBatchRunner.h"
 #include "batch/TNoticeMailer.h"
 #include "batch/TRemoteBatchOperations.h"
@@ -56,7 +57,17 @@ int CliBatch::run(const QStringList& arguments)
     TBatchRunner runner(dm, operations, m_type, 0, users);
     CliBatchPrinter printer(runner.Users(), CliOutput::stdoutIsTerminal());
     runner.SetObserver(&printer);
-    runner.RunBatch();
+    try {
+        runner.RunBatch();
+    } catch (const UnsavedOutcomeError& error) {
+        CliOutput::error(error.message());
+        // This process is the last place that holds the host's password: hand it over, enciphered.
+        if (error.passwordChanged())
+            CliOutput::error(QStringLiteral("Keep the next line, it holds the passwords of %1: save it to a file "
+                                            "and read it with 'veltrane-cli decipher-log FILE'.\n%2")
+                                 .arg(error.user().LoginName, FallbackLogIdentityLine(error.user())));
+        return ExitFailure;
+    }
 
     const bool allSucceeded = dm.BatchSucceeded == dm.BatchTotal;
     return allSucceeded && !m_context.ui().failed() ? ExitOk : ExitFailure;

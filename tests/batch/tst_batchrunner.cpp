@@ -434,30 +434,55 @@ private slots:
         VerifyNoSecret(f.EverythingKept() + observer.everything(), {Password, newPassword});
     }
 
-    void unwritableLogFolderEndsTheBatchInItsFinishedState()
+    void unwritableLogFolderStopsTheBatchWithTheRowFinished_data()
     {
+        QTest::addColumn<bool>("changing");
+        QTest::newRow("test login") << false;
+        QTest::newRow("password change") << true;
+    }
+    void unwritableLogFolderStopsTheBatchWithTheRowFinished()
+    {
+        QFETCH(bool, changing);
         BatchFixture f;
-        f.AddHost(1, OpenSshAddress);
-        const QList<TUser> users = {f.AddUser(1, 1, OpenSshAddress, QStringLiteral("vtst_bat6"), Password),
-                                    f.AddUser(2, 1, OpenSshAddress, QStringLiteral("vtst_bat6"), Password)};
+        const QString address = changing ? DialogAddress : OpenSshAddress;
+        const QString login = changing ? QStringLiteral("vtdlg_debian1") : QStringLiteral("vtst_bat6");
+        const QString newPassword = changing ? freshPassword() : QString();
+        f.AddHost(1, address);
+        const QList<TUser> users = {f.AddUser(1, 1, address, login, Password, newPassword),
+                                    f.AddUser(2, 1, address, login, Password, newPassword)};
         f.dm.DBSession.Execute(QStringLiteral("create trigger refuse before update on Users "
                                               "begin select raise(abort, 'read-only'); end;"));
         QFile blocker(f.env.dir() + QStringLiteral("/Logs"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        TBatchRunner runner(f.dm, f.operations, otTestLogin, 0, users);
+        TBatchRunner runner(f.dm, f.operations, changing ? otChangePassword : otTestLogin, 0, users);
         RecordingObserver observer(2);
         runner.SetObserver(&observer);
-        QVERIFY_THROWS_EXCEPTION(FallbackLogError, runner.RunBatch());
+        try {
+            runner.RunBatch();
+            QFAIL("the batch went on although the outcome was kept nowhere");
+        } catch (const UnsavedOutcomeError& error) {
+            QVERIFY(error.message().contains(QStringLiteral("Logs")));
+            QVERIFY(error.message().contains(login + QStringLiteral(" on ") + address));
+            QCOMPARE(error.passwordChanged(), changing);
+            // The error carries the record as the host now has it.
+            QCOMPARE(error.user().pwNow, changing ? users[0].pwNew : users[0].pwNow);
+        }
 
+        // The row that could not be kept still ends as its operation did, and says so truthfully.
+        const TUser first = runner.Users()[0];
+        QCOMPARE(first.ResultText, SaveAndLogFileErrorText);
+        QCOMPARE(observer.rows[0].state, TRowState::Succeeded);
+        QVERIFY(elapsedThen(observer.rows[0].text, SaveAndLogFileErrorText));
+        QCOMPARE(observer.rows[1].state, TRowState::None); // no further user started
         QVERIFY(runner.Finished());
         QCOMPARE(observer.finished, 1);
         QCOMPARE(observer.statuses.last(), QStringLiteral(" Finished!"));
-        QCOMPARE(observer.finalTitle, QStringLiteral("Test Login  - Total: 2     Successed: 0     Failed: 2     "));
+        QCOMPARE(observer.finalTitle,
+                 runner.OperationCaption() + QStringLiteral(" - Total: 2     Successed: 1     Failed: 1     "));
         QVERIFY(!f.dm.CancelRequested);
         QCOMPARE(f.dm.DBSession.TransactionDepth(), 0);
         QCOMPARE(f.LogRows().size(), 0);
-        QCOMPARE(observer.rows[1].state, TRowState::None);
     }
 };
 

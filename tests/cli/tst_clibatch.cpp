@@ -247,6 +247,34 @@ private slots:
                                  QStringLiteral("\nNew password: \n"));
     }
 
+    void changeKeptNowhereHandsTheEncipheredPasswordsOver()
+    {
+        using namespace TestServers;
+        const QString fresh =
+            QStringLiteral("Vt-Kept#") + QString::number(QDateTime::currentMSecsSinceEpoch() % 100000);
+        importData("127.0.0.2,2222,,,,user,\r\n",
+                   QStringLiteral("%1,2222,vtst_cli3,%2,%3,,,,\r\n").arg(OpenSshAddress, Password, fresh).toUtf8());
+        // Neither the database nor the Logs folder takes the outcome of a password that did change.
+        m_install->writeFile(QStringLiteral("Logs"), "not a folder");
+        TDBSession other;
+        QVERIFY(other.OpenDatabase(m_install->environment().databasePath(), true));
+        other.Execute(QStringLiteral("BEGIN IMMEDIATE;"));
+        const CliResult result = cli({"change-password", "--all"});
+        other.Execute(QStringLiteral("ROLLBACK;"));
+        EXPECT_EXIT(result, 1);
+        QVERIFY2(result.out.contains(QLatin1String("Save data error, logfile failed too.")), qPrintable(result.out));
+        QVERIFY2(result.err.contains(QLatin1String("in neither the database nor a log file")), qPrintable(result.err));
+
+        // The last line of the diagnostics is the one place the new password is kept.
+        const QStringList errLines = result.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        m_install->writeFile(QStringLiteral("kept.txt"), errLines.last().toUtf8() + '\n');
+        const CliResult deciphered = cli({"decipher-log", m_install->path("kept.txt")});
+        EXPECT_EXIT(deciphered, 0);
+        QCOMPARE(deciphered.out, QStringLiteral("User ID: 1\nLogin: vtst_cli3\nCurrent password: ") + fresh +
+                                     QStringLiteral("\nNew password: \n"));
+        QVERIFY(!result.err.contains(fresh) && !result.out.contains(fresh));
+    }
+
     void sendMailUsesTheMailSettings()
     {
         using namespace TestServers;
