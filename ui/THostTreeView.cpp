@@ -43,6 +43,19 @@ THostNode* THostTreeView::NodeAt(const QPoint& point) const
 void THostTreeView::mousePressEvent(QMouseEvent* event)
 {
     m_lastPress = event->position().toPoint();
+    // Only a left press chooses a host: a selection change reloads the user list and drops its check marks.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    if (event->modifiers() & Qt::ControlModifier) {
+        // Ctrl would deselect the chosen host; on another host it chooses that one as a plain press does.
+        const QTreeWidgetItem* item = itemAt(m_lastPress);
+        if (!item || item->isSelected()) {
+            event->accept();
+            return;
+        }
+    }
     QTreeWidget::mousePressEvent(event);
 }
 

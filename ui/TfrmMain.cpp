@@ -37,6 +37,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -97,8 +98,13 @@ TfrmMain::TfrmMain(const QString& executablePath, QWidget* parent)
     connect(&m_countTimer, &QTimer::timeout, this, &TfrmMain::showUserCount);
 
     sizeToWorkArea();
-    LoadHosts();
-    LoadUsers(nullptr);
+    try {
+        LoadHosts();
+        LoadUsers(nullptr);
+    } catch (const std::exception& error) {
+        // No event loop runs yet to report it; show it as any uncaught error and start with what was read.
+        MsgBox(QString::fromStdString(error.what()), ApplicationTitle, StyleError);
+    }
     setWindowTitle(QStringLiteral("Veltrane"));
     LoadColumnWidths();
     showUserCount();
@@ -296,6 +302,7 @@ QWidget* TfrmMain::buildToolbar()
     RzToolButton10->setVisible(false);
     connect(RzToolButton10, &QToolButton::clicked, this, &TfrmMain::RzToolButton10Click);
     layout->addWidget(RzToolButton10);
+    single();
     button(actSendMail, "send_mail");
     single();
     button(actTest, "test_login");
@@ -628,6 +635,8 @@ void TfrmMain::LoadUsers(const THostNode* node)
     query->SelectSQL = UserListStatement(host.hID);
 
     lvUsers->setUpdatesEnabled(false);
+    // A row that cannot be read must not leave the list frozen.
+    const auto thaw = qScopeGuard([this] { lvUsers->setUpdatesEnabled(true); });
     ClearUserList();
     if (m_dm->OpenQuery(*query)) {
         const TUserReader reader(*query);
@@ -640,7 +649,6 @@ void TfrmMain::LoadUsers(const THostNode* node)
         // One insertion for all rows, the same as appending them one by one unselected.
         lvUsers->Model().AppendUsers(std::move(users), DayNumber::CurrentDateTime());
     }
-    lvUsers->setUpdatesEnabled(true);
 }
 
 int TfrmMain::AddUserItem(const TUser& user, bool select)

@@ -1,6 +1,7 @@
 // The main window's frame and host tree, driven offscreen: start-up state, command keys, the host
 // commands and their edge cases, help and about, and the column widths kept across a restart.
 
+#include "core/TDBSession.h"
 #include "tests/gui/MainWindowTestSupport.h"
 #include "ui/ProgramPassword.h"
 #include "ui/THostNode.h"
@@ -91,6 +92,8 @@ private slots:
     void helpWebAndFeedbackOpenTheirTargets();
     void aboutShowsVersion();
     void columnWidthsKeptAcrossRestart();
+    void unreadableUserTableStillOpensTheWindow();
+    void onlyAPlainLeftPressChoosesAHost();
 };
 
 void TestMainWindow::startsHiddenWithEverythingLoaded()
@@ -495,6 +498,49 @@ void TestMainWindow::columnWidthsKeptAcrossRestart()
     auto reopened = install.Open();
     for (int column = 0; column < TUserListModel::ColumnCount; ++column)
         QCOMPARE(reopened->lvUsers->columnWidth(column), 50 + 10 * column);
+}
+
+void TestMainWindow::unreadableUserTableStillOpensTheWindow()
+{
+    GuiServices gui;
+    Installation install(TwoHosts, FourUsers);
+    {
+        TDBSession session;
+        QVERIFY(session.OpenDatabase(install.env.databasePath(), true));
+        // A Users table from another program: every column but LastLog.
+        session.Execute(QStringLiteral("alter table Users rename to Kept;"));
+        session.Execute(QStringLiteral("create table Users as select uID, hID, LoginName, pwNow, pwPeriod, RecTime, "
+                                       "pwLastTime, uRemark, pwNew, uName, Email from Kept;"));
+    }
+    auto window = install.Open();
+
+    const QStringList messages = GuiServices::Messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains(QStringLiteral("LastLog")), qPrintable(messages[0]));
+    QCOMPARE(window->HomeNode->childCount(), 2); // the hosts were read before the failing users
+    QVERIFY(window->lvUsers->updatesEnabled());
+}
+
+void TestMainWindow::onlyAPlainLeftPressChoosesAHost()
+{
+    GuiServices gui;
+    Installation install(TwoHosts, FourUsers);
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+    QTreeWidgetItem* first = window->HomeNode->child(0);
+    QTreeWidgetItem* second = window->HomeNode->child(1);
+    QTest::mouseClick(window->tvHosts->viewport(), Qt::LeftButton, Qt::NoModifier, CentreOf(*window, first));
+    QCOMPARE(window->tvHosts->SelectedNode(), first);
+    window->lvUsers->Model().SetChecked(1, true);
+
+    // A right press (as for a pop-up menu) and a Ctrl+click keep the host, its list and the checks.
+    QTest::mouseClick(window->tvHosts->viewport(), Qt::RightButton, Qt::NoModifier, CentreOf(*window, second));
+    QTest::mouseClick(window->tvHosts->viewport(), Qt::LeftButton, Qt::ControlModifier, CentreOf(*window, first));
+    QCOMPARE(window->tvHosts->SelectedNode(), first);
+    QCOMPARE(Logins(*window), QStringList({"alice", "bob", "carol"}));
+    QVERIFY(window->lvUsers->Model().IsChecked(1));
+    // Modify Host still acts on the node under the last press.
+    QCOMPARE(window->tvHosts->NodeAt(window->tvHosts->LastMousePress()), first);
 }
 
 QTEST_MAIN(TestMainWindow)
