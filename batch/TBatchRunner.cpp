@@ -38,7 +38,8 @@ QString TBatchRunner::RecordedTimeText(const QDateTime& time)
     const QDate date = time.date();
     const QTime clock = time.time();
     const int hour12 = clock.hour() % 12 == 0 ? 12 : clock.hour() % 12;
-    return QLocale().monthName(date.month(), QLocale::ShortFormat) + QLatin1Char(' ') + QString::number(date.day()) +
+    // Every text of the program is English, whatever the desktop's language.
+    return QLocale::c().monthName(date.month(), QLocale::ShortFormat) + QLatin1Char(' ') + QString::number(date.day()) +
            QStringLiteral(", ") + QString::number(date.year()) + QStringLiteral("  ") +
            QString::asprintf("%02d:%02d ", hour12, clock.minute()) +
            (clock.hour() < 12 ? QStringLiteral("AM.") : QStringLiteral("PM."));

@@ -229,9 +229,9 @@ private slots:
         QTest::newRow("morning, leading zero") << "en_US" << QDateTime(day, QTime(9, 7)) << "Jan 1, 2009  09:07 AM.";
         QTest::newRow("evening") << "en_US" << QDateTime(QDate(2009, 12, 31), QTime(23, 59))
                                  << "Dec 31, 2009  11:59 PM.";
-        QTest::newRow("month name of the locale")
-            << "de_DE" << QDateTime(QDate(2009, 3, 5), QTime(15, 7))
-            << QLocale(QStringLiteral("de_DE")).monthName(3, QLocale::ShortFormat) + " 5, 2009  03:07 PM.";
+        // English like the rest of the line, so that transcripts read the same on every desktop.
+        QTest::newRow("German desktop") << "de_DE" << QDateTime(QDate(2009, 3, 5), QTime(15, 7))
+                                        << "Mar 5, 2009  03:07 PM.";
     }
     void recordedTime()
     {
