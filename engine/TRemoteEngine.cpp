@@ -168,6 +168,9 @@ bool TRemoteEngine::WaitForText(const QString& expected)
                 return true;
         }
     } catch (const SshError& error) {
+        // A connection that went down ends the wait as a closed session does: with the host's last words.
+        if (!SSHClient.SessionActive())
+            throw RemoteError(received.isEmpty() ? kConnectionClosed : QString::fromUtf8(received));
         throw RemoteError(error.message());
     }
 }

@@ -336,7 +336,13 @@ void SshTransport::ReadOutput(int maxBytes, QByteArray& channelOutput, QByteArra
         into.resize(std::max(n, 0)); // SSH_EOF: nothing more will come
     };
     readStream(0, channelOutput);
-    readStream(1, extendedOutput);
+    try {
+        readStream(1, extendedOutput);
+    } catch (const SshError&) {
+        // Keep what the main stream gave; the failure shows again on the next read.
+        if (channelOutput.isEmpty())
+            throw;
+    }
 }
 
 void SshTransport::WriteInput(const QByteArray& bytes)

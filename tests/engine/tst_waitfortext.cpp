@@ -170,6 +170,17 @@ private slots:
         }
     }
 
+    void hostDropsTheConnection()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, StreamsAddress, StreamsDrop));
+        // The host's last words are the message, not the transport's complaint about the socket.
+        const QString last = QStringLiteral("passwd: authentication token manipulation error\r\n");
+        QCOMPARE(waitOutcome(f, QStringLiteral("password:")), last);
+        QCOMPARE(f.dm.Transcript.last(), last);
+        QCOMPARE(waitOutcome(f, QStringLiteral("password:")), QStringLiteral("Connection is closed."));
+    }
+
     void waitWithoutSession()
     {
         EngineFixture f;

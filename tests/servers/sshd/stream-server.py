@@ -7,6 +7,8 @@ stream is played here. Accounts (password only, no system accounts needed):
                  prints a failure on the error stream and exits 1
   vtdlg_streams  writes "out-1\\r\\n", then "err-1\\r\\n" on the error stream, then "out-2\\r\\n";
                  then echoes one input line back as "got <hex>\\r\\n" and exits 0
+  vtdlg_drop     prints "passwd: Authentication token manipulation error\\r\\n", then drops the
+                 TCP connection without closing the channel, as a host that goes down does
 
 Usage: stream-server.py ADDRESS PORT HOST_KEY_FILE PASSWORD
 """
@@ -18,7 +20,7 @@ import time
 
 import paramiko
 
-ACCOUNTS = ("vtdlg_stderr", "vtdlg_streams")
+ACCOUNTS = ("vtdlg_stderr", "vtdlg_streams", "vtdlg_drop")
 
 
 class Server(paramiko.ServerInterface):
@@ -64,6 +66,12 @@ def read_line(channel, limit_s=20.0):
 
 
 def play(channel, username):
+    """Plays the account's dialog; returns its exit status, or None when the connection is gone."""
+    if username == "vtdlg_drop":
+        channel.sendall(b"passwd: Authentication token manipulation error\r\n")
+        time.sleep(0.3)
+        channel.get_transport().sock.shutdown(socket.SHUT_RDWR)
+        return None
     if username == "vtdlg_stderr":
         channel.sendall_stderr(b"Current password: ")
         read_line(channel)
@@ -90,6 +98,8 @@ def serve(client, host_key, password):
             return
         time.sleep(0.1)
         status = play(channel, server.username)
+        if status is None:
+            return
         channel.send_exit_status(status)
         channel.shutdown_write()
         time.sleep(0.2)
