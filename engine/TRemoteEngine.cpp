@@ -161,6 +161,10 @@ bool TRemoteEngine::WaitForText(const QString& expected)
                 throw RemoteError(received.isEmpty() ? kConnectionClosed : QString::fromUtf8(received));
             }
             if (!SSHClient.PollOutput()) {
+                // Error-stream bytes are never announced, and while they lie unread libssh keeps the
+                // channel open: taking them lets a host that ended after them show as closed.
+                if (takeChunk())
+                    return true;
                 QThread::msleep(kIdlePauseMs);
                 continue;
             }

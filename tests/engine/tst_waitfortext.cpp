@@ -122,6 +122,17 @@ private slots:
         QCOMPARE(f.dm.Transcript, QStringList{QString()});
     }
 
+    void hostEndingAfterErrorStreamOutputIsClosedAtOnce()
+    {
+        EngineFixture f;
+        QVERIFY(startDialog(f, StreamsAddress, StreamsErrorExit));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(waitOutcome(f, QStringLiteral("password:")), QStringLiteral("Connection is closed."));
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(f.dm.Transcript, QStringList{QString()});
+    }
+
     void sendLineSendsTheTextAndOneCR()
     {
         EngineFixture f;

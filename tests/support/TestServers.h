@@ -95,6 +95,8 @@ inline const QString StreamsStderr = QStringLiteral("vtdlg_stderr");
 /// Writes "out-1\r\n", "err-1\r\n" on the error stream, "out-2\r\n"; then reads one line and
 /// answers "got <hex of the bytes received>\r\n" and exits 0.
 inline const QString StreamsMixed = QStringLiteral("vtdlg_streams");
+/// Prints a refusal on the error stream only and exits 1 at once.
+inline const QString StreamsErrorExit = QStringLiteral("vtdlg_errexit");
 /// Prints "passwd: Authentication token manipulation error\r\n", then drops the TCP connection
 /// without closing the channel.
 inline const QString StreamsDrop = QStringLiteral("vtdlg_drop");

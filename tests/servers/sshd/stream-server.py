@@ -7,6 +7,7 @@ stream is played here. Accounts (password only, no system accounts needed):
                  prints a failure on the error stream and exits 1
   vtdlg_streams  writes "out-1\\r\\n", then "err-1\\r\\n" on the error stream, then "out-2\\r\\n";
                  then echoes one input line back as "got <hex>\\r\\n" and exits 0
+  vtdlg_errexit  prints a refusal on the error stream only and exits 1 at once
   vtdlg_drop     prints "passwd: Authentication token manipulation error\\r\\n", then drops the
                  TCP connection without closing the channel, as a host that goes down does
 
@@ -20,7 +21,7 @@ import time
 
 import paramiko
 
-ACCOUNTS = ("vtdlg_stderr", "vtdlg_streams", "vtdlg_drop")
+ACCOUNTS = ("vtdlg_stderr", "vtdlg_streams", "vtdlg_errexit", "vtdlg_drop")
 
 
 class Server(paramiko.ServerInterface):
@@ -67,6 +68,9 @@ def read_line(channel, limit_s=20.0):
 
 def play(channel, username):
     """Plays the account's dialog; returns its exit status, or None when the connection is gone."""
+    if username == "vtdlg_errexit":
+        channel.sendall_stderr(b"passwd: You may not view or modify password information for root.\r\n")
+        return 1
     if username == "vtdlg_drop":
         channel.sendall(b"passwd: Authentication token manipulation error\r\n")
         time.sleep(0.3)
