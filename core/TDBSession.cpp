@@ -36,6 +36,8 @@ bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
     const QByteArray encoded = QFile::encodeName(path);
     int rc = sqlite3_open_v2(encoded.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK)
+        rc = sqlite3_busy_timeout(db, BusyTimeoutMs);
+    if (rc == SQLITE_OK)
         rc = sqlite3_key(db, Key.constData(), static_cast<int>(Key.size()));
     if (rc == SQLITE_OK) {
         // A wrong key or a file that is no database only shows at the first read. An empty file

@@ -38,8 +38,10 @@ public:
     /// The raw handle, for the query objects; throws when the connection is closed.
     sqlite3* Handle() const;
 
-    /// Milliseconds the engine waits on a lock held by another process before failing.
-    static constexpr int BusyTimeoutMs = 0;
+    /// Milliseconds a statement waits on a lock held by another process (veltrane-cli from cron, say)
+    /// before failing: long enough for another program's short transaction, short enough that a lock
+    /// held for good sends a batch's outcomes to the log files without freezing the window for long.
+    static constexpr int BusyTimeoutMs = 2000;
 
 private:
     sqlite3* m_db = nullptr;

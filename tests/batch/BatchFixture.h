@@ -214,9 +214,13 @@ struct BatchFixture
 class DatabaseLock
 {
 public:
-    DatabaseLock(const QString& databasePath, const QString& mode)
+    /// holdMs > 0: the other program lets go by itself after that long.
+    DatabaseLock(const QString& databasePath, const QString& mode, int holdMs = 0)
     {
-        m_process.start(qEnvironmentVariable("DB_LOCK_HOLDER"), {databasePath, mode});
+        QStringList arguments{databasePath, mode};
+        if (holdMs > 0)
+            arguments << QString::number(holdMs);
+        m_process.start(qEnvironmentVariable("DB_LOCK_HOLDER"), arguments);
         m_locked = m_process.waitForReadyRead(10000) && m_process.readLine().trimmed() == "locked";
     }
     ~DatabaseLock()

@@ -1,13 +1,16 @@
 // Holds a lock on an encrypted database from another process, as a second program would, until its
-// standard input closes. "shared" lets others write but not commit; "exclusive" shuts them out.
-// Prints "locked" once the lock is held.
+// standard input closes, or for MILLISECONDS when given. "shared" lets others write but not commit;
+// "exclusive" shuts them out. Prints "locked" once the lock is held.
 #include "core/TDBSession.h"
 
 #include <sqlcipher/sqlite3.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace {
 struct DbCloser
@@ -18,8 +21,8 @@ struct DbCloser
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3 || (std::strcmp(argv[2], "shared") != 0 && std::strcmp(argv[2], "exclusive") != 0)) {
-        std::fprintf(stderr, "usage: db_lock_holder DATABASE shared|exclusive\n");
+    if (argc < 3 || argc > 4 || (std::strcmp(argv[2], "shared") != 0 && std::strcmp(argv[2], "exclusive") != 0)) {
+        std::fprintf(stderr, "usage: db_lock_holder DATABASE shared|exclusive [MILLISECONDS]\n");
         return 2;
     }
     sqlite3* raw = nullptr;
@@ -39,7 +42,11 @@ int main(int argc, char* argv[])
     }
     std::printf("locked\n");
     std::fflush(stdout);
-    while (std::fgetc(stdin) != EOF) {
+    if (argc == 4) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[3])));
+    } else {
+        while (std::fgetc(stdin) != EOF) {
+        }
     }
     sqlite3_exec(raw, "ROLLBACK;", nullptr, nullptr, nullptr);
     return 0;

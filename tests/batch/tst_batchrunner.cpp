@@ -389,6 +389,20 @@ private slots:
         VerifyNoSecret(f.EverythingKept() + observer.everything(), {Password});
     }
 
+    void briefLockOfAnotherProgramIsWaitedOut()
+    {
+        BatchFixture f;
+        f.AddHost(1, OpenSshAddress);
+        TUser user = f.AddUser(1, 1, OpenSshAddress, QStringLiteral("vtst_bat5"), Password);
+        user.LastLog = QStringLiteral("kept");
+        DatabaseLock holder(f.env.databasePath(), QStringLiteral("exclusive"), 1000);
+        QVERIFY(holder.locked());
+        QVERIFY(SaveUserOutcome(f.dm, user, QStringLiteral("Test Login "), true, false, 39814.5).saved);
+        QCOMPARE(f.StoredUser(1).LastLog, QStringLiteral("kept"));
+        QCOMPARE(f.LogRows().size(), 1);
+        QVERIFY(f.LogFiles().isEmpty());
+    }
+
     void refusedUserUpdateRollsBackTheLogRow()
     {
         BatchFixture f;
