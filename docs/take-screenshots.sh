@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots of docs/screenshots/ from the real windows under a virtual X display:
-# the main window with data, the runner after a test-login batch, the host editor with a balloon
-# and the on-screen keyboard. Needs a build (build/ or the folder given as $1) and xvfb-run. The
+# the main window with data, the runner after a test-login batch, the host editor with a balloon,
+# the on-screen keyboard, the OS profile editor, the options pages and the login dialog. Needs a build (build/ or the folder given as $1) and xvfb-run. The
 # batch logs into the loopback test servers when they run (tests/servers/start-all.sh); without
 # them its rows show the failed connections, which makes a picture as well.
 set -euo pipefail

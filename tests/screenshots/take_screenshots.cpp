@@ -1,5 +1,6 @@
 // Saves pictures of the real windows, for the documentation: the main window with data, the runner
-// after a test-login batch, the host editor with a balloon, and the on-screen keyboard.
+// after a test-login batch, the host editor with a balloon, the on-screen keyboard, the OS profile
+// editor, the three pages of the options dialog and the login dialog refusing a password.
 //
 //   veltrane-screenshots INSTALL_DIR OUTPUT_DIR
 //
@@ -16,7 +17,9 @@
 #include "ui/TfrmBase.h"
 #include "ui/TfrmHostEdit.h"
 #include "ui/TfrmKeyBoard.h"
+#include "ui/TfrmLogin.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmOptions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,6 +30,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <memory>
@@ -74,7 +78,42 @@ void HostEditorWithBalloonAndKeyboard(QDialog& dialog)
     editor.cbbLoginAs->setCurrentIndex(editor.cbbLoginAs->findData(TfrmHostEdit::ManagerAccountValue));
     editor.edtMngPwd->setFocus();
     editor.sbKeybrd->click();
+
+    TfrmBase::SetModalHook([](QDialog& profile) {
+        Save(profile, QStringLiteral("os-profile-editor.png"));
+        profile.reject();
+        return profile.result();
+    });
+    editor.cbbOS->setCurrentIndex(editor.cbbOS->findText(QStringLiteral("Linux")));
+    editor.cbbOSChange(); // as after a pick by hand
+    editor.sbSetting->click();
     editor.reject();
+}
+
+void OptionsPages(QDialog& dialog)
+{
+    auto& options = dynamic_cast<TfrmOptions&>(dialog);
+    const QStringList names = {QStringLiteral("options-protection.png"), QStringLiteral("options-password-rules.png"),
+                               QStringLiteral("options-confirmation.png")};
+    for (int page = 0; page < names.size(); ++page) {
+        options.tvOption->setCurrentItem(options.tvOption->topLevelItem(page));
+        Save(options, names[page]);
+    }
+    options.reject();
+}
+
+void LoginRefusingAPassword(TdmPublic& dm)
+{
+    TfrmLogin login(dm);
+    login.show();
+    if (!QTest::qWaitForWindowExposed(&login)) {
+        g_failed = true;
+        return;
+    }
+    login.edtPassword->setText(QStringLiteral("not-it"));
+    login.btnSave->click();
+    Save(login, QStringLiteral("login-balloon.png"), 60);
+    login.reject();
 }
 
 } // namespace
@@ -119,7 +158,14 @@ int main(int argc, char* argv[])
             return dialog.result();
         });
         window->actHostAdd->trigger();
+
+        TfrmBase::SetModalHook([](QDialog& dialog) {
+            OptionsPages(dialog);
+            return dialog.result();
+        });
+        window->actOption->trigger();
         TfrmBase::SetModalHook({});
+        LoginRefusingAPassword(window->dm());
     }
     InstallUiServices(nullptr);
     return g_failed ? 1 : 0;
