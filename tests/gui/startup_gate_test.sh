@@ -16,7 +16,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    [ -s "$work/out.log" ] && sed 's/^/program: /' "$work/out.log" >&2
+    exit 1
+}
 
 # An installation of our own: the program, its database and Options.ini side by side.
 cp "$veltrane" "$work/veltrane"
@@ -54,9 +58,14 @@ for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null || true); do
     esac
 done
 
-xdotool windowactivate --sync "$login" >/dev/null 2>&1 || true
-xdotool key --window "$login" Escape
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+# The program may end on the key press, before xdotool sends the release to the then gone window, so
+# xdotool's own status says nothing: the program ending is what counts.
+for _ in $(seq 10); do
+    login=$(xdotool search --onlyvisible --name '^Check Password $' 2>/dev/null | head -n1 || true)
+    [ -n "$login" ] && xdotool key --window "$login" Escape >/dev/null 2>&1 || true
+    for _ in $(seq 10); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$app_pid" 2>/dev/null || break
+done
 if kill -0 "$app_pid" 2>/dev/null; then fail "the program still runs after the login was cancelled"; fi
 wait "$app_pid" || true
 app_pid=""
