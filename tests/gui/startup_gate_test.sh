@@ -31,11 +31,12 @@ update SysParams set EnablePWD = '1';
 SQL
 before=$(sha256sum "$work/veltrane.db" | cut -d' ' -f1)
 
-display=":$((90 + RANDOM % 400))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it takes connections.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 150); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start within 15 s"
+export DISPLAY=":$(head -n1 "$work/display")"
 
 XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$work/veltrane" >"$work/out.log" 2>&1 &
 app_pid=$!
