@@ -20,7 +20,7 @@ public:
 QString FallbackLogFileName(const QDateTime& time, const QString& loginName);
 
 /// The first line of a log file: "uID,LoginName,pwNow,pwNew" enciphered as a whole
-/// (veltrane-cli decipher reads it back).
+/// (veltrane-cli decipher-log reads it back, from a log file or from a file holding just this line).
 QString FallbackLogIdentityLine(const TUser& user);
 
 /// Keeps a user's outcome when the database would not take it: writes, into the folder "Logs" of
