@@ -3,6 +3,7 @@
 #include "core/PasswordCipher.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 
 namespace {
@@ -13,6 +14,13 @@ bool unfitForFileName(QChar c)
 {
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
     return c.unicode() < 0x20 || c.unicode() == 0x7F || forbidden.contains(c);
+}
+
+/// Reads the file back: only a file that holds every byte counts as kept.
+bool holdsExactly(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
 }
 
 } // namespace
@@ -53,12 +61,19 @@ QString WriteFallbackLogFile(const QString& executableDir, const TUser& user, co
     const QString content = FallbackLogIdentityLine(user) + crlf + QString(69, QLatin1Char('*')) + QLatin1Char('\r') +
                             crlf + transcript + crlf;
 
+    const QByteArray bytes = content.toUtf8();
     QSaveFile file(path);
     bool written = file.open(QIODevice::WriteOnly);
     if (written) {
         // The file holds the user's stored passwords (enciphered only); keep it to its owner.
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        written = file.write(content.toUtf8()) >= 0 && file.commit();
+        // A short write or a failed flush (a full disk) must never leave a file that counts as kept;
+        // commit syncs the file to disk before it takes the final name.
+        written = file.write(bytes) == bytes.size() && file.flush() && file.commit();
+    }
+    if (written && !holdsExactly(path, bytes)) {
+        QFile::remove(path);
+        written = false;
     }
     if (!written)
         throw FallbackLogError(QStringLiteral("Cannot write the log file %1 (%2): make the folder Logs beside the "

@@ -6,6 +6,8 @@
 #include "core/DayNumber.h"
 #include "core/TdmPublic.h"
 
+#include <sqlcipher/sqlite3.h>
+
 #include <stdexcept>
 
 namespace {
@@ -17,34 +19,49 @@ public:
     StatementFailed() : std::runtime_error("statement failed") {}
 };
 
+/// The update of the fields a step owns; the rest of the row is left as it stands.
+QString outcomeUpdate(const TUser& user, TRecordChanges changes)
+{
+    QString statement =
+        QStringLiteral("Update Users set LastLog = '") + TdmPublic::SqlEscape(user.LastLog) + QLatin1Char('\'');
+    if (changes.passwords)
+        statement += QStringLiteral(", pwNow = '") + TdmPublic::SqlEscape(user.pwNow) + QStringLiteral("', pwNew = '") +
+                     TdmPublic::SqlEscape(user.pwNew) + QStringLiteral("', pwLastTime = ") +
+                     DayNumber::Format(user.pwLastTime);
+    if (changes.intent)
+        statement += QStringLiteral(", pwIntent = '") + TdmPublic::SqlEscape(user.pwIntent) +
+                     QStringLiteral("', pwIntentTime = ") + DayNumber::Format(user.pwIntentTime);
+    return statement + QStringLiteral(" where uID = ") + QString::number(user.uID);
+}
+
 } // namespace
 
-TSaveOutcome SaveUserOutcome(TdmPublic& dm, TUser& user, const QString& caption, bool success, bool passwordChanged,
-                             double opTime)
+TSaveOutcome SaveUserRecord(TdmPublic& dm, const TUser& before, TUser& user, const QString& caption, bool success,
+                            TRecordChanges changes, double opTime)
 {
-    const TUser before = user;
-    if (passwordChanged) {
-        user.pwNow = user.pwNew;
-        user.pwLastTime = opTime;
-        user.pwNew.clear();
-    }
-
     bool started = false;
     try {
         dm.DBSession.StartTransaction();
         started = true;
         // Committing after a failed statement would keep a Logs row for a user row that still holds
         // the old password, so every failure here rolls everything back.
-        if (!AddLogRecord(dm, caption, success ? QStringLiteral("True") : QStringLiteral("False"), before, opTime))
+        // The Logs row shows the passwords as the step found them and the transcript it just made.
+        TUser logged = before;
+        logged.LastLog = user.LastLog;
+        if (!AddLogRecord(dm, caption, success ? QStringLiteral("True") : QStringLiteral("False"), logged, opTime))
             throw StatementFailed();
-        if (!dm.SaveUser(user, TSaveMode::Update))
+        auto query = dm.NewQuery();
+        query->SelectSQL = outcomeUpdate(user, changes);
+        if (!dm.OpenQuery(*query))
+            throw StatementFailed();
+        // A user deleted meanwhile would take its new password with it: the log file keeps it instead.
+        if (sqlite3_changes(dm.DBSession.Handle()) != 1)
             throw StatementFailed();
         dm.DBSession.Commit();
         return {true, QString(), QString()};
     } catch (const std::exception&) {
         // Handled below, outside the handler, so that a failing file write can still roll back.
     }
-
     user.ResultText = SaveDataErrorText;
     TSaveOutcome outcome;
     try {
@@ -66,4 +83,21 @@ TSaveOutcome SaveUserOutcome(TdmPublic& dm, TUser& user, const QString& caption,
     if (started)
         dm.DBSession.Rollback();
     return outcome;
+}
+
+TSaveOutcome SaveUserOutcome(TdmPublic& dm, TUser& user, const QString& caption, bool success, bool passwordChanged,
+                             double opTime)
+{
+    const TUser before = user;
+    TRecordChanges changes;
+    if (passwordChanged) {
+        user.pwNow = user.pwNew;
+        user.pwLastTime = opTime;
+        user.pwNew.clear();
+        user.pwIntent.clear();
+        user.pwIntentTime = DayNumber::None;
+        changes.passwords = true;
+        changes.intent = dm.IntentColumns;
+    }
+    return SaveUserRecord(dm, before, user, caption, success, changes, opTime);
 }

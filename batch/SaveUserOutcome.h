@@ -38,16 +38,29 @@ private:
     bool m_passwordChanged;
 };
 
-/// Records one user's outcome in its own transaction: the Logs row (passwords as they were before
-/// the operation), then, after a changed password, pwNow := pwNew, pwLastTime := opTime, pwNew :=
-/// empty, then the user's row. The swap is made in user even when saving fails, because the host
-/// already has the new password.
+/// Which fields of the user's row a step changed besides LastLog.
+struct TRecordChanges
+{
+    bool passwords = false; ///< pwNow, pwNew and pwLastTime
+    bool intent = false;    ///< pwIntent and pwIntentTime (the change in flight was resolved or dropped)
+};
+
+/// Records one user's outcome in its own transaction: the Logs row from before (the record as the
+/// step found it), then the fields of user's row that the step owns: LastLog always, and the
+/// passwords and the intent as changes says. Fields the step did not touch are not written, so an
+/// edit another program made meanwhile (a name, an e-mail address) survives.
 ///
-/// Any failure (begin, a statement, commit) rolls the whole transaction back, so the Logs row and
-/// the user's row are written together or not at all; user.ResultText then becomes
-/// "Save data error, logfile instead." and the fallback log file is written beside the executable.
-/// When even that file cannot be written, the transaction is rolled back, user.ResultText becomes
+/// Any failure (begin, a statement, a row that is gone, commit) rolls the whole transaction back,
+/// so the Logs row and the user's row are written together or not at all; user.ResultText then
+/// becomes "Save data error, logfile instead." and the fallback log file is written beside the
+/// executable. When even that file cannot be written, user.ResultText becomes
 /// "Save data error, logfile failed too." and logFileError says why. Throws DatabaseError when the
 /// rollback after a written log file fails.
+TSaveOutcome SaveUserRecord(TdmPublic& dm, const TUser& before, TUser& user, const QString& caption, bool success,
+                            TRecordChanges changes, double opTime);
+
+/// SaveUserRecord for a step that changed nothing but, after a changed password, pwNow := pwNew,
+/// pwLastTime := opTime, pwNew := empty and the intent cleared. The swap is made in user even when
+/// saving fails, because the host already has the new password.
 TSaveOutcome SaveUserOutcome(TdmPublic& dm, TUser& user, const QString& caption, bool success, bool passwordChanged,
                              double opTime);

@@ -1,8 +1,10 @@
 #include "batch/TBatchRunner.h"
 
+#include "batch/ChangeIntent.h"
 #include "batch/History.h"
 #include "batch/SaveUserOutcome.h"
 #include "batch/TBatchOperations.h"
+#include "core/DatabaseError.h"
 #include "core/DayNumber.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
@@ -88,6 +90,9 @@ void TBatchRunner::runUser(int row)
     if (m_observer)
         m_observer->RowStarted(row);
 
+    // Another run may have changed this user since the list was loaded: work on what is stored now.
+    RefreshPasswords(m_dm, user);
+    const TUser before = user;
     const double opTime = DayNumber::Now();
     m_dm.ClearTranscript();
     m_dm.AddTranscriptLine(QStringLiteral("Recorded Time: ") + RecordedTimeText(DayNumber::CurrentDateTime()));
@@ -95,15 +100,15 @@ void TBatchRunner::runUser(int row)
     m_dm.AddTranscriptLine(QStringLiteral("Return Message: "));
 
     m_status = TActionStaus();
-    runOperation(user, m_status);
+    const TStepOutcome step = runOperation(user, opTime);
 
     user.ResultText = m_status.Shown();
     m_dm.AddTranscriptLine(user.ResultText);
     user.LastLog = m_dm.GetTranscriptText();
-    const bool success = m_status.Code == SuccessCode(m_type);
-    const bool passwordChanged = m_type == otChangePassword && m_status.Code == acChangeSucceeded;
+    const bool success = step.success;
+    const bool passwordChanged = user.pwNow != before.pwNow;
 
-    const TSaveOutcome saved = SaveUserOutcome(m_dm, user, m_caption, success, passwordChanged, opTime);
+    const TSaveOutcome saved = SaveUserRecord(m_dm, before, user, m_caption, success, step.changes, opTime);
 
     const double elapsed = static_cast<double>(m_ticks() - start) / 1000.0;
     if (success)
@@ -121,29 +126,175 @@ void TBatchRunner::runUser(int row)
                                   user, passwordChanged);
 }
 
-void TBatchRunner::runOperation(const TUser& user, TActionStaus& status)
+ProgressCallback TBatchRunner::progress()
 {
-    const ProgressCallback progress = [this](const QString& message) {
+    return [this](const QString& message) {
         ShowProgress(message);
     };
+}
+
+TBatchRunner::TStepOutcome TBatchRunner::runOperation(TUser& user, double opTime)
+{
+    TStepOutcome step;
     switch (m_type) {
     case otTestLogin:
-        m_operations.TestLogin(user, status, progress);
-        return;
+        m_operations.TestLogin(user, m_status, progress());
+        break;
     case otChangePassword:
-        m_operations.ChangePassword(user, m_options, status, progress);
-        if (status.PasswordChanged && status.Code != acChangeSucceeded) {
-            // The notice mail that followed replaced the outcome; the password did change, and the
-            // record must say so, so the change stays the outcome and the mail's is shown after it.
-            const QString mail = status.Shown();
-            status.Set(acChangeSucceeded);
-            status.Detail = mail;
-        }
-        return;
+        return changeStep(user, opTime);
     case otSendMail:
-        m_operations.SendNoticeMail(user, status, progress);
-        return;
+        m_operations.SendNoticeMail(user, m_status, progress());
+        break;
+    case otVerifyPassword:
+        return verifyStep(user, opTime);
     }
+    step.success = m_status.Code == SuccessCode(m_type);
+    return step;
+}
+
+namespace {
+
+void dropIntent(TUser& user)
+{
+    user.pwIntent.clear();
+    user.pwIntentTime = DayNumber::None;
+}
+
+} // namespace
+
+TVerifyResult TBatchRunner::reconcile(TUser& user, TStepOutcome& step, double opTime)
+{
+    // The new password first: after a change of unknown outcome it is the likelier one.
+    const TVerifyResult result = VerifyPasswords(m_operations, user, true, progress());
+    if (ApplyVerifyResult(user, result.accepted, opTime))
+        step.changes.passwords = true;
+    if (!user.HasOpenIntent())
+        step.changes.intent = m_dm.IntentColumns;
+    return result;
+}
+
+TBatchRunner::TStepOutcome TBatchRunner::changeStep(TUser& user, double opTime)
+{
+    TStepOutcome step;
+    if (user.HasOpenIntent()) {
+        // An earlier change of this user never reported back: which password is live decides what
+        // the old password is, so that is found out before anything else is sent.
+        m_dm.AddTranscriptLine(QStringLiteral("An earlier change of this password was never confirmed; checking "
+                                              "which password the host accepts."));
+        const TVerifyResult found = reconcile(user, step, opTime);
+        if (found.accepted == TAcceptedPassword::Neither || found.accepted == TAcceptedPassword::Unknown) {
+            m_status.Set(acChangeFailed);
+            m_status.Detail =
+                found.accepted == TAcceptedPassword::Neither
+                    ? QStringLiteral("Not started: an earlier change was never confirmed, and the host accepts "
+                                     "neither the old nor the new password; both are kept. ")
+                    : QStringLiteral("Not started: an earlier change was never confirmed, and the host could not "
+                                     "be asked which password it accepts (") +
+                          found.login.Shown().trimmed() + QStringLiteral("). Run Verify Password later. ");
+            return step;
+        }
+        if (found.accepted == TAcceptedPassword::Pending && user.pwNew.isEmpty()) {
+            m_status.Set(acChangeSucceeded);
+            m_status.Detail = QStringLiteral("Verified: the new password of an earlier, unconfirmed change is in use.");
+            step.success = true;
+            return step;
+        }
+    }
+
+    if (!user.pwNew.isEmpty() && m_writeAheadIntent) {
+        try {
+            RecordChangeIntent(m_dm, user, opTime);
+        } catch (const DatabaseError& error) {
+            m_status.Set(acChangeFailed);
+            m_status.Detail = QStringLiteral("Not started: the change could not be recorded in the database before "
+                                             "sending it (") +
+                              error.message() + QStringLiteral("). Nothing was sent to the host. ");
+            return step;
+        }
+    }
+
+    m_operations.ChangePassword(user, m_options, m_status, progress());
+    if (m_status.PasswordChanged && m_status.Code != acChangeSucceeded) {
+        // The notice mail that followed replaced the outcome; the password did change, and the
+        // record must say so, so the change stays the outcome and the mail's is shown after it.
+        const QString mail = m_status.Shown();
+        m_status.Set(acChangeSucceeded);
+        m_status.Detail = mail;
+    }
+
+    if (m_status.Code == acChangeSucceeded) {
+        user.pwNow = user.pwNew;
+        user.pwLastTime = opTime;
+        user.pwNew.clear();
+        dropIntent(user);
+        step.changes = {true, m_dm.IntentColumns};
+        step.success = true;
+        return step;
+    }
+    if (!m_status.NewPasswordSent) {
+        // Nothing reached the host that could have changed it.
+        if (user.HasOpenIntent()) {
+            dropIntent(user);
+            step.changes.intent = true;
+        }
+        return step;
+    }
+
+    const TActionStaus failure = m_status;
+    const TVerifyResult found = reconcile(user, step, opTime);
+    m_status = failure;
+    switch (found.accepted) {
+    case TAcceptedPassword::Pending:
+        m_status.Detail += QStringLiteral(" Verified: the new password is in use.");
+        step.success = true;
+        break;
+    case TAcceptedPassword::Current:
+        m_status.Detail += QStringLiteral(" Verified: the old password is still in use.");
+        break;
+    case TAcceptedPassword::Neither:
+        m_status.Detail += QStringLiteral(" Verified: the host accepts neither the new nor the old password; both "
+                                          "are kept. Run Verify Password later.");
+        break;
+    case TAcceptedPassword::Unknown:
+        m_status.Detail += QStringLiteral(" Not verified (") + found.login.Shown().trimmed() +
+                           QStringLiteral("); both passwords are kept. Run Verify Password later.");
+        break;
+    }
+    return step;
+}
+
+TBatchRunner::TStepOutcome TBatchRunner::verifyStep(TUser& user, double opTime)
+{
+    TStepOutcome step;
+    const TVerifyResult found = VerifyPasswords(m_operations, user, false, progress());
+    const bool hadIntent = user.HasOpenIntent();
+    step.changes.passwords = ApplyVerifyResult(user, found.accepted, opTime);
+    step.changes.intent = hadIntent && !user.HasOpenIntent();
+    switch (found.accepted) {
+    case TAcceptedPassword::Current:
+        m_status.Set(acVerifySucceeded);
+        m_status.Detail = QStringLiteral("The current password is in use.");
+        step.success = true;
+        break;
+    case TAcceptedPassword::Pending:
+        m_status.Set(acVerifySucceeded);
+        m_status.Detail = QStringLiteral("The new password is in use; it is now the current password.");
+        step.success = true;
+        break;
+    case TAcceptedPassword::Neither:
+        m_status.Set(acVerifyFailed);
+        m_status.Detail = found.hadPending
+                              ? QStringLiteral("The host accepts neither the current nor the new password; nothing "
+                                               "was changed.")
+                              : QStringLiteral("The host does not accept the current password, and there is no new "
+                                               "password to try; nothing was changed.");
+        break;
+    case TAcceptedPassword::Unknown:
+        m_status.Set(acVerifyFailed);
+        m_status.Detail = found.login.Shown().trimmed() + QStringLiteral(" Nothing was changed.");
+        break;
+    }
+    return step;
 }
 
 void TBatchRunner::finish()

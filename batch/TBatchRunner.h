@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/PasswordVerifier.h"
+#include "batch/SaveUserOutcome.h"
 #include "batch/TBatchObserver.h"
 #include "core/Records.h"
 #include "engine/TActionStaus.h"
@@ -33,6 +35,10 @@ public:
     /// The users in list order, with their outcome after the run.
     const QList<TUser>& Users() const { return m_users; }
 
+    /// Whether a change is recorded in the database before its new password goes out (the default);
+    /// only benchmarks turn it off, to measure what it costs.
+    void SetWriteAheadIntent(bool on) { m_writeAheadIntent = on; }
+
     /// The observer that shows the run (not owned; may be null).
     void SetObserver(TBatchObserver* observer) { m_observer = observer; }
     void SetTickSource(TickSource ticks);
@@ -56,8 +62,20 @@ public:
     static QString RecordedTimeText(const QDateTime& time);
 
 private:
+    /// What a step did to its user besides the outcome texts.
+    struct TStepOutcome
+    {
+        bool success = false;
+        TRecordChanges changes;
+    };
+
     void runUser(int row);
-    void runOperation(const TUser& user, TActionStaus& status);
+    TStepOutcome runOperation(TUser& user, double opTime);
+    TStepOutcome changeStep(TUser& user, double opTime);
+    TStepOutcome verifyStep(TUser& user, double opTime);
+    /// Checks which password a host accepts after a change of unknown outcome and records it.
+    TVerifyResult reconcile(TUser& user, TStepOutcome& step, double opTime);
+    ProgressCallback progress();
     void finish();
     QString countersTitle() const;
 
@@ -72,4 +90,5 @@ private:
     TActionStaus m_status;
     bool m_started = false;
     bool m_finished = false;
+    bool m_writeAheadIntent = true;
 };

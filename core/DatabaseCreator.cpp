@@ -15,7 +15,8 @@ const char* const kSchema = R"SQL(
 CREATE TABLE Hosts(hID integer, hAddress text, hPort integer, hNote text, OSID integer,
                    MngLogin text, MngPwd text, MngKeyPath text, UseManager integer);
 CREATE TABLE Users(uID integer, hID integer, LoginName text, pwNow text, pwPeriod integer, RecTime real,
-                   pwLastTime real, uRemark text, pwNew text, uName text, Email text, LastLog text);
+                   pwLastTime real, uRemark text, pwNew text, uName text, Email text, LastLog text,
+                   pwIntent text default '', pwIntentTime real default -1);
 CREATE TABLE Logs(logID integer, UserID integer, AddressPort text, LoginName text, DoAction text,
                   ActionTime real, pwBefore text, pwAfter text, ActionDone text, ActionLog text);
 CREATE TABLE UnixOS(OSID integer, OSName text);

@@ -16,4 +16,20 @@ QString ExecutableDir();
 /// releases it then, however the process ends.
 bool AcquireSingleInstance(const QString& name);
 
+/// The outcome of TryLockFile.
+struct FileLock
+{
+    int handle = -1;            ///< >= 0 when the lock is held
+    bool heldElsewhere = false; ///< another process holds it
+    QString error;              ///< why the file could not be locked at all
+};
+
+/// Takes an exclusive lock on the file at path (created, readable by its owner only, when missing)
+/// without waiting. The system releases it when the handle is released or the process ends,
+/// however it ends.
+FileLock TryLockFile(const QString& path);
+/// Replaces the content of a locked file (what the holder is, for whoever finds it locked).
+void WriteLockedFile(int handle, const QByteArray& content);
+void ReleaseFileLock(int handle);
+
 } // namespace Platform

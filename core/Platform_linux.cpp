@@ -7,7 +7,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace Platform {
 
@@ -43,6 +45,42 @@ bool AcquireSingleInstance(const QString& name)
     }
     // The descriptor is deliberately kept open for the life of the process.
     return true;
+}
+
+FileLock TryLockFile(const QString& path)
+{
+    FileLock lock;
+    const QByteArray encoded = QFile::encodeName(path);
+    const int fd = ::open(encoded.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        lock.error = QString::fromLocal8Bit(std::strerror(errno));
+        return lock;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK)
+            lock.heldElsewhere = true;
+        else
+            lock.error = QString::fromLocal8Bit(std::strerror(error));
+        return lock;
+    }
+    lock.handle = fd;
+    return lock;
+}
+
+void WriteLockedFile(int handle, const QByteArray& content)
+{
+    if (handle < 0 || ::ftruncate(handle, 0) != 0)
+        return;
+    // Only a note for a refused second batch; a failed write costs nothing but that note.
+    [[maybe_unused]] const ssize_t written = ::pwrite(handle, content.constData(), content.size(), 0);
+}
+
+void ReleaseFileLock(int handle)
+{
+    if (handle >= 0)
+        ::close(handle);
 }
 
 } // namespace Platform

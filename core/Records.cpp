@@ -2,6 +2,8 @@
 
 #include "core/TSelfQuery.h"
 
+#include <exception>
+
 void ClearHost(THost& host)
 {
     host = THost{};
@@ -40,6 +42,18 @@ QString UserListStatement(int hostId)
     return statement;
 }
 
+namespace {
+// A database that could not gain the newer columns (opened read-only) still lists its users.
+int optionalField(const TSelfQuery& query, const QString& name)
+{
+    try {
+        return query.FieldIndex(name);
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+} // namespace
+
 TUserReader::TUserReader(const TSelfQuery& query)
     : m_query(query), m_uID(query.FieldIndex(QStringLiteral("uID"))), m_hID(query.FieldIndex(QStringLiteral("hID"))),
       m_LoginName(query.FieldIndex(QStringLiteral("loginname"))), m_pwNow(query.FieldIndex(QStringLiteral("pwNow"))),
@@ -48,7 +62,9 @@ TUserReader::TUserReader(const TSelfQuery& query)
       m_pwLastTime(query.FieldIndex(QStringLiteral("pwLastTime"))),
       m_HostIP(query.FieldIndex(QStringLiteral("HostIP"))), m_HostPort(query.FieldIndex(QStringLiteral("HostPort"))),
       m_Email(query.FieldIndex(QStringLiteral("Email"))), m_uRemark(query.FieldIndex(QStringLiteral("uRemark"))),
-      m_LastLog(query.FieldIndex(QStringLiteral("LastLog")))
+      m_LastLog(query.FieldIndex(QStringLiteral("LastLog"))),
+      m_pwIntent(optionalField(query, QStringLiteral("pwIntent"))),
+      m_pwIntentTime(optionalField(query, QStringLiteral("pwIntentTime")))
 {
 }
 
@@ -69,4 +85,8 @@ void TUserReader::Read(TUser& user) const
     user.Email = m_query.Fields(m_Email).AsString();
     user.uRemark = m_query.Fields(m_uRemark).AsString();
     user.LastLog = m_query.Fields(m_LastLog).AsString();
+    if (m_pwIntent >= 0)
+        user.pwIntent = m_query.Fields(m_pwIntent).AsString();
+    if (m_pwIntentTime >= 0 && !m_query.Fields(m_pwIntentTime).IsNull())
+        user.pwIntentTime = m_query.Fields(m_pwIntentTime).AsFloat();
 }

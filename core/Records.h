@@ -36,6 +36,14 @@ struct TUser
     int HostPort = 0;
     QString Email;
     QString uName;
+    /// The pending password (enciphered) of a change that was started and whose outcome is not yet
+    /// known: recorded before the password goes to the host, cleared with the saved outcome. While it
+    /// is set, either this or pwNow may be the password the host accepts.
+    QString pwIntent;
+    /// When that change started (day number), or DayNumber::None.
+    double pwIntentTime = -1;
+
+    bool HasOpenIntent() const { return !pwIntent.isEmpty(); }
 };
 
 /// How SaveHost and SaveUser write a record.
@@ -72,5 +80,5 @@ public:
 private:
     const TSelfQuery& m_query;
     int m_uID, m_hID, m_LoginName, m_pwNow, m_pwNew, m_uName, m_pwPeriod, m_RecTime, m_pwLastTime, m_HostIP, m_HostPort,
-        m_Email, m_uRemark, m_LastLog;
+        m_Email, m_uRemark, m_LastLog, m_pwIntent, m_pwIntentTime;
 };

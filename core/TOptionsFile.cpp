@@ -24,6 +24,7 @@ constexpr BoolKey kAutoGenerate{"AutoGenerate", true};
 constexpr BoolKey kTestLogin{"TestLogin", true};
 constexpr BoolKey kChangePassword{"ChangePassword", true};
 constexpr BoolKey kSendMail{"SendMail", true};
+constexpr BoolKey kVerifyPassword{"VerifyPassword", true};
 constexpr BoolKey kDeleteUser{"DeleteUser", true};
 constexpr BoolKey kGenerateNew{"GenerateNew", true};
 constexpr const char* kPassLength = "Pass_Length";
@@ -52,6 +53,7 @@ VELTRANE_BOOL_OPTION(AutoGenerate, SetAutoGenerate, kAutoGenerate)
 VELTRANE_BOOL_OPTION(TestLogin, SetTestLogin, kTestLogin)
 VELTRANE_BOOL_OPTION(ChangePassword, SetChangePassword, kChangePassword)
 VELTRANE_BOOL_OPTION(SendMail, SetSendMail, kSendMail)
+VELTRANE_BOOL_OPTION(VerifyPassword, SetVerifyPassword, kVerifyPassword)
 VELTRANE_BOOL_OPTION(DeleteUser, SetDeleteUser, kDeleteUser)
 VELTRANE_BOOL_OPTION(GenerateNew, SetGenerateNew, kGenerateNew)
 

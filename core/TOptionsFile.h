@@ -34,6 +34,8 @@ public:
     void SetChangePassword(bool on) const;
     bool SendMail() const;
     void SetSendMail(bool on) const;
+    bool VerifyPassword() const;
+    void SetVerifyPassword(bool on) const;
     bool DeleteUser() const;
     void SetDeleteUser(bool on) const;
     bool GenerateNew() const;

@@ -2,6 +2,7 @@
 
 #include "core/DatabaseError.h"
 #include "core/DayNumber.h"
+#include "core/SchemaUpgrade.h"
 #include "core/UiServices.h"
 
 #include <QFileInfo>
@@ -23,6 +24,7 @@ TdmPublic::TdmPublic(const QString& executablePath, const QString& databasePath)
     } catch (const DatabaseError& error) {
         MsgBox(error.message(), ApplicationTitle, StyleError);
     }
+    IntentColumns = UpgradeSchema(DBSession);
 }
 
 TdmPublic::~TdmPublic()

@@ -43,6 +43,9 @@ public:
     int BatchSucceeded = 0;
     int BatchDone = 0;
     bool CancelRequested = false;
+    /// Whether the database has the Users columns of the change in flight (pwIntent, pwIntentTime);
+    /// false only for a file that could not be brought up to date (read-only, say).
+    bool IntentColumns = false;
 
     // Query layer.
     std::unique_ptr<TSelfQuery> NewQuery();

@@ -21,9 +21,11 @@ QStringList UserListTexts(const TUser& user, const QDateTime& now)
 {
     QStringList texts;
     texts.reserve(7);
-    texts << user.LoginName << MaskPassword(user.pwNew)
-          << (user.pwPeriod == -1 ? QString() : QString::number(user.pwPeriod)) << PassedDaysText(user.pwLastTime, now)
-          << user.uName << user.Email;
+    // A change in flight shows as such: until verified, either password may be the live one.
+    const QString pending = user.HasOpenIntent() ? MaskPassword(user.pwIntent) + QStringLiteral(" (unconfirmed)")
+                                                 : MaskPassword(user.pwNew);
+    texts << user.LoginName << pending << (user.pwPeriod == -1 ? QString() : QString::number(user.pwPeriod))
+          << PassedDaysText(user.pwLastTime, now) << user.uName << user.Email;
     if (user.pwLastTime == DayNumber::None)
         texts << QString();
     else

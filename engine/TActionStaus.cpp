@@ -17,6 +17,10 @@ QString ActionCodeText(std::uint8_t code)
         return QStringLiteral("Send Failed. ");
     case acSendSucceeded:
         return QStringLiteral("Send Successed. ");
+    case acVerifySucceeded:
+        return QStringLiteral("Verify Successed. ");
+    case acVerifyFailed:
+        return QStringLiteral("Verify Failed. ");
     }
     return QString();
 }
@@ -37,6 +41,8 @@ QString OperationCaption(TOperationType type, TOperationOptions options)
                                             : QStringLiteral("Change Password ");
     case otSendMail:
         return QStringLiteral("Send Notice Mail ");
+    case otVerifyPassword:
+        return QStringLiteral("Verify Password ");
     }
     return QString();
 }
@@ -50,6 +56,8 @@ std::uint8_t SuccessCode(TOperationType type)
         return acChangeSucceeded;
     case otSendMail:
         return acSendSucceeded;
+    case otVerifyPassword:
+        return acVerifySucceeded;
     }
     return 0xFF;
 }

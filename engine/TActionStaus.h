@@ -14,6 +14,12 @@ struct TActionStaus
     /// Set by ChangeUserPassword once the host confirmed the change. A notice mail sent afterwards
     /// replaces Code with 5 or 6; this flag keeps telling the caller that the password did change.
     bool PasswordChanged = false;
+    /// Set by ChangeUserPassword once the new password went out to the host: from then on a failure
+    /// may still have changed the password, and only a login can tell which one the host accepts.
+    bool NewPasswordSent = false;
+    /// Set by SSHLogin when the host refused the account's password (as opposed to not being reached
+    /// or failing for another reason): the one login outcome that says the password is wrong.
+    bool LoginRefused = false;
 
     /// Sets Code and its fixed text, leaving Detail alone.
     void Set(std::uint8_t code);
@@ -30,6 +36,8 @@ enum ActionCode : std::uint8_t
     acChangeSucceeded = 4,
     acSendFailed = 5,
     acSendSucceeded = 6,
+    acVerifySucceeded = 7,
+    acVerifyFailed = 8,
 };
 
 /// The fixed text of a code: "Connected Failed. ", "Login failed. ", "Login Successed. ", ...
@@ -41,6 +49,7 @@ enum TOperationType : std::uint8_t
     otTestLogin = 1,
     otChangePassword = 2,
     otSendMail = 3,
+    otVerifyPassword = 4,
 };
 
 /// Flags passed along with an operation.
@@ -49,7 +58,7 @@ constexpr TOperationOptions ooSendNoticeMail = 2;
 constexpr TOperationOptions ooLoginAsManager = 4;
 
 /// The caption of an operation: "Test Login ", "Change Password ", "Change Password  and Send Notice Mail ",
-/// "Send Notice Mail "; empty for an unknown type.
+/// "Send Notice Mail ", "Verify Password "; empty for an unknown type.
 QString OperationCaption(TOperationType type, TOperationOptions options);
 /// The code that counts as success for an operation type.
 std::uint8_t SuccessCode(TOperationType type);

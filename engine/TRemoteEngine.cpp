@@ -105,6 +105,10 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
                 // The user must see which known_hosts line to remove, so the transport's text is kept.
                 status.Detail = error.message();
                 break;
+            case SshError::Kind::Refused:
+                status.LoginRefused = true;
+                status.Detail = kCheckNetwork;
+                break;
             case SshError::Kind::Failed:
                 status.Detail = kCheckNetwork;
                 break;
@@ -250,6 +254,8 @@ void TRemoteEngine::ChangeUserPassword(const TUser& user, TOperationOptions opti
             SendLine(DecipherSecret(user.pwNow));
         }
         WaitForText(profile.InputNewPassword);
+        // Set before the write: a write that fails half way may still have reached the host.
+        status.NewPasswordSent = true;
         SendLine(DecipherSecret(user.pwNew));
         WaitForText(profile.RetypeNewPassword);
         SendLine(DecipherSecret(user.pwNew));

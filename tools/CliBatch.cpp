@@ -1,5 +1,7 @@
 #include "tools/CliBatch.h"
 
+#include "batch/BatchLock.h"
+#include "batch/ChangeIntent.h"
 #include "batch/SaveUserOutcome.h"
 #include "batch/TBatchRunner.h"
 #include "batch/TNoticeMailer.h"
@@ -16,6 +18,8 @@
 #include "tools/CliSelection.h"
 #include "tools/CliStore.h"
 
+#include <memory>
+
 QString CliBatch::CommandName(TOperationType type)
 {
     switch (type) {
@@ -25,9 +29,41 @@ QString CliBatch::CommandName(TOperationType type)
         return QStringLiteral("change-password");
     case otSendMail:
         return QStringLiteral("send-mail");
+    case otVerifyPassword:
+        return QStringLiteral("verify");
     }
     return QString();
 }
+
+namespace {
+
+/// Runs one batch through the shared runner with the console printer; returns false when a user's
+/// outcome could be kept nowhere (the error and, after a change, the password are on stderr).
+bool runPrinted(TdmPublic& dm, TBatchOperations& operations, TOperationType type, const QList<TUser>& users)
+{
+    TBatchRunner runner(dm, operations, type, 0, users);
+    CliBatchPrinter printer(runner.Users(), CliOutput::stdoutIsTerminal());
+    runner.SetObserver(&printer);
+    try {
+        runner.RunBatch();
+    } catch (const UnsavedOutcomeError& error) {
+        CliOutput::error(error.message());
+        // This process is the last place that holds the host's password: hand it over, enciphered.
+        if (error.passwordChanged())
+            CliOutput::error(QStringLiteral("Keep the next line, it holds the passwords of %1: save it to a file "
+                                            "and read it with 'veltrane-cli decipher-log FILE'.\n%2")
+                                 .arg(error.user().LoginName, FallbackLogIdentityLine(error.user())));
+        return false;
+    }
+    return true;
+}
+
+bool changesPasswords(TOperationType type)
+{
+    return type == otChangePassword || type == otVerifyPassword;
+}
+
+} // namespace
 
 int CliBatch::run(const QStringList& arguments)
 {
@@ -42,6 +78,18 @@ int CliBatch::run(const QStringList& arguments)
     const QList<TUser> users = selection.select(store);
     TdmPublic& dm = store.dm();
 
+    // A batch that changes passwords must be the only one on this database; the others take the
+    // lock only to settle what an interrupted run left, and only when no such batch runs (its
+    // changes in flight are its own, not left over).
+    const QString holder = QStringLiteral("veltrane-cli ") + CommandName(m_type);
+    std::unique_ptr<TBatchLock> lock;
+    try {
+        lock = std::make_unique<TBatchLock>(dm.DBSession.FileName(), holder);
+    } catch (const BatchLockError& error) {
+        if (changesPasswords(m_type))
+            throw CliError::failure(error.message());
+    }
+
     // From here on Ctrl+C is the Stop button: the user in progress ends as cancelled, no further
     // user starts, and the totals still print.
     CliInterrupt::install();
@@ -54,21 +102,26 @@ int CliBatch::run(const QStringList& arguments)
         engine, [&mailer](const TUser& user, TActionStaus& status, const ProgressCallback& progress) {
             mailer.SendNoticeMail(user, status, progress);
         });
-    TBatchRunner runner(dm, operations, m_type, 0, users);
-    CliBatchPrinter printer(runner.Users(), CliOutput::stdoutIsTerminal());
-    runner.SetObserver(&printer);
-    try {
-        runner.RunBatch();
-    } catch (const UnsavedOutcomeError& error) {
-        CliOutput::error(error.message());
-        // This process is the last place that holds the host's password: hand it over, enciphered.
-        if (error.passwordChanged())
-            CliOutput::error(QStringLiteral("Keep the next line, it holds the passwords of %1: save it to a file "
-                                            "and read it with 'veltrane-cli decipher-log FILE'.\n%2")
-                                 .arg(error.user().LoginName, FallbackLogIdentityLine(error.user())));
-        return ExitFailure;
-    }
 
+    bool leftoversSettled = true;
+    if (lock) {
+        const QList<TUser> leftovers = UsersWithOpenIntent(dm);
+        if (!leftovers.isEmpty()) {
+            CliOutput::out(QStringLiteral("Checking %1 user(s) whose password change an interrupted run left "
+                                          "unconfirmed:\n")
+                               .arg(leftovers.size()));
+            if (!runPrinted(dm, operations, otVerifyPassword, leftovers))
+                return ExitFailure;
+            leftoversSettled = dm.BatchSucceeded == dm.BatchTotal;
+        }
+        if (!changesPasswords(m_type))
+            lock.reset();
+    }
+    if (CliInterrupt::requested())
+        return ExitFailure;
+
+    if (!runPrinted(dm, operations, m_type, users))
+        return ExitFailure;
     const bool allSucceeded = dm.BatchSucceeded == dm.BatchTotal;
-    return allSucceeded && !m_context.ui().failed() ? ExitOk : ExitFailure;
+    return allSucceeded && leftoversSettled && !m_context.ui().failed() ? ExitOk : ExitFailure;
 }

@@ -6,7 +6,7 @@
 
 class CliContext;
 
-/// test-login | change-password | send-mail SELECTION: the runner window's batch, run by the very
+/// test-login | change-password | verify | send-mail SELECTION: the runner window's batch, run by the very
 /// same runner, shown as lines on the console. Ctrl+C acts as its Stop button.
 class CliBatch
 {

@@ -57,6 +57,8 @@ int runOnDatabase(CliContext& context, const QString& command, const QStringList
         return CliBatch(context, otChangePassword).run(arguments);
     if (command == QLatin1String("send-mail"))
         return CliBatch(context, otSendMail).run(arguments);
+    if (command == QLatin1String("verify"))
+        return CliBatch(context, otVerifyPassword).run(arguments);
     throw CliError::usage(QStringLiteral("unknown command '%1'").arg(command));
 }
 

@@ -1,5 +1,7 @@
 #include "tools/CliGenerate.h"
 
+#include "batch/BatchLock.h"
+#include "batch/ChangeIntent.h"
 #include "core/PasswordCipher.h"
 #include "core/SecretBuffer.h"
 #include "core/TdmPublic.h"
@@ -46,18 +48,41 @@ int CliGenerate::run(const QStringList& arguments)
         return ExitOk;
     }
 
+    // A change batch elsewhere may be sending these very pending passwords.
+    const TBatchLock lock(store.dm().DBSession.FileName(), QStringLiteral("veltrane-cli generate"));
+    QList<TUser> generated;
+    int skipped = 0;
+    for (TUser user : users) {
+        RefreshPasswords(store.dm(), user);
+        if (user.HasOpenIntent()) {
+            // The host may already use this pending password: replacing it could lose it for good.
+            CliOutput::out(user.LoginName + QLatin1Char(' ') + user.HostIP + QLatin1Char(':') +
+                           QString::number(user.HostPort) + QStringLiteral(" skipped: ") + OpenIntentText(user) +
+                           QLatin1Char('\n'));
+            ++skipped;
+            continue;
+        }
+        generated << user;
+    }
+
     // All users or none, as the user list does it.
     CliTransaction transaction(store.dm().DBSession);
-    for (TUser user : users) {
+    for (TUser user : generated) {
         const SecretBuffer password(GeneratePassword(digits, specials, length));
         user.pwNew = EncipherPassword(QString::fromUtf8(password.bytes()));
         if (!store.dm().SaveUser(user, TSaveMode::Update))
             m_context.statementFailed(QStringLiteral("no new password was stored"));
     }
     transaction.commit();
-    for (const TUser& user : users)
+    for (const TUser& user : generated)
         CliOutput::out(user.LoginName + QLatin1Char(' ') + user.HostIP + QLatin1Char(':') +
                        QString::number(user.HostPort) + QStringLiteral(" new password pending\n"));
-    CliOutput::out(QStringLiteral("Generated new passwords for %1 user(s).\n").arg(users.size()));
+    CliOutput::out(QStringLiteral("Generated new passwords for %1 user(s).\n").arg(generated.size()));
+    if (skipped > 0) {
+        CliOutput::error(QStringLiteral("%1 user(s) skipped: their change was never confirmed; run 'veltrane-cli "
+                                        "verify' on them first.")
+                             .arg(skipped));
+        return ExitFailure;
+    }
     return ExitOk;
 }

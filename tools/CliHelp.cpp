@@ -118,6 +118,9 @@ Example:
 Gives every selected user a new pending password made by the password generator with the rules of
 Options.ini (Pass_Length, Pass_Number, Pass_Spechar), all in one transaction. With --print-only it
 prints LOGIN HOST:PORT PASSWORD lines and stores nothing.
+
+A user whose change was started and never confirmed keeps its pending password, since the host may
+already use it: it is listed as skipped and the exit status is 1. Run verify on it first.
 )") + QString::fromUtf8(kSelection) + QStringLiteral(R"(
 Example:
   veltrane-cli generate --host 10.0.0.5 --user oracle --user scott
@@ -136,12 +139,30 @@ Example:
 
 Changes the password of every selected user that has a pending new password, through passwd on
 its host; on success the new password becomes the current one.
+
+Before a new password is sent, the change is recorded in the database; a change whose outcome is
+unclear (the host closed, no success text) is checked at once by logging in with the new and the
+old password, and the one the host accepts is kept. Only one batch that changes passwords runs on a
+database at a time: a second one is refused with the process that holds it.
 )") + QString::fromUtf8(kSelection) + QStringLiteral(R"(
 Prints one line per user as it finishes and then the totals. Exit 0 when every user succeeded,
 1 otherwise. Ctrl+C stops after the user in progress.
 
 Example:
   veltrane-cli generate --due-within 7 && veltrane-cli change-password --due-within 7
+)")},
+        {QStringLiteral("verify"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] verify SELECTION
+
+Finds which stored password each selected user's host accepts: logs in with the current password
+and, when that is refused, with the pending one. When only the pending one works, it becomes the
+current password (as after a change) with its own history row. When neither works, nothing is
+changed.
+)") + QString::fromUtf8(kSelection) + QStringLiteral(R"(
+Prints one line per user and then the totals. Exit 0 only when every selected user ends with a
+current password that its host accepts, 1 otherwise.
+
+Example:
+  veltrane-cli verify --all
 )")},
         {QStringLiteral("send-mail"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] send-mail SELECTION
 
@@ -194,6 +215,7 @@ Commands:
   generate SELECTION [--print-only]     new pending passwords from the generator
   test-login SELECTION                  test the stored passwords over SSH
   change-password SELECTION             change the passwords on the hosts
+  verify SELECTION                      find which stored password each host accepts
   send-mail SELECTION                   notice mail to the accounts' owners
   import hosts|users FILE.csv           load a CSV file in one transaction
   export hosts|users FILE.csv           write a CSV file without passwords
@@ -203,6 +225,9 @@ SELECTION: --all | --host ADDRESS[:PORT] ... [--user LOGIN] ... | --due-within D
 --db PATH defaults to the DataPath of the Options.ini beside the veltrane program. Passwords are
 read from standard input, one per line, never from the command line. Exit status: 0 done,
 1 failed, 2 wrong command line. 'veltrane-cli COMMAND --help' shows a command with an example.
+
+Every batch command (test-login, change-password, verify, send-mail) first checks the users whose
+change an interrupted run left unconfirmed, and records the password their hosts accept.
 
 Example:
   veltrane-cli --db /srv/veltrane/veltrane.db test-login --all

@@ -1,5 +1,6 @@
 #include "tools/CliList.h"
 
+#include "batch/ChangeIntent.h"
 #include "core/DayNumber.h"
 #include "core/TdmPublic.h"
 #include "core/UserListColumns.h"
@@ -18,10 +19,11 @@ namespace {
 
 // Only the columns a listing shows, with the host's address and port as the user list computes
 // them: the transcripts in LastLog would be most of the data read and none of what is shown.
+// %1: the change-in-flight columns, or empty texts for a file that could not gain them.
 const char* const kUsersStatement =
     "select a.uID, a.hID, a.LoginName, a.pwNow, a.pwNew, a.pwPeriod, a.pwLastTime, a.uName, a.Email, a.uRemark,"
-    " (select hAddress from hosts where a.hID = hID) HostIP, (select hPort from hosts where a.hID = hID) HostPort"
-    " from users a order by a.uID";
+    " (select hAddress from hosts where a.hID = hID) HostIP, (select hPort from hosts where a.hID = hID) HostPort,"
+    " %1 from users a order by a.uID";
 
 /// One user row as the listing reads it.
 struct ListedUser
@@ -35,7 +37,9 @@ template <typename Each> void forEachUser(CliContext& context, Each each)
 {
     TdmPublic& dm = context.dm();
     auto query = dm.NewQuery();
-    query->SelectSQL = QString::fromLatin1(kUsersStatement);
+    query->SelectSQL = QString::fromLatin1(kUsersStatement)
+                           .arg(dm.IntentColumns ? QStringLiteral("a.pwIntent, a.pwIntentTime")
+                                                 : QStringLiteral("'' pwIntent, -1 pwIntentTime"));
     if (!dm.OpenQuery(*query))
         context.statementFailed(QStringLiteral("could not read the users"));
     const QDateTime now = DayNumber::CurrentDateTime();
@@ -54,6 +58,8 @@ template <typename Each> void forEachUser(CliContext& context, Each each)
         user.uRemark = query->Fields(9).AsString();
         user.HostIP = query->Fields(10).AsString();
         user.HostPort = query->Fields(11).AsInteger();
+        user.pwIntent = query->Fields(12).AsString();
+        user.pwIntentTime = query->Fields(13).IsNull() ? DayNumber::None : query->Fields(13).AsFloat();
         row.periodText = user.pwPeriod == -1 ? QString() : QString::number(user.pwPeriod);
         row.passedText = PassedDaysText(user.pwLastTime, now);
         each(row);
@@ -127,6 +133,7 @@ int CliList::run(const QStringList& arguments)
             json.key("login"), json.value(user.LoginName);
             json.key("hasPassword"), json.value(!user.pwNow.isEmpty());
             json.key("newPasswordPending"), json.value(!user.pwNew.isEmpty());
+            json.key("changeUnconfirmed"), json.value(user.HasOpenIntent());
             json.key("period"), numberOrNull(json, row.periodText);
             json.key("passedDays"), numberOrNull(json, row.passedText);
             json.key("dueSoon"), json.value(PasswordDueSoon(row.periodText, row.passedText));
@@ -173,7 +180,9 @@ int CliList::run(const QStringList& arguments)
                 QStringLiteral("  password=") + orDash(MaskPassword(user.pwNow)) + QStringLiteral("  new=") +
                 orDash(MaskPassword(user.pwNew)) + QStringLiteral("  period=") + orDash(row.periodText) +
                 QStringLiteral("  passed=") + orDash(row.passedText) + QStringLiteral("  name=") + user.uName +
-                QStringLiteral("  email=") + user.Email + QLatin1Char('\n');
+                QStringLiteral("  email=") + user.Email +
+                (user.HasOpenIntent() ? QStringLiteral("  [") + OpenIntentText(user) + QLatin1Char(']') : QString()) +
+                QLatin1Char('\n');
     });
     text += QStringLiteral("OS profiles:\n");
     for (auto it = profiles.constBegin(); it != profiles.constEnd(); ++it)

@@ -237,8 +237,10 @@ void SshTransport::Impl::authenticate(const SshOpenParams& params)
         if (rc == SSH_AUTH_ERROR)
             fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
     }
-    fail(QStringLiteral("%1 refused the login of %2; check the account name and its password.")
-             .arg(endpoint, params.username));
+    close();
+    throw SshError(SshError::Kind::Refused,
+                   QStringLiteral("%1 refused the login of %2; check the account name and its password.")
+                       .arg(endpoint, params.username));
 }
 
 void SshTransport::Impl::startCommand(const SshOpenParams& params)

@@ -10,7 +10,8 @@
 #include <stdexcept>
 
 /// What one OpenSession needs.
-struct SshOpenParams {
+struct SshOpenParams
+{
     QString address;
     int port = 22;
     QString username;
@@ -30,10 +31,12 @@ struct SshOpenParams {
 class SshError : public std::runtime_error
 {
 public:
-    enum class Kind {
+    enum class Kind
+    {
         Failed,         ///< connect, handshake, authentication, channel or I/O failure
         Cancelled,      ///< the message loop asked to stop; the message contains "501"
         HostKeyChanged, ///< the server's key differs from the recorded one; the message says what to do
+        Refused,        ///< the server refused every offered password for the account
     };
     SshError(Kind kind, const QString& message) : std::runtime_error(message.toStdString()), m_kind(kind) {}
     Kind kind() const { return m_kind; }

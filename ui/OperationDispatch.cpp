@@ -24,6 +24,8 @@ QString ConfirmationQuestion(TOperationType type)
         return QStringLiteral("Are you sure to change password? ");
     case otSendMail:
         return QStringLiteral("Are you sure to send e-mail? ");
+    case otVerifyPassword:
+        return QStringLiteral("Are you sure to verify password? ");
     }
     return QString();
 }
@@ -39,6 +41,8 @@ bool ConfirmationWanted(const TdmPublic& dm, TOperationType type)
         return dm.OptionsFile.ChangePassword();
     case otSendMail:
         return dm.OptionsFile.SendMail();
+    case otVerifyPassword:
+        return dm.OptionsFile.VerifyPassword();
     }
     return false;
 }

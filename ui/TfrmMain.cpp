@@ -1,5 +1,8 @@
 #include "ui/TfrmMain.h"
 
+#include "batch/BatchLock.h"
+#include "batch/ChangeIntent.h"
+
 #include "batch/History.h"
 #include "batch/TBatchOperations.h"
 #include "batch/TNoticeMailer.h"
@@ -174,6 +177,8 @@ const CommandSpec CommandTable[] = {
      "Send notice mail for selection users.", &TfrmMain::actSendMailExecute},
     {&TfrmMain::actTest, "actTest", "Password", "Test Login", "F2", "Tests login for the selection users.",
      &TfrmMain::actTestExecute},
+    {&TfrmMain::actVerify, "actVerify", "Password", "Verify Password", "F7",
+     "Finds which stored password the host accepts for the selection users.", &TfrmMain::actVerifyExecute},
     {&TfrmMain::actOption, "actOption", "Tools", "Options", "Ctrl+O", "Displays and sets options.",
      &TfrmMain::actOptionExecute},
     {&TfrmMain::actExit, "actExit", "File", "Exit", "", "Quit", &TfrmMain::actExitExecute},
@@ -243,6 +248,7 @@ void TfrmMain::buildMenus()
     AddMenuEntry(password, actSendMail, actSendMail->text());
     password->addSeparator();
     AddMenuEntry(password, actTest, QStringLiteral("&Test Login"));
+    AddMenuEntry(password, actVerify, QStringLiteral("&Verify Password"));
 
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     AddMenuEntry(tools, actOption, QStringLiteral("&Options"));
@@ -306,6 +312,8 @@ QWidget* TfrmMain::buildToolbar()
     button(actSendMail, "send_mail");
     single();
     button(actTest, "test_login");
+    single();
+    button(actVerify, "password_verify");
     groove();
     button(actOption, "options");
     single();
@@ -726,8 +734,11 @@ void TfrmMain::lvUsersSelectItem(int row, bool)
 {
     moLog->clear();
     const TUser* user = lvUsers->Model().UserAt(row);
-    if (user)
-        moLog->setPlainText(MemoText(UserHistoryText(*user)));
+    if (!user)
+        return;
+    // An unconfirmed change comes first: it decides which password the host may hold.
+    const QString intent = user->HasOpenIntent() ? OpenIntentText(*user) + QStringLiteral("\r\n\r\n") : QString();
+    moLog->setPlainText(MemoText(intent + UserHistoryText(*user)));
 }
 
 void TfrmMain::lvUsersDblClick()
@@ -791,9 +802,31 @@ void TfrmMain::actNewPassExecute()
     if (count > 1 && m_dm->OptionsFile.GenerateNew() &&
         !MsgBoxYes(QStringLiteral("Are you sure to generate password? "), QStringLiteral("Confirm"), StyleConfirm))
         return;
-    const QString error = GenerateNewPasswords(*m_dm, lvUsers->Model());
-    if (!error.isEmpty())
+    const std::unique_ptr<TBatchLock> lock = takeBatchLock(QStringLiteral("generate"));
+    if (!lock)
+        return;
+    QStringList skipped;
+    const QString error = GenerateNewPasswords(*m_dm, lvUsers->Model(), &skipped);
+    if (!error.isEmpty()) {
         reloadAfterRollback(error);
+        return;
+    }
+    if (!skipped.isEmpty())
+        MsgBox(QStringLiteral("These users keep their pending password: a change to it was started and never "
+                              "confirmed, so the host may already use it.\r\n\r\n") +
+                   skipped.join(QStringLiteral("\r\n")) +
+                   QStringLiteral("\r\n\r\nRun Verify Password (F7) on them first."),
+               QStringLiteral("Information"), StyleInformation);
+}
+
+std::unique_ptr<TBatchLock> TfrmMain::takeBatchLock(const QString& what)
+{
+    try {
+        return std::make_unique<TBatchLock>(m_dm->DBSession.FileName(), QStringLiteral("Veltrane ") + what);
+    } catch (const BatchLockError& error) {
+        MsgBox(error.message(), QStringLiteral("Error"), StyleError);
+        return nullptr;
+    }
 }
 
 void TfrmMain::actSelectAllExecute()
@@ -810,7 +843,50 @@ void TfrmMain::actClearSelectExecute()
 
 void TfrmMain::runOperation(TOperationType type, TOperationOptions options)
 {
+    // Changes and verifications hold the database's batch lock while their window runs.
+    std::unique_ptr<TBatchLock> lock;
+    if (type == otChangePassword || type == otVerifyPassword) {
+        lock = takeBatchLock(OperationCaption(type, options).trimmed());
+        if (!lock)
+            return;
+    }
     RunOperation(*m_dm, type, *lvUsers, options, m_batchWindow);
+}
+
+void TfrmMain::actVerifyExecute()
+{
+    runOperation(otVerifyPassword, 0);
+}
+
+void TfrmMain::OfferToVerifyUnconfirmedChanges()
+{
+    // Only while no other process runs a change batch: its changes in flight are not left over.
+    const std::unique_ptr<TBatchLock> probe = [this]() -> std::unique_ptr<TBatchLock> {
+        try {
+            return std::make_unique<TBatchLock>(m_dm->DBSession.FileName(), QStringLiteral("Veltrane start-up"));
+        } catch (const BatchLockError&) {
+            return nullptr;
+        }
+    }();
+    if (!probe)
+        return;
+    const QList<TUser> users = UsersWithOpenIntent(*m_dm);
+    if (users.isEmpty())
+        return;
+    QStringList names;
+    for (const TUser& user : users)
+        names << QStringLiteral("  ") + user.LoginName + QStringLiteral(" on ") + user.HostIP + QLatin1Char(':') +
+                     QString::number(user.HostPort);
+    if (!MsgBoxYes(QStringLiteral("A password change was started for these users and its outcome was never saved, "
+                                  "so either the old or the new password may be the one in use:\r\n\r\n") +
+                       names.join(QStringLiteral("\r\n")) +
+                       QStringLiteral("\r\n\r\nVerify them now? Veltrane logs in with both passwords and keeps "
+                                      "the one the host accepts."),
+                   QStringLiteral("Confirm"), StyleConfirm))
+        return;
+    m_batchWindow(otVerifyPassword, 0, users);
+    // The users may sit under any host: reload what the list shows from the database.
+    LoadUsers(tvHosts->SelectedNode());
 }
 
 void TfrmMain::actTestExecute()

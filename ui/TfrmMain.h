@@ -28,6 +28,7 @@ class TdmPublic;
 /// The main window: the host tree on the left, the user list and the return-message memo on the
 /// right, menus, toolbar, pop-up menu and status bar. It owns the data module, created first of
 /// all, and the records attached to its tree nodes and list rows.
+class TBatchLock;
 class TfrmMain : public QMainWindow
 {
     Q_OBJECT
@@ -57,6 +58,7 @@ public:
     QAction* actChangePwd = nullptr;
     QAction* actSendMail = nullptr;
     QAction* actTest = nullptr;
+    QAction* actVerify = nullptr;
     QAction* actOption = nullptr;
     QAction* actExit = nullptr;
     QAction* actHelp = nullptr;
@@ -135,7 +137,12 @@ public:
     void actTestExecute();
     void actChangePwdExecute();
     void actSendMailExecute();
+    void actVerifyExecute();
     void RzToolButton10Click();
+
+    /// At start: when users carry a change that an interrupted run never confirmed (and no other
+    /// process runs a change batch), asks once, listing them, whether to verify them now.
+    void OfferToVerifyUnconfirmedChanges();
 
     // Frame commands.
     void actOptionExecute();
@@ -175,6 +182,9 @@ private:
     /// there is neither.
     int checkedOrSelected();
     void reloadAfterRollback(const QString& message);
+    /// The database's batch lock for what; null (after an error box naming the holder) when another
+    /// process holds it.
+    std::unique_ptr<TBatchLock> takeBatchLock(const QString& what);
 
     // The data module comes first: it must exist before anything else is built and go last.
     std::unique_ptr<TdmPublic> m_dm;

@@ -218,6 +218,7 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
     chkDelUser->setChecked(options.DeleteUser());
     chkSendMail->setChecked(options.SendMail());
     chkTestLogin->setChecked(options.TestLogin());
+    chkVerifyPassword->setChecked(options.VerifyPassword());
     chkGenerateNew->setChecked(options.GenerateNew());
     // Marks "no node chosen" as deliberate, or the view would choose the first node when it takes the focus.
     tvOption->setCurrentIndex(QModelIndex());
@@ -280,6 +281,8 @@ void TfrmOptions::buildPages()
     chkSendMail = addCheck(confirmations, QStringLiteral("chkSendMail"),
                            QStringLiteral("Confirm before batched &send notice email"), 120);
     chkSendMail->setVisible(false); // the notice mail is not offered; its switch is still kept
+    chkVerifyPassword = addCheck(confirmations, QStringLiteral("chkVerifyPassword"),
+                                 QStringLiteral("Confirm before batched &verify password"), 120);
     addNote(confirmations, QStringLiteral("Batch operations need to take some time."), 200);
     pages->addWidget(confirmations);
 
@@ -348,6 +351,7 @@ void TfrmOptions::RzBitBtn1Click()
     chkTestLogin->setChecked(true);
     chkChangePassword->setChecked(true);
     chkSendMail->setChecked(true);
+    chkVerifyPassword->setChecked(true);
     chkDelUser->setChecked(true);
     chkGenerateNew->setChecked(true);
 }
@@ -365,6 +369,7 @@ void TfrmOptions::btnSaveClick()
     options.SetDeleteUser(chkDelUser->isChecked());
     options.SetSendMail(chkSendMail->isChecked());
     options.SetTestLogin(chkTestLogin->isChecked());
+    options.SetVerifyPassword(chkVerifyPassword->isChecked());
     options.SetGenerateNew(chkGenerateNew->isChecked());
     accept();
 }

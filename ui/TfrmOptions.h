@@ -51,6 +51,7 @@ public:
     QCheckBox* chkGenerateNew = nullptr;
     QCheckBox* chkChangePassword = nullptr;
     QCheckBox* chkSendMail = nullptr;
+    QCheckBox* chkVerifyPassword = nullptr;
     QPushButton* RzBitBtn1 = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/UserListCommands.h"
 
+#include "batch/ChangeIntent.h"
+
 #include "core/DatabaseError.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
@@ -47,12 +49,20 @@ QString DeleteCheckedUsers(TdmPublic& dm, TUserListModel& rows, const std::funct
     });
 }
 
-QString GenerateNewPasswords(TdmPublic& dm, TUserListModel& rows)
+QString GenerateNewPasswords(TdmPublic& dm, TUserListModel& rows, QStringList* skipped)
 {
     const TOptionsFile& options = dm.OptionsFile;
     return ForCheckedRowsInTransaction(dm, rows, [&](int row) {
         TUser user;
         ListItemToUser(rows, row, user);
+        // The row may be older than the stored passwords (another run changed them since).
+        RefreshPasswords(dm, user);
+        if (user.HasOpenIntent()) {
+            if (skipped)
+                skipped->prepend(user.LoginName + QStringLiteral(" on ") + user.HostIP + QLatin1Char(':') +
+                                 QString::number(user.HostPort));
+            return;
+        }
         QString plain = GeneratePassword(options.PassNumber(), options.PassSpechar(), options.PassLength());
         user.pwNew = EncipherPassword(plain);
         plain.fill(QChar(u'\0'));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -16,5 +17,7 @@ class TdmPublic;
 QString DeleteCheckedUsers(TdmPublic& dm, TUserListModel& rows, const std::function<void()>& beforeRemoval);
 
 /// Gives the user of every checked row, last row first, a generated new password by the settings'
-/// rules (stored enciphered), shows it in the row and clears the row's check box.
-QString GenerateNewPasswords(TdmPublic& dm, TUserListModel& rows);
+/// rules (stored enciphered), shows it in the row and clears the row's check box. A user whose
+/// change was started and never confirmed keeps its pending password, since the host may already
+/// use it; its row stays checked and "LOGIN on HOST:PORT" is added to skipped.
+QString GenerateNewPasswords(TdmPublic& dm, TUserListModel& rows, QStringList* skipped = nullptr);

@@ -6,6 +6,8 @@
 #include "ui/TApplication.h"
 #include "ui/TfrmMain.h"
 
+#include <QTimer>
+
 #include <memory>
 
 int main(int argc, char* argv[])
@@ -25,6 +27,8 @@ int main(int argc, char* argv[])
         auto mainWindow = std::make_unique<TfrmMain>(Platform::ExecutablePath());
         if (CheckProgramPassword(mainWindow->dm())) {
             mainWindow->show();
+            // Asked once the window is up, so the runner it may open has its parent on screen.
+            QTimer::singleShot(0, mainWindow.get(), [&mainWindow] { mainWindow->OfferToVerifyUnconfirmedChanges(); });
             result = app.exec();
         }
     }

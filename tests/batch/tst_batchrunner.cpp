@@ -412,8 +412,9 @@ private slots:
             f.AddUser(1, 1, DialogAddress, QStringLiteral("vtdlg_debian1"), Password, newPassword),
             f.AddUser(2, 1, DialogAddress, QStringLiteral("vtdlg_debian1"), Password, newPassword),
         };
-        f.dm.DBSession.Execute(QStringLiteral("create trigger refuse_first before update on Users when old.uID = 1 "
-                                              "begin select raise(abort, 'user 1 is read-only'); end;"));
+        f.dm.DBSession.Execute(
+            QStringLiteral("create trigger refuse_first before update of LastLog on Users when old.uID = 1 "
+                           "begin select raise(abort, 'user 1 is read-only'); end;"));
         TBatchRunner runner(f.dm, f.operations, otChangePassword, 0, users);
         RecordingObserver observer(2);
         runner.SetObserver(&observer);
@@ -464,7 +465,7 @@ private slots:
         f.AddHost(1, address);
         const QList<TUser> users = {f.AddUser(1, 1, address, login, Password, newPassword),
                                     f.AddUser(2, 1, address, login, Password, newPassword)};
-        f.dm.DBSession.Execute(QStringLiteral("create trigger refuse before update on Users "
+        f.dm.DBSession.Execute(QStringLiteral("create trigger refuse before update of LastLog on Users "
                                               "begin select raise(abort, 'read-only'); end;"));
         QFile blocker(f.env.dir() + QStringLiteral("/Logs"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));

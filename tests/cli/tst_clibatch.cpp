@@ -254,13 +254,14 @@ private slots:
             QStringLiteral("Vt-Kept#") + QString::number(QDateTime::currentMSecsSinceEpoch() % 100000);
         importData("127.0.0.2,2222,,,,user,\r\n",
                    QStringLiteral("%1,2222,vtst_cli3,%2,%3,,,,\r\n").arg(OpenSshAddress, Password, fresh).toUtf8());
-        // Neither the database nor the Logs folder takes the outcome of a password that did change.
+        // Neither the database nor the Logs folder takes the outcome of a password that did change
+        // (the change itself was recorded before it went out: only the outcome is refused).
         m_install->writeFile(QStringLiteral("Logs"), "not a folder");
         TDBSession other;
         QVERIFY(other.OpenDatabase(m_install->environment().databasePath(), true));
-        other.Execute(QStringLiteral("BEGIN IMMEDIATE;"));
+        other.Execute(QStringLiteral("create trigger refuse before update of LastLog on Users "
+                                     "begin select raise(abort, 'read-only'); end;"));
         const CliResult result = cli({"change-password", "--all"});
-        other.Execute(QStringLiteral("ROLLBACK;"));
         EXPECT_EXIT(result, 1);
         QVERIFY2(result.out.contains(QLatin1String("Save data error, logfile failed too.")), qPrintable(result.out));
         QVERIFY2(result.err.contains(QLatin1String("in neither the database nor a log file")), qPrintable(result.err));

@@ -106,7 +106,7 @@ private slots:
         int visibleChecks = 0;
         for (QCheckBox* box : dialog.pages->currentWidget()->findChildren<QCheckBox*>())
             visibleChecks += box->isVisibleTo(dialog.pages->currentWidget());
-        QCOMPARE(visibleChecks, 4);
+        QCOMPARE(visibleChecks, 5); // delete, test login, generate, change, verify
         dialog.tvOption->setCurrentItem(dialog.tvOption->topLevelItem(1));
         QCOMPARE(dialog.pcOptions->tabText(0), QStringLiteral("Generate Password Rules"));
         QCOMPARE(dialog.pages->currentIndex(), 1);

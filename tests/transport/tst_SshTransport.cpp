@@ -154,13 +154,17 @@ private slots:
         QTest::addColumn<bool>("tcpConnected");
         QTest::addColumn<int>("minMs");
         QTest::addColumn<int>("maxMs");
+        QTest::addColumn<bool>("refused");
 
-        QTest::newRow("wrong password") << OpenSshAddress << kAccount << "not-the-password" << true << 0 << 12000;
-        QTest::newRow("unknown account") << OpenSshAddress << "vtst_nobody" << Password << true << 0 << 12000;
-        QTest::newRow("empty password") << OpenSshAddress << kAccount << "" << true << 0 << 12000;
-        QTest::newRow("closed port") << ClosedAddress << kAccount << Password << false << 0 << 1000;
-        QTest::newRow("connect unanswered") << UnansweredAddress << kAccount << Password << false << 4900 << 6000;
-        QTest::newRow("server never speaks") << SilentAddress << kAccount << Password << true << 14500 << 17000;
+        QTest::newRow("wrong password") << OpenSshAddress << kAccount << "not-the-password" << true << 0 << 12000
+                                        << true;
+        QTest::newRow("unknown account") << OpenSshAddress << "vtst_nobody" << Password << true << 0 << 12000 << true;
+        QTest::newRow("empty password") << OpenSshAddress << kAccount << "" << true << 0 << 12000 << true;
+        QTest::newRow("closed port") << ClosedAddress << kAccount << Password << false << 0 << 1000 << false;
+        QTest::newRow("connect unanswered")
+            << UnansweredAddress << kAccount << Password << false << 4900 << 6000 << false;
+        QTest::newRow("server never speaks")
+            << SilentAddress << kAccount << Password << true << 14500 << 17000 << false;
     }
 
     void failedOpens()
@@ -171,6 +175,7 @@ private slots:
         QFETCH(bool, tcpConnected);
         QFETCH(int, minMs);
         QFETCH(int, maxMs);
+        QFETCH(bool, refused);
 
         SshTransport transport;
         transport.setMessageLoop([] { return true; });
@@ -180,7 +185,8 @@ private slots:
             transport.OpenSession(params(address, account, QStringLiteral("echo 2009"), password));
             QFAIL("the open succeeded");
         } catch (const SshError& error) {
-            QCOMPARE(error.kind(), SshError::Kind::Failed);
+            // Only a refused password may be taken as "this password is wrong".
+            QCOMPARE(error.kind(), refused ? SshError::Kind::Refused : SshError::Kind::Failed);
             QVERIFY2(error.message().contains(address + QStringLiteral(":2222")), qPrintable(error.message()));
             QVERIFY2(!error.message().contains(QStringLiteral("501")), qPrintable(error.message()));
         }

@@ -146,6 +146,37 @@ def weak():
     return 1
 
 
+def drop_after_real_change():
+    """Plays the prompts, changes the account's password for real through the system passwd, and then
+    drops the connection without a word, as a host that dies right after the change does."""
+    import pty
+
+    say("Current password: ")
+    old = answer("old").rstrip(b"\r\n")
+    say("New password: ")
+    new = answer("new").rstrip(b"\r\n")
+    say("Retype new password: ")
+    answer("retype")
+    pid, fd = pty.fork()
+    if pid == 0:
+        os.execv("/usr/bin/passwd", ["passwd"])
+    transcript = b""
+    for reply in (old, new, new):
+        deadline = time.monotonic() + 10
+        while not transcript.lower().endswith(b": ") and time.monotonic() < deadline:
+            if select.select([fd], [], [], 0.2)[0]:
+                try:
+                    transcript += os.read(fd, 1024)
+                except OSError:
+                    break
+        os.write(fd, reply + b"\n")
+        transcript = b""
+    os.waitpid(pid, 0)
+    # No success line and no exit status: the connection just ends.
+    os.kill(os.getppid(), 9)
+    return 1
+
+
 DIALOGS = {
     "vtdlg_debian": debian,
     "vtdlg_aix": aix,
@@ -157,6 +188,7 @@ DIALOGS = {
     "vtdlg_long": long_banner,
     "vtdlg_weak": weak,
     "vtdlg_slow": lambda: debian(pause_s=1.0, first_pause_s=1.0),
+    "vtdlg_drop": drop_after_real_change,
 }
 
 

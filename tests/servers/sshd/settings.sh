@@ -21,6 +21,9 @@ openssh_accounts=(
     vtst_gui1 vtst_gui2 vtst_gui3
     vtst_bench1 vtst_bench2
     vtst_tr1 vtst_tr2 vtst_tr3
+    vtst_rec1 vtst_rec2 vtst_rec3 vtst_rec4
+    vtst_crash1 vtst_crash2 vtst_crash3 vtst_crash4
+    vtst_fault1 vtst_fault2 vtst_fault3
 )
 manager_account=vtst_mgr
 
@@ -31,4 +34,5 @@ dialog_accounts=(
     vtdlg_debian vtdlg_aix vtdlg_solaris vtdlg_split vtdlg_late vtdlg_reject vtdlg_silent
     vtdlg_long vtdlg_weak vtdlg_slow
     vtdlg_debian1 vtdlg_debian2 vtdlg_debian3 vtdlg_debian4 vtdlg_slow1 vtdlg_slow2
+    vtdlg_drop1
 )

@@ -1,0 +1,91 @@
+#include "batch/ChangeIntent.h"
+
+#include "core/DatabaseError.h"
+#include "core/DayNumber.h"
+#include "core/TdmPublic.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QLocale>
+
+namespace {
+
+const QString kIntentSelect =
+    QStringLiteral("select pwNow, pwNew, pwLastTime, pwIntent, pwIntentTime from Users where uID = %1");
+
+} // namespace
+
+bool RefreshPasswords(TdmPublic& dm, TUser& user)
+{
+    if (!dm.IntentColumns)
+        return false;
+    try {
+        auto query = dm.NewQuery();
+        query->SelectSQL = kIntentSelect.arg(user.uID);
+        query->Open();
+        if (query->Eof())
+            return false;
+        user.pwNow = query->Fields(0).AsString();
+        user.pwNew = query->Fields(1).AsString();
+        user.pwLastTime = query->Fields(2).IsNull() ? DayNumber::None : query->Fields(2).AsFloat();
+        user.pwIntent = query->Fields(3).AsString();
+        user.pwIntentTime = query->Fields(4).IsNull() ? DayNumber::None : query->Fields(4).AsFloat();
+        return true;
+    } catch (const DatabaseError&) {
+        // The step then works on the record it was given, as before; a database that cannot be
+        // read now will refuse the intent too, so no change starts on stale data.
+        return false;
+    }
+}
+
+void RecordChangeIntent(TdmPublic& dm, TUser& user, double time)
+{
+    TDBSession& session = dm.DBSession;
+    session.StartTransaction();
+    try {
+        // Stored passwords are hexadecimal digits; escaping keeps a damaged one inside its quotes.
+        session.Execute(QStringLiteral("Update Users set pwIntent = '%1', pwIntentTime = %2 where uID = %3")
+                            .arg(TdmPublic::SqlEscape(user.pwNew), DayNumber::Format(time))
+                            .arg(user.uID));
+        if (sqlite3_changes(session.Handle()) != 1)
+            throw DatabaseError(QStringLiteral("the user is no longer in the database"));
+        session.Commit();
+    } catch (const DatabaseError&) {
+        session.Rollback();
+        throw;
+    }
+    user.pwIntent = user.pwNew;
+    user.pwIntentTime = time;
+}
+
+QList<TUser> UsersWithOpenIntent(TdmPublic& dm)
+{
+    QList<TUser> users;
+    if (!dm.IntentColumns)
+        return users;
+    try {
+        auto query = dm.NewQuery();
+        query->SelectSQL = UserListStatement() + QStringLiteral(" and pwIntent <> '' order by uID");
+        query->Open();
+        const TUserReader reader(*query);
+        for (; !query->Eof(); query->Next()) {
+            TUser user;
+            reader.Read(user);
+            users << user;
+        }
+    } catch (const DatabaseError&) {
+        users.clear();
+    }
+    return users;
+}
+
+QString OpenIntentText(const TUser& user)
+{
+    QString since;
+    if (user.pwIntentTime != DayNumber::None)
+        since = QStringLiteral(" on ") +
+                QLocale::c().toString(DayNumber::ToDateTime(user.pwIntentTime), QStringLiteral("MMM d, yyyy hh:mm"));
+    return QStringLiteral("Change not confirmed: a change to the new password was started") + since +
+           QStringLiteral(" and its outcome was never saved; either password may be the one in use. Run Verify "
+                          "Password to find out.");
+}
