@@ -37,6 +37,7 @@ struct RecordingObserver : TBatchObserver
     int finished = 0;
     int lastDone = -1;
     std::function<void(int)> onRowStarted;
+    std::function<void(const QString&)> onProgress;
 
     explicit RecordingObserver(int count) : rows(count) {}
     void BatchStarted(int) override { ++started; }
@@ -55,6 +56,8 @@ struct RecordingObserver : TBatchObserver
     {
         titles << title;
         statuses << status;
+        if (onProgress)
+            onProgress(status);
     }
     void BatchFinished(const QString& title) override
     {

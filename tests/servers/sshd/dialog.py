@@ -146,7 +146,7 @@ def weak():
     return 1
 
 
-def drop_after_real_change():
+def vanish_after_real_change():
     """Plays the prompts, changes the account's password for real through the system passwd, and then
     drops the connection without a word, as a host that dies right after the change does."""
     import pty
@@ -188,7 +188,7 @@ DIALOGS = {
     "vtdlg_long": long_banner,
     "vtdlg_weak": weak,
     "vtdlg_slow": lambda: debian(pause_s=1.0, first_pause_s=1.0),
-    "vtdlg_drop": drop_after_real_change,
+    "vtdlg_vanish": vanish_after_real_change,
 }
 
 

@@ -1,0 +1,271 @@
+// Never losing a password: the change recorded before it goes out, Verify Password, and the
+// runner's own check after a change whose outcome is unclear, against the real OpenSSH server and
+// a scripted host that changes the password for real and then vanishes.
+#include "batch/BatchLock.h"
+#include "batch/ChangeIntent.h"
+#include "batch/FallbackLogFile.h"
+#include "batch/TBatchRunner.h"
+#include "core/DatabaseCreator.h"
+#include "core/SchemaUpgrade.h"
+#include "core/UserListColumns.h"
+#include "tests/batch/BatchFixture.h"
+
+#include <QRandomGenerator>
+
+using namespace TestServers;
+
+namespace {
+
+const QDateTime kNoon(QDate(2009, 1, 1), QTime(12, 0));
+constexpr double kNoonDay = 39814.5;
+
+QString freshPassword()
+{
+    return QStringLiteral("Rc4-%1!q").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+/// pwNow, pwNew and pwIntent of a stored user, deciphered, joined by "|".
+QString storedPasswords(TdmPublic& dm, int uID)
+{
+    auto query = dm.NewQuery();
+    query->SelectSQL = QStringLiteral("select pwNow, pwNew, pwIntent from Users where uID = %1").arg(uID);
+    if (!dm.OpenQuery(*query) || query->Eof())
+        return QStringLiteral("<no row>");
+    QStringList plain;
+    for (int i = 0; i < 3; ++i)
+        plain << DecipherPassword(query->Fields(i).AsString());
+    return plain.join(QLatin1Char('|'));
+}
+
+struct Run
+{
+    RecordingObserver observer{1};
+    QList<TUser> users;
+};
+
+Run runOne(BatchFixture& f, TOperationType type, const TUser& user)
+{
+    Run run;
+    TBatchRunner runner(f.dm, f.operations, type, 0, {user});
+    runner.SetObserver(&run.observer);
+    runner.RunBatch();
+    run.users = runner.Users();
+    return run;
+}
+
+} // namespace
+
+class TestReconcile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        REQUIRE_TEST_SERVERS();
+        for (const QString& account : Accounts(QStringLiteral("vtst_rec"), 4))
+            QVERIFY(ResetPassword(account, Password));
+    }
+    void init() { DayNumber::SetFixedNow(kNoon); }
+    void cleanup() { DayNumber::SetFixedNow(QDateTime()); }
+    void cleanupTestCase()
+    {
+        for (const QString& account : Accounts(QStringLiteral("vtst_rec"), 4))
+            ResetPassword(account, Password);
+        ResetPassword(QStringLiteral("vtdlg_vanish1"), Password);
+    }
+
+    void verifyRecordsWhatTheHostAccepts_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("pending");
+        QTest::addColumn<bool>("succeeded");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("storedAfter"); // pwNow|pwNew|pwIntent
+        QTest::addColumn<int>("logins");
+        QTest::newRow("current works") << OpenSshAddress << Password << "Rc4-unused!q" << true
+                                       << "The current password is in use." << Password + "|Rc4-unused!q|" << 1;
+        QTest::newRow("only pending works")
+            << OpenSshAddress << "Rc4-stale!q" << Password << true
+            << "The new password is in use; it is now the current password." << Password + "||" << 2;
+        QTest::newRow("neither works")
+            << OpenSshAddress << "Rc4-stale!q"
+            << "Rc4-other!q" << false
+            << "The host accepts neither the current nor the new password; nothing was changed."
+            << "Rc4-stale!q|Rc4-other!q|" << 2;
+        QTest::newRow("no pending: current only")
+            << OpenSshAddress << "Rc4-stale!q"
+            << "" << false
+            << "The host does not accept the current password, and there is no new password to try; nothing was "
+               "changed."
+            << "Rc4-stale!q||" << 1;
+        QTest::newRow("host down") << ClosedAddress << Password << "Rc4-other!q" << false
+                                   << "Connected Failed. Please check network connection and login account. Nothing "
+                                      "was changed."
+                                   << Password + "|Rc4-other!q|" << 1;
+    }
+    void verifyRecordsWhatTheHostAccepts()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, current);
+        QFETCH(QString, pending);
+        QFETCH(bool, succeeded);
+        QFETCH(QString, detail);
+        QFETCH(QString, storedAfter);
+        QFETCH(int, logins);
+        BatchFixture f;
+        f.AddHost(1, address);
+        const TUser before = f.AddUser(1, 1, address, QStringLiteral("vtst_rec1"), current, pending);
+        const Run run = runOne(f, otVerifyPassword, before);
+
+        QCOMPARE(run.observer.rows[0].state, succeeded ? TRowState::Succeeded : TRowState::Failed);
+        QCOMPARE(run.users[0].ResultText,
+                 (succeeded ? QStringLiteral("Verify Successed. ") : QStringLiteral("Verify Failed. ")) + detail);
+        QCOMPARE(storedPasswords(f.dm, 1), storedAfter);
+        QCOMPARE(run.users[0].LastLog.count(QStringLiteral("Connect to ")), logins);
+        const bool swapped = storedAfter.startsWith(pending + QLatin1Char('|')) && !pending.isEmpty();
+        QCOMPARE(f.StoredUser(1).pwLastTime, swapped ? kNoonDay : before.pwLastTime);
+        const QList<LogRow> rows = f.LogRows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].doAction, QStringLiteral("Verify Password "));
+        QCOMPARE(rows[0].actionDone, succeeded ? QStringLiteral("True") : QStringLiteral("False"));
+        QCOMPARE(rows[0].pwBefore, before.pwNow);
+        VerifyNoSecret(f.EverythingKept() + run.observer.everything(), {Password});
+    }
+
+    void changeIsRecordedBeforeItGoesOutAndClearedWithItsOutcome()
+    {
+        const QString account = QStringLiteral("vtst_rec2");
+        QVERIFY(ResetPassword(account, Password));
+        BatchFixture f;
+        f.AddHost(1, OpenSshAddress);
+        const QString newPassword = freshPassword();
+        const TUser user = f.AddUser(1, 1, OpenSshAddress, account, Password, newPassword);
+        TBatchRunner runner(f.dm, f.operations, otChangePassword, 0, {user});
+        RecordingObserver observer(1);
+        QStringList storedWhileTalking;
+        runner.SetObserver(&observer);
+        observer.onProgress = [&](const QString& status) {
+            if (status.contains(QStringLiteral("Changing password for user")))
+                storedWhileTalking << storedPasswords(f.dm, 1);
+        };
+        runner.RunBatch();
+
+        QCOMPARE(storedWhileTalking,
+                 QStringList{Password + QLatin1Char('|') + newPassword + QLatin1Char('|') + newPassword});
+        QCOMPARE(runner.Users()[0].ResultText, QStringLiteral("Changed Successed. "));
+        QCOMPARE(storedPasswords(f.dm, 1), newPassword + QStringLiteral("||"));
+        QVERIFY(ResetPassword(account, Password));
+    }
+
+    void changeIsNotStartedWhenItCannotBeRecorded()
+    {
+        BatchFixture f;
+        f.AddHost(1, OpenSshAddress);
+        const QString newPassword = freshPassword();
+        const TUser user = f.AddUser(1, 1, OpenSshAddress, QStringLiteral("vtst_rec3"), Password, newPassword);
+        f.dm.DBSession.Execute(QStringLiteral("create trigger refuse before update of pwIntent on Users "
+                                              "begin select raise(abort, 'disk is full'); end;"));
+        const Run run = runOne(f, otChangePassword, user);
+
+        QCOMPARE(run.observer.rows[0].state, TRowState::Failed);
+        QCOMPARE(run.users[0].ResultText,
+                 QStringLiteral("Changed Failed. Not started: the change could not be recorded in the database "
+                                "before sending it (disk is full). Nothing was sent to the host. "));
+        QVERIFY(!run.users[0].LastLog.contains(QStringLiteral("Connect to ")));
+        QCOMPARE(storedPasswords(f.dm, 1), Password + QLatin1Char('|') + newPassword + QLatin1Char('|'));
+        // The host still has the old password.
+        const Run probe = runOne(f, otTestLogin, run.users[0]);
+        QCOMPARE(probe.users[0].ResultText, QStringLiteral("Login Successed. "));
+    }
+
+    void hostThatVanishesAfterTheChangeIsCheckedAtOnce()
+    {
+        const QString account = QStringLiteral("vtdlg_vanish1");
+        QVERIFY(ResetPassword(account, Password));
+        BatchFixture f;
+        f.AddHost(1, DialogAddress);
+        const QString newPassword = freshPassword();
+        const TUser user = f.AddUser(1, 1, DialogAddress, account, Password, newPassword);
+        const Run run = runOne(f, otChangePassword, user);
+
+        const QString text = run.users[0].ResultText;
+        QVERIFY2(text.startsWith(QStringLiteral("Changed Failed. ")), qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral(" Verified: the new password is in use.")), qPrintable(text));
+        QCOMPARE(run.observer.rows[0].state, TRowState::Succeeded);
+        QCOMPARE(storedPasswords(f.dm, 1), newPassword + QStringLiteral("||"));
+        QCOMPARE(f.StoredUser(1).pwLastTime, kNoonDay);
+        QCOMPARE(f.LogRows().size(), 1);
+        QCOMPARE(f.LogRows()[0].actionDone, QStringLiteral("True"));
+        VerifyNoSecret(f.EverythingKept() + run.observer.everything(), {Password, newPassword});
+        QVERIFY(ResetPassword(account, Password));
+    }
+
+    void interruptedChangeIsSettledBeforeAnythingIsSent()
+    {
+        // A run died after the host took the new password: the host has it, the row has the intent.
+        const QString account = QStringLiteral("vtst_rec4");
+        const QString applied = freshPassword();
+        QVERIFY(ResetPassword(account, applied));
+        BatchFixture f;
+        f.AddHost(1, OpenSshAddress);
+        TUser user = f.AddUser(1, 1, OpenSshAddress, account, Password, applied);
+        RecordChangeIntent(f.dm, user, 39800.0);
+        QCOMPARE(UsersWithOpenIntent(f.dm).size(), 1);
+        QVERIFY(UserListTexts(UsersWithOpenIntent(f.dm)[0], kNoon)[1].endsWith(QStringLiteral("(unconfirmed)")));
+
+        const Run run = runOne(f, otChangePassword, user);
+        QCOMPARE(run.users[0].ResultText,
+                 QStringLiteral("Changed Successed. Verified: the new password of an earlier, unconfirmed change is "
+                                "in use."));
+        QVERIFY(!run.users[0].LastLog.contains(QStringLiteral("Changing password for user")));
+        QCOMPARE(storedPasswords(f.dm, 1), applied + QStringLiteral("||"));
+        QVERIFY(UsersWithOpenIntent(f.dm).isEmpty());
+        QVERIFY(ResetPassword(account, Password));
+    }
+
+    void oldDatabaseGainsTheColumnsAndKeepsItsRows()
+    {
+        TestEnvironment env(false);
+        CreateDatabase(env.databasePath());
+        {
+            TDBSession old;
+            QVERIFY(old.OpenDatabase(env.databasePath(), true));
+            // The Users table as earlier versions created it.
+            old.Execute(QStringLiteral("drop table Users"));
+            old.Execute(QStringLiteral("create table Users(uID integer, hID integer, LoginName text, pwNow text, "
+                                       "pwPeriod integer, RecTime real, pwLastTime real, uRemark text, pwNew text, "
+                                       "uName text, Email text, LastLog text)"));
+            old.Execute(QStringLiteral("insert into Users(uID,hID,LoginName,pwNow,pwNew,LastLog) "
+                                       "values(7,1,'kept','AA','BB','log')"));
+            QVERIFY(!HasIntentColumns(old));
+        }
+        TdmPublic& dm = env.dm();
+        QVERIFY(dm.IntentColumns);
+        TUser user;
+        user.uID = 7;
+        QVERIFY(RefreshPasswords(dm, user));
+        QCOMPARE(user.pwNow, QStringLiteral("AA"));
+        QCOMPARE(user.pwNew, QStringLiteral("BB"));
+        QVERIFY(!user.HasOpenIntent());
+    }
+
+    void secondChangeBatchOnTheSameDatabaseIsRefused()
+    {
+        TestEnvironment env;
+        const TBatchLock first(env.databasePath(), QStringLiteral("veltrane-cli change-password"));
+        try {
+            const TBatchLock second(env.databasePath(), QStringLiteral("Veltrane generate"));
+            QFAIL("two batches hold the lock");
+        } catch (const BatchLockError& error) {
+            QVERIFY2(
+                error.message().contains(
+                    QStringLiteral("process %1, veltrane-cli change-password").arg(QCoreApplication::applicationPid())),
+                qPrintable(error.message()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReconcile)
+#include "tst_reconcile.moc"
