@@ -9,6 +9,7 @@
 #include "core/SchemaUpgrade.h"
 #include "core/UserListColumns.h"
 #include "tests/batch/BatchFixture.h"
+#include "tests/support/SmallFileSystem.h"
 
 #include <QRandomGenerator>
 
@@ -249,6 +250,34 @@ private slots:
         QCOMPARE(user.pwNow, QStringLiteral("AA"));
         QCOMPARE(user.pwNew, QStringLiteral("BB"));
         QVERIFY(!user.HasOpenIntent());
+    }
+
+    void logFileOnAFullDiskIsReportedMissing()
+    {
+        SmallFileSystem disk(64 * 1024);
+        if (!disk.mounted())
+            QSKIP("mounting a tmpfs needs root");
+        TUser user;
+        user.uID = 3;
+        user.LoginName = QStringLiteral("full");
+        user.pwNow = EncipherPassword(QStringLiteral("old"));
+        user.pwNew = EncipherPassword(QStringLiteral("new"));
+        const QString transcript = QString(8000, QLatin1Char('t'));
+        for (const qint64 left : {qint64(0), qint64(1024), qint64(6000)}) {
+            disk.makeRoom();
+            QVERIFY(disk.fillLeaving(left));
+            try {
+                const QString path = WriteFallbackLogFile(disk.path(), user, transcript, kNoon);
+                QFAIL(qPrintable(QStringLiteral("a log file counted as written on a full disk: ") + path));
+            } catch (const FallbackLogError& error) {
+                QVERIFY(error.message().contains(QStringLiteral("free some disk space")));
+            }
+            // Nothing that could pass for a kept outcome is left behind.
+            QCOMPARE(QDir(disk.path(QStringLiteral("Logs"))).entryList(QDir::Files), QStringList());
+        }
+        disk.makeRoom();
+        const QString written = WriteFallbackLogFile(disk.path(), user, transcript, kNoon);
+        QVERIFY(QFileInfo(written).size() > transcript.size());
     }
 
     void secondChangeBatchOnTheSameDatabaseIsRefused()
