@@ -3,6 +3,8 @@
 // Generate new password in one transaction, the memo, and RunOperation's selection, confirmation
 // and write-back.
 
+#include "batch/BatchLock.h"
+#include "batch/ChangeIntent.h"
 #include "batch/History.h"
 #include "tests/gui/MainWindowTestSupport.h"
 #include "ui/OperationDispatch.h"
@@ -75,6 +77,8 @@ class TestMainUserList : public QObject
 
 private slots:
     void cleanup() { DayNumber::SetFixedNow(QDateTime()); }
+    void unconfirmedChangeIsShownKeptAndOfferedForVerifying();
+    void changeBatchOfAnotherProcessRefusesThisOne();
     void sortsAsTextWithOneFlag_data();
     void sortsAsTextWithOneFlag();
     void coloursAndPicturesFollowPosition();
@@ -561,6 +565,88 @@ void TestMainUserList::dispatchWithNothingToRun()
     QCOMPARE(shown, 0);
     QVERIFY(GuiServices::Messages().isEmpty());
     QCOMPARE(CheckedCount(window->lvUsers->Model()), -1);
+}
+
+void TestMainUserList::unconfirmedChangeIsShownKeptAndOfferedForVerifying()
+{
+    GuiServices gui;
+    Installation install(OneHost, Users({"a", "b"}));
+    {
+        // An earlier run died while it changed b.
+        TdmPublic& dm = install.env.dm();
+        TUser b;
+        b.uID = 2;
+        QVERIFY(RefreshPasswords(dm, b));
+        b.pwNew = EncipherPassword(QStringLiteral("maybe-live"));
+        auto query = dm.NewQuery();
+        query->SelectSQL = QStringLiteral("update Users set pwNew = '%1' where uID = 2").arg(b.pwNew);
+        QVERIFY(dm.OpenQuery(*query));
+        RecordChangeIntent(dm, b, 46000.5);
+    }
+    auto window = install.Open();
+    QList<TUser> offered;
+    TOperationType offeredType = otTestLogin;
+    window->SetBatchWindow([&](TOperationType type, TOperationOptions, const QList<TUser>& users) {
+        offeredType = type;
+        offered = users;
+        return users;
+    });
+
+    // The list and the memo say so.
+    const int b = RowOf(*window, QStringLiteral("b"));
+    QCOMPARE(window->lvUsers->Model().Text(b, 1), QStringLiteral("******** (unconfirmed)"));
+    window->lvUsers->SelectRow(b);
+    QVERIFY(window->moLog->toPlainText().startsWith(QStringLiteral("Change not confirmed: ")));
+
+    // Generate leaves b's pending password alone and says why.
+    Check(*window, {"a", "b"});
+    GuiUiServices::setNextAnswer(ButtonYes);
+    window->actNewPass->trigger();
+    QCOMPARE(DecipherPassword(StoredColumn(window->dm(), QStringLiteral("pwNew"))[1]), QStringLiteral("maybe-live"));
+    QVERIFY(!StoredColumn(window->dm(), QStringLiteral("pwNew"))[0].isEmpty());
+    QVERIFY2(GuiServices::Messages().last().contains(QStringLiteral("b on 10.0.0.1:2222")),
+             qPrintable(GuiServices::Messages().last()));
+    QCOMPARE(CheckedLogins(*window), QStringList{QStringLiteral("b")});
+
+    // At start it is offered for verifying, once, with exactly that user.
+    GuiUiServices::setNextAnswer(ButtonYes);
+    window->OfferToVerifyUnconfirmedChanges();
+    QVERIFY2(GuiServices::Messages().last().contains(QStringLiteral("  b on 10.0.0.1:2222")),
+             qPrintable(GuiServices::Messages().last()));
+    QCOMPARE(offeredType, otVerifyPassword);
+    QCOMPARE(offered.size(), 1);
+    QCOMPARE(offered[0].LoginName, QStringLiteral("b"));
+
+    // Not while another process runs a change batch: its change of b is not left over.
+    const int asked = GuiServices::Messages().size();
+    const TBatchLock other(window->dm().DBSession.FileName(), QStringLiteral("veltrane-cli change-password"));
+    window->OfferToVerifyUnconfirmedChanges();
+    QCOMPARE(GuiServices::Messages().size(), asked);
+}
+
+void TestMainUserList::changeBatchOfAnotherProcessRefusesThisOne()
+{
+    GuiServices gui;
+    Installation install(OneHost, Users({"a"}));
+    auto window = install.Open();
+    bool ran = false;
+    window->SetBatchWindow([&](TOperationType, TOperationOptions, const QList<TUser>& users) {
+        ran = true;
+        return users;
+    });
+    window->lvUsers->SelectRow(0);
+    const TBatchLock other(window->dm().DBSession.FileName(), QStringLiteral("veltrane-cli change-password"));
+    for (QAction* command : {window->actChangePwd, window->actVerify, window->actNewPass}) {
+        GuiUiServices::clearShown();
+        command->trigger();
+        QVERIFY(!ran);
+        QCOMPARE(GuiUiServices::shownMessageBoxes().size(), 1);
+        QCOMPARE(GuiUiServices::shownMessageBoxes()[0].caption, QStringLiteral("Error"));
+        QVERIFY(GuiServices::Messages()[0].contains(QStringLiteral("veltrane-cli change-password")));
+    }
+    // A test login changes nothing and is never held up.
+    window->actTest->trigger();
+    QVERIFY(ran);
 }
 
 QTEST_MAIN(TestMainUserList)

@@ -142,6 +142,7 @@ void TestMainWindow::commandKeys_data()
     QTest::newRow("hidden F6 sends the notice mail") << true << int(Qt::Key_F6) << 0 << "batch:3";
     QTest::newRow("F2 tests the login") << true << int(Qt::Key_F2) << 0 << "batch:1";
     QTest::newRow("F5 changes the password") << true << int(Qt::Key_F5) << 0 << "batch:2";
+    QTest::newRow("F7 verifies the password") << true << int(Qt::Key_F7) << 0 << "batch:4";
     QTest::newRow("F12 opens the about box") << false << int(Qt::Key_F12) << 0 << "About ";
     QTest::newRow("Ctrl+O opens the options") << false << int(Qt::Key_O) << int(Qt::ControlModifier) << "Options";
 }
@@ -201,7 +202,9 @@ void TestMainWindow::menusAndToolbarFollowTheCommands()
     QVERIFY(!button("btnFindUser")->isVisible());
     QVERIFY(!button("RzToolButton10")->isVisible());
     QVERIFY(button("btnTest")->isVisible());
+    QVERIFY(button("btnVerify")->isVisible());
     QCOMPARE(entry(QStringLiteral("&Change password"))->shortcut(), QKeySequence(QStringLiteral("F5")));
+    QCOMPARE(entry(QStringLiteral("&Verify Password"))->shortcut(), QKeySequence(QStringLiteral("F7")));
 
     // Add User and Modify Host are greyed for Home, in the menu and on the toolbar alike.
     for (bool hostChosen : {false, true}) {
