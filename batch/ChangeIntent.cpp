@@ -58,6 +58,15 @@ void RecordChangeIntent(TdmPublic& dm, TUser& user, double time)
     user.pwIntentTime = time;
 }
 
+bool DropChangeIntent(TdmPublic& dm, int uID)
+{
+    if (!dm.IntentColumns)
+        return true;
+    auto query = dm.NewQuery();
+    query->SelectSQL = QStringLiteral("Update Users set pwIntent = '', pwIntentTime = -1 where uID = %1").arg(uID);
+    return dm.OpenQuery(*query);
+}
+
 QList<TUser> UsersWithOpenIntent(TdmPublic& dm)
 {
     QList<TUser> users;

@@ -17,6 +17,10 @@ bool RefreshPasswords(TdmPublic& dm, TUser& user);
 /// cannot be stored; the change must then not be started.
 void RecordChangeIntent(TdmPublic& dm, TUser& user, double time);
 
+/// Forgets the change in flight of user uID: for when the administrator states the current password
+/// by hand. Returns whether the statement ran (a failure is already shown).
+bool DropChangeIntent(TdmPublic& dm, int uID);
+
 /// Every user whose row carries an open intent, with HostIP and HostPort, in uID order; empty when
 /// the database cannot tell.
 QList<TUser> UsersWithOpenIntent(TdmPublic& dm);

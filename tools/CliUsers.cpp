@@ -1,5 +1,7 @@
 #include "tools/CliUsers.h"
 
+#include "batch/ChangeIntent.h"
+
 #include "core/DayNumber.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
@@ -126,6 +128,9 @@ int CliUsers::edit(const QStringList& arguments)
 
     if (!store.dm().SaveUser(user, TSaveMode::Update))
         notStored(m_context, QStringLiteral("user %1").arg(userName(login, address)));
+    // A current password given by hand settles an unconfirmed change: the administrator knows.
+    if (args.has(QStringLiteral("password")) && !DropChangeIntent(store.dm(), user.uID))
+        notStored(m_context, QStringLiteral("the settled change of user %1").arg(userName(login, address)));
     CliOutput::out(QStringLiteral("Changed user %1.\n").arg(userName(user.LoginName, address)));
     return ExitOk;
 }

@@ -683,6 +683,11 @@ void TfrmMain::EditUser(int row)
     const bool adding = row < 0;
     TUser user;
     ListItemToUser(rows, row, user);
+    // The row may be older than the stored passwords (a cron run changed them since); saving it
+    // as it was loaded would put the old password back.
+    if (!adding)
+        RefreshPasswords(*m_dm, user);
+    const QString storedNow = user.pwNow;
     if (adding) {
         user.hID = host.hID;
         user.HostIP = host.hAddress;
@@ -701,6 +706,11 @@ void TfrmMain::EditUser(int row)
     }
     if (!m_dm->SaveUser(user, TSaveMode::Update))
         return;
+    // A current password typed by hand settles an unconfirmed change: the administrator knows.
+    if (user.HasOpenIntent() && user.pwNow != storedNow && DropChangeIntent(*m_dm, user.uID)) {
+        user.pwIntent.clear();
+        user.pwIntentTime = DayNumber::None;
+    }
     UserToListItem(rows, row, user);
     lvUsersSelectItem(row, true);
 }
@@ -737,8 +747,11 @@ void TfrmMain::lvUsersSelectItem(int row, bool)
     if (!user)
         return;
     // An unconfirmed change comes first: it decides which password the host may hold.
-    const QString intent = user->HasOpenIntent() ? OpenIntentText(*user) + QStringLiteral("\r\n\r\n") : QString();
-    moLog->setPlainText(MemoText(intent + UserHistoryText(*user)));
+    const QString intent = user->HasOpenIntent() ? OpenIntentText(*user) : QString();
+    if (!intent.isEmpty())
+        Ui().setStatusText(intent);
+    moLog->setPlainText(
+        MemoText((intent.isEmpty() ? intent : intent + QStringLiteral("\r\n\r\n")) + UserHistoryText(*user)));
 }
 
 void TfrmMain::lvUsersDblClick()

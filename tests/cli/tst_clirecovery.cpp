@@ -215,6 +215,12 @@ private slots:
         QVERIFY(!user.HasOpenIntent());
         QCOMPARE(user.pwNew, pending);
         QCOMPARE(DecipherPassword(user.pwNow), TestServers::Password);
+
+        // A current password stated by hand settles an unconfirmed change too.
+        RecordChangeIntent(dm, user, 46000.5);
+        EXPECT_EXIT(cli({"user", "edit", "127.0.0.2:2222", account, "--password"}, "Vt-Stated#1\n"), 0);
+        QVERIFY(RefreshPasswords(dm, user));
+        QVERIFY(!user.HasOpenIntent());
     }
 };
 

@@ -79,6 +79,7 @@ private slots:
     void cleanup() { DayNumber::SetFixedNow(QDateTime()); }
     void unconfirmedChangeIsShownKeptAndOfferedForVerifying();
     void changeBatchOfAnotherProcessRefusesThisOne();
+    void editingARowLoadedBeforeAnotherRunKeepsItsPassword();
     void sortsAsTextWithOneFlag_data();
     void sortsAsTextWithOneFlag();
     void coloursAndPicturesFollowPosition();
@@ -647,6 +648,29 @@ void TestMainUserList::changeBatchOfAnotherProcessRefusesThisOne()
     // A test login changes nothing and is never held up.
     window->actTest->trigger();
     QVERIFY(ran);
+}
+
+void TestMainUserList::editingARowLoadedBeforeAnotherRunKeepsItsPassword()
+{
+    GuiServices gui;
+    Installation install(OneHost, Users({"a"}));
+    auto window = install.Open();
+    // While the window shows the row, a cron run changes a's password.
+    const QString changed = EncipherPassword(QStringLiteral("changed-by-cron"));
+    auto query = window->dm().NewQuery();
+    query->SelectSQL = QStringLiteral("update Users set pwNow = '%1' where uID = 1").arg(changed);
+    QVERIFY(window->dm().OpenQuery(*query));
+
+    ModalDriver driver([](QDialog& dialog) {
+        auto& editor = dynamic_cast<TfrmUserEdit&>(dialog);
+        editor.edtUserName->setText(QStringLiteral("Ann"));
+        editor.btnSave->click();
+    });
+    window->lvUsers->SelectRow(0);
+    window->actModify->trigger();
+    QCOMPARE(StoredColumn(window->dm(), QStringLiteral("uName")), QStringList{QStringLiteral("Ann")});
+    QCOMPARE(DecipherPassword(StoredColumn(window->dm(), QStringLiteral("pwNow"))[0]),
+             QStringLiteral("changed-by-cron"));
 }
 
 QTEST_MAIN(TestMainUserList)
