@@ -37,3 +37,15 @@ public:
 private:
     TestEnvironment m_environment;
 };
+
+/// Header rows of the import files.
+inline const QByteArray kHostsHeader = "address,port,os,manager_login,manager_password,login_as,note\r\n";
+inline const QByteArray kUsersHeader = "address,port,login,password,new_password,period,full_name,email,remark\r\n";
+
+/// Exit code and both outputs of a run, for a failure message.
+inline QString diagnostics(const CliResult& result)
+{
+    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(result.exitCode).arg(result.out, result.err);
+}
+
+#define EXPECT_EXIT(result, code) QVERIFY2((result).exitCode == (code), qPrintable(diagnostics(result)))

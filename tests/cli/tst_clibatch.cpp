@@ -17,14 +17,6 @@
 
 namespace {
 
-const QByteArray kHostsHeader = "address,port,os,manager_login,manager_password,login_as,note\r\n";
-const QByteArray kUsersHeader = "address,port,login,password,new_password,period,full_name,email,remark\r\n";
-
-QString diagnostics(const CliResult& result)
-{
-    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(result.exitCode).arg(result.out, result.err);
-}
-
 QByteArray userRow(const QString& address, const QString& login, const QString& password, const QString& email = {})
 {
     return QStringLiteral("%1,2222,%2,%3,,,,%4,\r\n").arg(address, login, password, email).toUtf8();
@@ -40,8 +32,6 @@ QRegularExpression resultLine(const QString& login, const QString& address, cons
 }
 
 } // namespace
-
-#define EXPECT_EXIT(result, code) QVERIFY2((result).exitCode == (code), qPrintable(diagnostics(result)))
 
 class TestCliBatch : public QObject
 {

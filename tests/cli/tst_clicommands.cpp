@@ -11,20 +11,6 @@
 #include <QJsonObject>
 #include <QtTest>
 
-namespace {
-
-const QByteArray kHostsHeader = "address,port,os,manager_login,manager_password,login_as,note\r\n";
-const QByteArray kUsersHeader = "address,port,login,password,new_password,period,full_name,email,remark\r\n";
-
-QString diagnostics(const CliResult& result)
-{
-    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(result.exitCode).arg(result.out, result.err);
-}
-
-} // namespace
-
-#define EXPECT_EXIT(result, code) QVERIFY2((result).exitCode == (code), qPrintable(diagnostics(result)))
-
 class TestCliCommands : public QObject
 {
     Q_OBJECT
