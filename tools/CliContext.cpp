@@ -1,5 +1,9 @@
 #include "tools/CliContext.h"
 
+#include "core/FileExposure.h"
+#include "core/SchemaUpgrade.h"
+#include "tools/CliOutput.h"
+
 #include "core/DatabaseError.h"
 #include "core/Platform.h"
 #include "core/TdmPublic.h"
@@ -56,7 +60,10 @@ TdmPublic& CliContext::dm()
         } catch (const DatabaseError&) {
             // Only a tuning hint; the commands work without it.
         }
+        dm->IntentColumns = UpgradeSchema(dm->DBSession);
     }
+    if (const QString warning = FileExposureWarning(path); !warning.isEmpty())
+        CliOutput::error(warning);
     m_dm = std::move(dm);
     return *m_dm;
 }

@@ -1,5 +1,6 @@
 // veltrane-cli: the command-line companion of Veltrane, for set-up, scripting and recovery.
 #include "core/DatabaseError.h"
+#include "core/Platform.h"
 #include "tools/CliCommands.h"
 #include "tools/CliError.h"
 #include "tools/CliOutput.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char* argv[])
 {
+    Platform::HardenProcess();
     QCoreApplication app(argc, argv);
     try {
         return CliCommands::run(app.arguments().mid(1));
