@@ -16,6 +16,7 @@ struct SmtpServer
     /// Empty: the server is used without logging in.
     QString account;
     SecretBuffer password;
+    /// STARTTLS by default: nothing, least of all the password, goes out unless TLS is up.
     SmtpSecurity security = SmtpSecurity::StartTls;
     /// PEM file of the certificate authorities trusted instead of the system's store; empty: the
     /// system's store.
