@@ -5,6 +5,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QFile>
+#include <QThread>
 
 #include <cstdlib>
 
@@ -36,7 +37,7 @@ bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
     const QByteArray encoded = QFile::encodeName(path);
     int rc = sqlite3_open_v2(encoded.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_busy_timeout(db, BusyTimeoutMs);
+        rc = sqlite3_busy_handler(db, &TDBSession::busyHandler, this);
     if (rc == SQLITE_OK)
         rc = sqlite3_key(db, Key.constData(), static_cast<int>(Key.size()));
     if (rc == SQLITE_OK) {
@@ -67,6 +68,20 @@ bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
     }
     m_db = db;
     return true;
+}
+
+int TDBSession::busyHandler(void* self, int count)
+{
+    auto* session = static_cast<TDBSession*>(self);
+    if (count == 0)
+        session->m_busyClock.start();
+    if (session->m_busyClock.elapsed() >= BusyTimeoutMs)
+        return 0;
+    // The pump only sets flags (Stop) and paints; it must not touch this connection.
+    if (session->m_busyPump)
+        session->m_busyPump();
+    QThread::msleep(BusyStepMs);
+    return 1;
 }
 
 sqlite3* TDBSession::Handle() const

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
+
+#include <functional>
 
 #include <memory>
 
@@ -42,9 +45,20 @@ public:
     /// before failing: long enough for another program's short transaction, short enough that a lock
     /// held for good sends a batch's outcomes to the log files without freezing the window for long.
     static constexpr int BusyTimeoutMs = 2000;
+    /// Pause between two looks at the lock while waiting.
+    static constexpr int BusyStepMs = 5;
+
+    /// Called on every step of a wait for another program's lock (a batch pumps its window there, so
+    /// Stop keeps working); empty for none. It must not use this connection.
+    using BusyPump = std::function<void()>;
+    void SetBusyPump(BusyPump pump) { m_busyPump = std::move(pump); }
 
 private:
+    static int busyHandler(void* self, int count);
+
     sqlite3* m_db = nullptr;
+    BusyPump m_busyPump;
+    QElapsedTimer m_busyClock;
     QString m_fileName;
     int m_depth = 0;
 };

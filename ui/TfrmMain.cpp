@@ -128,7 +128,12 @@ TfrmMain::~TfrmMain()
     for (auto node = nodes.rbegin(); node != nodes.rend(); ++node)
         FreeHostNode(*node, true);
     ClearUserList();
-    SaveColumnWidths();
+    try {
+        SaveColumnWidths();
+    } catch (const std::exception& error) {
+        // A settings file that cannot be written costs the widths, not the program's clean end.
+        MsgBox(QString::fromStdString(error.what()), ApplicationTitle, StyleError);
+    }
 
     if (auto* services = dynamic_cast<GuiUiServices*>(&Ui()))
         services->SetStatusPane(std::function<void(const QString&)>());

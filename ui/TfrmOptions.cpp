@@ -1,5 +1,7 @@
 #include "ui/TfrmOptions.h"
 
+#include "core/PasswordCipher.h"
+
 #include "core/TdmPublic.h"
 #include "ui/ProgramPassword.h"
 #include "ui/TfrmBase.h"
@@ -333,6 +335,10 @@ void TfrmOptions::xafdsDownLeftClick()
 void TfrmOptions::btnEnablePWDClick()
 {
     const bool enabled = m_dm.PasswordProtectionEnabled();
+    // Protection with an empty password would let anyone in: without a password one is set first,
+    // and a cancelled dialog leaves protection off.
+    if (!enabled && DecipherPassword(m_dm.GetUserPass()).isEmpty() && !ChangeProgramPassword(m_dm, this))
+        return;
     m_dm.SetPasswordProtection(!enabled);
     ShowProtectionState(!enabled);
 }
