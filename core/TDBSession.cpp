@@ -16,15 +16,17 @@ TDBSession::~TDBSession()
     Close();
 }
 
+void TDBSession::ConnectionCloser::operator()(sqlite3* db) const
+{
+    // Finalise whatever a query left prepared before the file is closed.
+    while (sqlite3_stmt* stmt = sqlite3_next_stmt(db, nullptr))
+        sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+
 void TDBSession::Close()
 {
-    if (!m_db)
-        return;
-    // Finalise whatever a query left prepared before the file is closed.
-    while (sqlite3_stmt* stmt = sqlite3_next_stmt(m_db, nullptr))
-        sqlite3_finalize(stmt);
-    sqlite3_close(m_db);
-    m_db = nullptr;
+    m_db.reset();
     m_depth = 0;
 }
 
@@ -66,7 +68,7 @@ bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
             throw DatabaseError(failure);
         return false;
     }
-    m_db = db;
+    m_db.reset(db);
     return true;
 }
 
@@ -88,7 +90,7 @@ sqlite3* TDBSession::Handle() const
 {
     if (!m_db)
         throw DatabaseError(ClosedDatabaseMessage);
-    return m_db;
+    return m_db.get();
 }
 
 void TDBSession::Execute(const QString& statement)
@@ -132,7 +134,7 @@ void TDBSession::Rollback()
         } catch (const DatabaseError&) {
             // The engine may already have ended the transaction itself (a full disk, an I/O error):
             // then nothing is left to roll back, and keeping the count would disable every later BEGIN.
-            if (!sqlite3_get_autocommit(m_db))
+            if (!sqlite3_get_autocommit(m_db.get()))
                 throw;
         }
     }

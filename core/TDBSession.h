@@ -56,7 +56,13 @@ public:
 private:
     static int busyHandler(void* self, int count);
 
-    sqlite3* m_db = nullptr;
+    /// Closes a connection after finalising whatever statements a query left prepared.
+    struct ConnectionCloser
+    {
+        void operator()(sqlite3* db) const;
+    };
+
+    std::unique_ptr<sqlite3, ConnectionCloser> m_db;
     BusyPump m_busyPump;
     QElapsedTimer m_busyClock;
     QString m_fileName;
