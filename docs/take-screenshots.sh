@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots of docs/screenshots/ from the real windows under a virtual X display:
 # the main window with data, the runner after a test-login batch, the host editor with a balloon,
-# the on-screen keyboard, the OS profile editor, the options pages and the login dialog. Needs a build (build/ or the folder given as $1) and xvfb-run. The
+# the on-screen keyboard, the OS profile editor, the options pages and the login dialog, under a
+# window manager (openbox) so that title bars and frames show as on a desktop. Needs a build (build/ or the folder given as $1) and xvfb-run. The
 # batch logs into the loopback test servers when they run (tests/servers/start-all.sh); without
 # them its rows show the failed connections, which makes a picture as well.
 set -euo pipefail
@@ -43,4 +44,4 @@ SQL
 mkdir -p "$out"
 XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb \
     xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" \
-    "$bin/veltrane-screenshots" "$work" "$out"
+    sh -c 'HOME="$1" openbox >/dev/null 2>&1 & sleep 1; exec "$2" "$1" "$3"' sh "$work" "$bin/veltrane-screenshots" "$out"
