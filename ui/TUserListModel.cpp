@@ -268,12 +268,45 @@ void TUserListModel::SortByColumn(int column, bool descending)
     if (column < 0 || column >= ColumnCount || m_rows.size() < 2)
         return;
     std::vector<int> order(m_rows.size());
+bool TUserListModel::SortsByNumber(int column)
+{
+    return column == ValidPeriodColumn || column == PassedDaysColumn || column == LastChangeColumn;
+}
+
+std::optional<double> TUserListModel::numberKeyOf(const Row& row, int column) const
+{
+    const QString text = textsOf(row).value(column);
+    if (text.isEmpty())
+        return std::nullopt;
+    // The shown date has no seconds and names the month; the record's day number orders exactly.
+    if (column == LastChangeColumn)
+        return row.user ? std::optional<double>(row.user->pwLastTime) : std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int left, int right) {
-        const int result = CompareText(textsOf(m_rows[static_cast<size_t>(left)]).value(column),
-                                       textsOf(m_rows[static_cast<size_t>(right)]).value(column));
-        return descending ? result > 0 : result < 0;
-    });
+    if (SortsByNumber(column)) {
+        std::vector<std::optional<double>> keys;
+        keys.reserve(m_rows.size());
+        for (const Row& row : m_rows)
+            keys.push_back(numberKeyOf(row, column));
+        std::stable_sort(order.begin(), order.end(), [&](int left, int right) {
+            const std::optional<double>& a = keys[static_cast<size_t>(left)];
+            const std::optional<double>& b = keys[static_cast<size_t>(right)];
+            // An empty cell says "unknown", not "smallest": it stays at the bottom in both directions.
+            if (!a || !b)
+                return a.has_value() && !b.has_value();
+            return descending ? *a > *b : *a < *b;
+        });
+    } else {
+        std::stable_sort(order.begin(), order.end(), [&](int left, int right) {
+            const int result = CompareText(textsOf(m_rows[static_cast<size_t>(left)]).value(column),
+                                           textsOf(m_rows[static_cast<size_t>(right)]).value(column));
+            return descending ? result > 0 : result < 0;
+        });
+    }
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newPosition(m_rows.size());
