@@ -594,7 +594,7 @@ void TfrmMain::actHostAddExecute()
 
 void TfrmMain::actHostEditExecute()
 {
-    EditHost(tvHosts->NodeAt(tvHosts->LastMousePress()));
+    EditHost(tvHosts->CommandNode());
 }
 
 void TfrmMain::actHostDelExecute()

@@ -81,7 +81,8 @@ private slots:
     void hostSelectionSetsTitleAndCommands_data();
     void hostSelectionSetsTitleAndCommands();
     void modifyHostActsOnLastMousePress();
-    void modifyHostBeforeAnyMousePressAdds();
+    void modifyHostBeforeAnyMousePressEditsCurrent();
+    void modifyHostAfterArrowsEditsCurrent();
     void doubleClickOpensEditor_data();
     void doubleClickOpensEditor();
     void treeNeverCollapses();
@@ -257,6 +258,9 @@ void TestMainWindow::modifyHostActsOnLastMousePress()
     QCOMPARE(window->tvHosts->SelectedNode(), first);
     QTest::keyClick(window->tvHosts, Qt::Key_Down);
     QCOMPARE(window->tvHosts->SelectedNode(), window->HomeNode->child(1));
+    // A right press (as for the pop-up menu) points at a host without choosing it.
+    QTest::mouseClick(window->tvHosts->viewport(), Qt::RightButton, Qt::NoModifier, CentreOf(*window, first));
+    QCOMPARE(window->tvHosts->SelectedNode(), window->HomeNode->child(1));
 
     QString caption, address;
     ModalDriver driver([&](QDialog& dialog) {
@@ -279,7 +283,7 @@ void TestMainWindow::modifyHostActsOnLastMousePress()
     QCOMPARE(Logins(*window), QStringList({"dave"}));
 }
 
-void TestMainWindow::modifyHostBeforeAnyMousePressAdds()
+void TestMainWindow::modifyHostBeforeAnyMousePressEditsCurrent()
 {
     GuiServices gui;
     Installation install(TwoHosts, FourUsers);
@@ -289,14 +293,39 @@ void TestMainWindow::modifyHostBeforeAnyMousePressAdds()
     window->tvHosts->setCurrentItem(window->HomeNode->child(1));
     QVERIFY(window->actHostEdit->isEnabled());
 
-    QString caption;
-    ModalDriver driver([&caption](QDialog& dialog) {
+    QString caption, address;
+    ModalDriver driver([&](QDialog& dialog) {
         caption = dialog.windowTitle();
+        address = dynamic_cast<TfrmHostEdit&>(dialog).edtName->text();
         dialog.reject();
     });
     QTest::keyClick(window->tvHosts, Qt::Key_M, Qt::ControlModifier);
-    // The point (0, 0) lies on "Home".
-    QCOMPARE(caption, QStringLiteral("Add Host"));
+    QCOMPARE(caption, QStringLiteral("Host Editing"));
+    QCOMPARE(address, QStringLiteral("10.0.0.2"));
+}
+
+void TestMainWindow::modifyHostAfterArrowsEditsCurrent()
+{
+    GuiServices gui;
+    Installation install(TwoHosts, FourUsers);
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+    QTreeWidgetItem* first = window->HomeNode->child(0);
+    QTest::mouseClick(window->tvHosts->viewport(), Qt::LeftButton, Qt::NoModifier, CentreOf(*window, first));
+    QTest::keyClick(window->tvHosts, Qt::Key_Down);
+
+    QStringList addresses;
+    ModalDriver driver([&](QDialog& dialog) {
+        addresses << dynamic_cast<TfrmHostEdit&>(dialog).edtName->text();
+        dialog.reject();
+    });
+    QTest::keyClick(window->tvHosts, Qt::Key_M, Qt::ControlModifier);
+    // Back up with the keys, then a double click on the second host: the mouse point counts again.
+    QTest::keyClick(window->tvHosts, Qt::Key_Up);
+    QTest::keyClick(window->tvHosts, Qt::Key_M, Qt::ControlModifier);
+    QTest::mouseDClick(window->tvHosts->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       CentreOf(*window, window->HomeNode->child(1)));
+    QCOMPARE(addresses, QStringList({"10.0.0.2", "10.0.0.1", "10.0.0.2"}));
 }
 
 void TestMainWindow::doubleClickOpensEditor_data()
