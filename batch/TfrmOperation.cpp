@@ -2,6 +2,7 @@
 
 #include "batch/SaveUserOutcome.h"
 #include "batch/TfrmOperationPictures.h"
+#include "batch/TfrmOperationProgressBar.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
 #include "ui/TfrmBase.h"
@@ -16,6 +17,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -125,7 +127,7 @@ void TfrmOperation::buildControls()
     plStatus->setFixedHeight(20);
     plStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     reportLayout->addWidget(plStatus);
-    pbDoing = new QProgressBar(plReportArea);
+    pbDoing = new TfrmOperationProgressBar(plReportArea);
     pbDoing->setObjectName(QStringLiteral("pbDoing"));
     pbDoing->setFixedHeight(15);
     pbDoing->setTextVisible(false);
@@ -214,6 +216,16 @@ void TfrmOperation::ShowProgress(const QString& message)
 
 void TfrmOperation::SetCloseEnabled(bool enabled)
 {
+    const Qt::WindowFlags flags =
+        enabled ? windowFlags() | Qt::WindowCloseButtonHint : windowFlags() & ~Qt::WindowCloseButtonHint;
+    // setWindowFlags would recreate a shown window, hiding it and ending its modal loop; a created
+    // window takes the new close box through its platform window instead.
+    if (QWindow* window = windowHandle()) {
+        overrideWindowFlags(flags);
+        window->setFlags(flags);
+    } else {
+        setWindowFlags(flags);
+    }
     m_closeEnabled = enabled;
 }
 
