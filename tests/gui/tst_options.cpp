@@ -112,6 +112,27 @@ private slots:
         QCOMPARE(dialog.pages->currentIndex(), 1);
     }
 
+    void treeCaptionsFitWithAnyFont()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        TfrmOptions dialog(env.dm());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTreeWidget* tree = dialog.tvOption;
+        const QFontMetrics metrics(tree->font());
+        for (int node = 0; node < tree->topLevelItemCount(); ++node) {
+            const QString caption = tree->topLevelItem(node)->text(0);
+            QVERIFY2(metrics.horizontalAdvance(caption) + tree->iconSize().width() < tree->viewport()->width(),
+                     qPrintable(caption));
+        }
+        QVERIFY(tree->parentWidget()->width() >= 182);
+        // The pages and buttons moved with the tree and stay inside the dialog.
+        QVERIFY(dialog.pages->x() >= tree->parentWidget()->geometry().right());
+        QVERIFY(dialog.pages->geometry().right() < dialog.width());
+        QVERIFY(dialog.btnCancel->geometry().right() < dialog.width());
+    }
+
     void protectionSwitchesAtOnceAndSurvivesCancel()
     {
         RecordingUiServices ui;
