@@ -39,9 +39,8 @@ QFont windowFont(const QFont& fallback)
 
 TfrmOperation::TfrmOperation(TdmPublic& dm, TBatchOperations& operations, TOperationType type,
                              TOperationOptions options, QList<TUser> users, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      m_dm(dm), m_runner(dm, operations, type, options, std::move(users))
+    : QDialog(parent, TfrmBase::DialogWindowFlags()), m_dm(dm),
+      m_runner(dm, operations, type, options, std::move(users))
 {
     setObjectName(QStringLiteral("frmOperation"));
     setFont(windowFont(font()));
@@ -216,6 +215,7 @@ void TfrmOperation::ShowProgress(const QString& message)
 
 void TfrmOperation::SetCloseEnabled(bool enabled)
 {
+    m_closeEnabled = enabled;
     const Qt::WindowFlags flags =
         enabled ? windowFlags() | Qt::WindowCloseButtonHint : windowFlags() & ~Qt::WindowCloseButtonHint;
     // setWindowFlags would recreate a shown window, hiding it and ending its modal loop; a created
@@ -226,7 +226,6 @@ void TfrmOperation::SetCloseEnabled(bool enabled)
     } else {
         setWindowFlags(flags);
     }
-    m_closeEnabled = enabled;
 }
 
 void TfrmOperation::btnStopClick()

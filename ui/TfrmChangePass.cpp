@@ -43,7 +43,7 @@ TfrmChangePass::TfrmChangePass(TdmPublic& dm, QWidget* parent) : TfrmBase(parent
 {
     setObjectName(QStringLiteral("frmChangePass"));
     setWindowTitle(QStringLiteral("Change Password"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(TfrmBase::DialogWindowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     SetClientSize(344, 150);
 
     edtOld = passwordRow(this, QStringLiteral("Current  &Password: "), QStringLiteral("edtOld"), 16, &sbKeybrd,

@@ -52,7 +52,7 @@ TfrmLogin::TfrmLogin(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m_dm(dm
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Check Password "));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(TfrmBase::DialogWindowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     SetClientSize(330, 170);
 
     auto* image = new QLabel(this);

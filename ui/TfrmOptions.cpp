@@ -140,8 +140,7 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(TfrmBase::DialogWindowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(575, 355);
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPointSize(8);
@@ -174,12 +173,12 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
         item->setIcon(0, node.icon);
         item->setData(0, kPageRole, node.page);
     }
+
     // Everything right of the tree moves over by what the tree grew.
     const int widen = TreePanelWidth(*tvOption, 4) - kTreePanelWidth;
     treeFrame->setGeometry(6, 6, kTreePanelWidth + widen, 298);
     tvOption->setGeometry(4, 4, 174 + widen, 290);
     setFixedSize(575 + widen, 355);
-
 
     pcOptions = new QTabBar(this);
     pcOptions->setObjectName(QStringLiteral("pcOptions"));

@@ -215,6 +215,8 @@ private slots:
         QVERIFY(window.isVisible()); // greying the box did not end the modal window
         QVERIFY(window.windowHandle()->flags().testFlag(Qt::WindowCloseButtonHint));
         QVERIFY(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(window.windowHandle()->flags().testFlag(Qt::CustomizeWindowHint));
+        QVERIFY(!(window.windowHandle()->flags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
         // Count the lit and unlit segments along the bar's middle line.
         const auto segments = [&window] {

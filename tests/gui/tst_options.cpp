@@ -1,9 +1,13 @@
+#include "batch/TfrmRunLog.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
+#include "engine/TfrmOperationSetting.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/TfrmAbout.h"
 #include "ui/TfrmBase.h"
 #include "ui/TfrmChangePass.h"
+#include "ui/TfrmLogin.h"
 #include "ui/TfrmOptions.h"
 
 #include <QCheckBox>
@@ -14,6 +18,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <memory>
+#include <vector>
 
 class TestOptions : public QObject
 {
@@ -131,6 +138,33 @@ private slots:
         QVERIFY(dialog.pages->x() >= tree->parentWidget()->geometry().right());
         QVERIFY(dialog.pages->geometry().right() < dialog.width());
         QVERIFY(dialog.btnCancel->geometry().right() < dialog.width());
+    }
+
+    void dialogsHaveOnlyACloseBox()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        std::vector<std::unique_ptr<QDialog>> dialogs;
+        dialogs.push_back(std::make_unique<TfrmOptions>(env.dm()));
+        dialogs.push_back(std::make_unique<TfrmOperationSetting>(env.dm()));
+        dialogs.push_back(std::make_unique<TfrmLogin>(env.dm()));
+        dialogs.push_back(std::make_unique<TfrmChangePass>(env.dm()));
+        dialogs.push_back(std::make_unique<TfrmAbout>());
+        dialogs.push_back(std::make_unique<TfrmRunLog>()); // stands for every dialog built on TfrmBase
+        for (const auto& dialog : dialogs) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+            // What the window system is asked for, after Qt filled in its defaults.
+            const Qt::WindowFlags flags = dialog->windowHandle()->flags();
+            const char* name = dialog->metaObject()->className();
+            QVERIFY2(flags.testFlag(Qt::CustomizeWindowHint), name);
+            QVERIFY2(flags.testFlag(Qt::WindowTitleHint), name);
+            QVERIFY2(flags.testFlag(Qt::WindowCloseButtonHint), name);
+            QVERIFY2(!flags.testFlag(Qt::WindowMinimizeButtonHint), name);
+            QVERIFY2(!flags.testFlag(Qt::WindowMaximizeButtonHint), name);
+            QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+            dialog->hide();
+        }
     }
 
     void protectionSwitchesAtOnceAndSurvivesCancel()
