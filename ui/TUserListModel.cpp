@@ -83,10 +83,10 @@ QVariant TUserListModel::data(const QModelIndex& index, int role) const
         return QVariant();
     case Qt::ForegroundRole:
         if (column == PassedDaysColumn)
-            return PasswordDueSoon(textsOf(row).value(ValidPeriodColumn), textsOf(row).value(PassedDaysColumn))
-                       ? DueSoonColour
-                       : QColor(Qt::black);
+            return dueSoon(row) ? DueSoonColour : QColor(Qt::black);
         return QVariant();
+    case DueSoonRole:
+        return column == PassedDaysColumn && dueSoon(row);
     default:
         return QVariant();
     }
@@ -154,6 +154,11 @@ const QStringList& TUserListModel::textsOf(const Row& row) const
     if (row.texts.isEmpty() && row.user)
         row.texts = UserListTexts(*row.user, row.boundAt);
     return row.texts;
+}
+
+bool TUserListModel::dueSoon(const Row& row) const
+{
+    return PasswordDueSoon(textsOf(row).value(ValidPeriodColumn), textsOf(row).value(PassedDaysColumn));
 }
 
 void TUserListModel::BindUser(int row, const TUser& user, const QDateTime& now)
@@ -263,11 +268,6 @@ int TUserListModel::CompareText(const QString& a, const QString& b)
     return a.size() < b.size() ? -1 : 1;
 }
 
-void TUserListModel::SortByColumn(int column, bool descending)
-{
-    if (column < 0 || column >= ColumnCount || m_rows.size() < 2)
-        return;
-    std::vector<int> order(m_rows.size());
 bool TUserListModel::SortsByNumber(int column)
 {
     return column == ValidPeriodColumn || column == PassedDaysColumn || column == LastChangeColumn;
@@ -286,6 +286,11 @@ std::optional<double> TUserListModel::numberKeyOf(const Row& row, int column) co
     return ok ? std::optional<double>(value) : std::nullopt;
 }
 
+void TUserListModel::SortByColumn(int column, bool descending)
+{
+    if (column < 0 || column >= ColumnCount || m_rows.size() < 2)
+        return;
+    std::vector<int> order(m_rows.size());
     std::iota(order.begin(), order.end(), 0);
     if (SortsByNumber(column)) {
         std::vector<std::optional<double>> keys;

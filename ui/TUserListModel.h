@@ -22,6 +22,8 @@ public:
     static constexpr int PassedDaysColumn = 3;
     static constexpr int ValidPeriodColumn = 2;
     static constexpr int LastChangeColumn = 6;
+    /// True on a "Passed Days" cell whose password is due soon (drawn red).
+    static constexpr int DueSoonRole = Qt::UserRole + 1;
 
     explicit TUserListModel(QObject* parent = nullptr);
     ~TUserListModel() override;
@@ -87,6 +89,7 @@ private:
 
     void setCheckedNoSignal(Row& row, bool checked);
     const QStringList& textsOf(const Row& row) const;
+    bool dueSoon(const Row& row) const;
     /// The row's sort key in a number column; empty when the cell shows nothing.
     std::optional<double> numberKeyOf(const Row& row, int column) const;
 

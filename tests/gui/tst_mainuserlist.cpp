@@ -87,6 +87,7 @@ private slots:
     void coloursAndPicturesFollowPosition();
     void passedDaysRule_data();
     void passedDaysRule();
+    void dueSoonStaysRedWhenSelected();
     void loginHeaderRightClickInverts_data();
     void loginHeaderRightClickInverts();
     void checkCountsInStatusBar();
@@ -146,7 +147,6 @@ void TestMainUserList::sortsAsTextWithOneFlag()
         QCOMPARE(rows.headerData(column, Qt::Horizontal, Qt::DecorationRole).isValid(), column == markColumn);
 }
 
-void TestMainUserList::coloursAndPicturesFollowPosition()
 void TestMainUserList::sortsDaysAndTimesInOrder_data()
 {
     QTest::addColumn<QList<int>>("clicks");
@@ -181,6 +181,7 @@ void TestMainUserList::sortsDaysAndTimesInOrder()
     QCOMPARE(Logins(*window), order);
 }
 
+void TestMainUserList::coloursAndPicturesFollowPosition()
 {
     GuiServices gui;
     Installation install(OneHost, Users({"b", "a", "c"}));
@@ -237,6 +238,35 @@ void TestMainUserList::passedDaysRule()
     QVERIFY(rows.data(cell, Qt::FontRole).value<QFont>().bold());
     QCOMPARE(rows.data(cell, Qt::ForegroundRole).value<QColor>(), red ? QColor(Qt::red) : QColor(Qt::black));
     QVERIFY(!rows.data(rows.index(0, 4), Qt::FontRole).isValid());
+}
+
+void TestMainUserList::dueSoonStaysRedWhenSelected()
+{
+    const QDateTime now(QDate(2026, 3, 10), QTime(12, 0));
+    DayNumber::SetFixedNow(now);
+    GuiServices gui;
+    Installation install(OneHost, {SeedUser(0, "due", 30, DayNumber::FromDateTime(now.addDays(-28))),
+                                   SeedUser(0, "fine", 90, DayNumber::FromDateTime(now.addDays(-28)))});
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+    TUserListView& list = *window->lvUsers;
+    const auto redPixels = [&list](int row) {
+        const QImage image = list.viewport()->grab(list.visualRect(list.model()->index(row, 3))).toImage();
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                red += pixel.red() > pixel.green() + 60 && pixel.red() > pixel.blue() + 60;
+            }
+        return red;
+    };
+
+    for (int row = 0; row < 2; ++row) {
+        list.setFocus();
+        list.SelectRow(row);
+        QVERIFY2(redPixels(0) > 0, row == 0 ? "selected" : "not selected");
+        QCOMPARE(redPixels(1), 0);
+    }
 }
 
 void TestMainUserList::loginHeaderRightClickInverts_data()
