@@ -159,7 +159,8 @@ const CommandSpec CommandTable[] = {
      &TfrmMain::actHostEditExecute},
     {&TfrmMain::actHostDel, "actHostDel", "Hosts", "Delete Host", "Ctrl+D", "Deletes the selection hosts.",
      &TfrmMain::actHostDelExecute},
-    {&TfrmMain::actUserAdd, "actUserAdd", "Users", "Add User", "Alt+U",
+    // Alt+N, not Alt+U: that is the Users menu's mnemonic, and a command key always wins over a menu.
+    {&TfrmMain::actUserAdd, "actUserAdd", "Users", "Add User", "Alt+N",
      "Creates a new user and adds it to the users listing.", &TfrmMain::actUserAddExecute},
     {&TfrmMain::actModify, "actModify", "Users", "Modify User", "Alt+M", "Modifies the selected user.",
      &TfrmMain::actModifyExecute},

@@ -18,6 +18,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -78,6 +80,7 @@ private slots:
     void commandKeys_data();
     void commandKeys();
     void menusAndToolbarFollowTheCommands();
+    void everyMenuMnemonicOpensItsMenu();
     void hostSelectionSetsTitleAndCommands_data();
     void hostSelectionSetsTitleAndCommands();
     void modifyHostActsOnLastMousePress();
@@ -134,10 +137,10 @@ void TestMainWindow::commandKeys_data()
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<QString>("opened"); // caption of the dialog opened, or "batch:N", or "" for nothing
 
-    QTest::newRow("Alt+U with Home does nothing") << false << int(Qt::Key_U) << int(Qt::AltModifier) << "";
+    QTest::newRow("Alt+N with Home does nothing") << false << int(Qt::Key_N) << int(Qt::AltModifier) << "";
     QTest::newRow("Ctrl+M with Home does nothing") << false << int(Qt::Key_M) << int(Qt::ControlModifier) << "";
-    QTest::newRow("Alt+U with a host adds a user")
-        << true << int(Qt::Key_U) << int(Qt::AltModifier) << "Add User - 10.0.0.1:22";
+    QTest::newRow("Alt+N with a host adds a user")
+        << true << int(Qt::Key_N) << int(Qt::AltModifier) << "Add User - 10.0.0.1:22";
     QTest::newRow("Ctrl+H adds a host") << false << int(Qt::Key_H) << int(Qt::ControlModifier) << "Add Host";
     QTest::newRow("hidden Ctrl+F does nothing") << true << int(Qt::Key_F) << int(Qt::ControlModifier) << "";
     QTest::newRow("hidden F6 sends the notice mail") << true << int(Qt::Key_F6) << 0 << "batch:3";
@@ -175,8 +178,40 @@ void TestMainWindow::commandKeys()
 
     QTest::keyClick(window->lvUsers, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(seen, opened);
-    // A key that was a command never opens a menu of the menu bar (Alt+U is also "&Users").
+    // A key that was a command never opens a menu of the menu bar.
     QVERIFY(!QApplication::activePopupWidget());
+}
+
+void TestMainWindow::everyMenuMnemonicOpensItsMenu()
+{
+    GuiServices gui;
+    Installation install(TwoHosts, FourUsers);
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+
+    QSet<QKeySequence> commandKeys;
+    for (QAction* command : window->findChildren<QAction*>(QRegularExpression(QStringLiteral("^act")))) {
+        if (command->shortcut().isEmpty())
+            continue;
+        QVERIFY2(!commandKeys.contains(command->shortcut()), qPrintable(command->shortcut().toString()));
+        commandKeys.insert(command->shortcut());
+    }
+    QSet<QKeySequence> mnemonics;
+    for (QAction* entry : window->menuBar()->actions()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(entry->text());
+        QVERIFY2(!mnemonic.isEmpty(), qPrintable(entry->text()));
+        QVERIFY2(!commandKeys.contains(mnemonic), qPrintable(entry->text()));
+        QVERIFY2(!mnemonics.contains(mnemonic), qPrintable(entry->text()));
+        mnemonics.insert(mnemonic);
+
+        // Also while the command that once had the key is disabled (Add User with Home chosen).
+        window->lvUsers->setFocus();
+        QTest::keyClick(window->lvUsers, mnemonic[0].key(), mnemonic[0].keyboardModifiers());
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(entry->menu()));
+        entry->menu()->close();
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+    QVERIFY(!window->actUserAdd->isEnabled());
 }
 
 void TestMainWindow::menusAndToolbarFollowTheCommands()
