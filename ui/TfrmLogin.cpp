@@ -4,6 +4,7 @@
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
 #include "ui/DrawnIcons.h"
+#include "ui/PasswordField.h"
 #include "ui/ProgramPassword.h"
 #include "ui/TfrmKeyBoard.h"
 
@@ -65,7 +66,7 @@ TfrmLogin::TfrmLogin(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m_dm(dm
 
     edtPassword = new QLineEdit(this);
     edtPassword->setObjectName(QStringLiteral("edtPassword"));
-    edtPassword->setEchoMode(QLineEdit::Password);
+    MakePasswordField(*edtPassword);
     edtPassword->setMaxLength(MaxPasswordLength);
     edtPassword->setGeometry(92, 80, 190, 21);
     prompt->setBuddy(edtPassword);
