@@ -123,5 +123,5 @@ void TfrmLogin::sbKeybrdClick()
 
 void TfrmLogin::RzURLLabel1Click()
 {
-    OpenExternal(ForgotPasswordLink(m_dm.GetUserPass()));
+    OpenExternal(ForgotPasswordLink(m_dm.GetUserPass(), m_dm.OptionsFile.SupportAddress()));
 }

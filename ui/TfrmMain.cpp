@@ -958,12 +958,12 @@ void TfrmMain::actHelpExecute()
 
 void TfrmMain::actHomePageExecute()
 {
-    OpenExternal(QUrl(HomePageAddress));
+    OpenExternal(QUrl(m_dm->OptionsFile.HomePage()));
 }
 
 void TfrmMain::actSupportExecute()
 {
-    OpenExternal(QUrl(QStringLiteral("mailto:") + SupportAddress));
+    OpenExternal(QUrl(QStringLiteral("mailto:") + m_dm->OptionsFile.FeedbackAddress()));
 }
 
 void TfrmMain::actAboutExecute()

@@ -8,6 +8,7 @@
 #include "ui/THostTreeView.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmHostEdit.h"
+#include "ui/TfrmLogin.h"
 #include "ui/TfrmUserEdit.h"
 
 #include <QAction>
@@ -94,6 +95,7 @@ private slots:
     void deleteHost_data();
     void deleteHost();
     void helpWebAndFeedbackOpenTheirTargets();
+    void helpAddressesComeFromTheSettingsFile();
     void aboutShowsVersion();
     void columnWidthsKeptAcrossRestart();
     void unreadableUserTableStillOpensTheWindow();
@@ -528,6 +530,42 @@ void TestMainWindow::helpWebAndFeedbackOpenTheirTargets()
     QCOMPARE(opened[1].scheme(), QStringLiteral("https"));
     QCOMPARE(opened[2].toString(), QStringLiteral("mailto:") + SupportAddress);
     QCOMPARE(TfrmMain::HelpFilePath(QStringLiteral("/opt/x/veltrane.exe")), QStringLiteral("/opt/x/veltrane.chm"));
+}
+
+void TestMainWindow::helpAddressesComeFromTheSettingsFile()
+{
+    GuiServices gui;
+    Installation install({}, {});
+    auto window = install.Open();
+    const IniFile& ini = window->dm().OptionsFile.ini();
+    const QString about = TOptionsFile::AboutSection;
+    QList<QUrl> opened;
+    SetExternalOpener([&opened](const QUrl& url) { opened << url; });
+    const auto openAll = [&] {
+        opened.clear();
+        window->actHomePage->trigger();
+        window->actSupport->trigger();
+        TfrmLogin login(window->dm());
+        login.RzURLLabel1Click();
+        if (opened.size() != 3)
+            return QStringList();
+        return QStringList({opened[0].toString(), opened[1].toString(), opened[2].path()});
+    };
+
+    ini.writeString(about, QStringLiteral("SupportAddress"), QStringLiteral(" help@corp.example "));
+    ini.writeString(about, QStringLiteral("HomePage"), QStringLiteral("https://intranet.corp.example/veltrane"));
+    QCOMPARE(openAll(),
+             QStringList({"https://intranet.corp.example/veltrane", "mailto:help@corp.example", "help@corp.example"}));
+    ini.writeString(about, QStringLiteral("FeedbackAddress"), QStringLiteral("ideas@corp.example"));
+    QCOMPARE(openAll()[1], QStringLiteral("mailto:ideas@corp.example"));
+
+    // Values that would add to the mail or open something else fall back to the defaults.
+    ini.writeString(about, QStringLiteral("SupportAddress"), QStringLiteral("help@corp.example?body=hi"));
+    ini.writeString(about, QStringLiteral("FeedbackAddress"), QStringLiteral("ideas corp"));
+    ini.writeString(about, QStringLiteral("HomePage"), QStringLiteral("file:///etc/passwd"));
+    QCOMPARE(openAll(),
+             QStringList({TOptionsFile::DefaultHomePage, QStringLiteral("mailto:") + SupportAddress, SupportAddress}));
+    SetExternalOpener({});
 }
 
 void TestMainWindow::aboutShowsVersion()

@@ -251,7 +251,7 @@ private slots:
                                 cipher + QStringLiteral("]. \n\nProduct Name: Veltrane\n\n***Note:")));
         QVERIFY(!body.contains(QStringLiteral("plain & secret")));
         QVERIFY(login.isVisible() || login.result() == 0); // the dialog stays open
-        QCOMPARE(ForgotPasswordLinkText(cipher).left(7), QStringLiteral("mailto:"));
+        QCOMPARE(ForgotPasswordLinkText(cipher, SupportAddress).left(7), QStringLiteral("mailto:"));
     }
 };
 
