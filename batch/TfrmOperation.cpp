@@ -2,6 +2,7 @@
 
 #include "batch/SaveUserOutcome.h"
 #include "batch/TfrmOperationPictures.h"
+#include "batch/TfrmOperationProgressBar.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
 #include "ui/TfrmBase.h"
@@ -16,6 +17,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -37,9 +39,8 @@ QFont windowFont(const QFont& fallback)
 
 TfrmOperation::TfrmOperation(TdmPublic& dm, TBatchOperations& operations, TOperationType type,
                              TOperationOptions options, QList<TUser> users, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      m_dm(dm), m_runner(dm, operations, type, options, std::move(users))
+    : QDialog(parent, TfrmBase::DialogWindowFlags()), m_dm(dm),
+      m_runner(dm, operations, type, options, std::move(users))
 {
     setObjectName(QStringLiteral("frmOperation"));
     setFont(windowFont(font()));
@@ -125,7 +126,7 @@ void TfrmOperation::buildControls()
     plStatus->setFixedHeight(20);
     plStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     reportLayout->addWidget(plStatus);
-    pbDoing = new QProgressBar(plReportArea);
+    pbDoing = new TfrmOperationProgressBar(plReportArea);
     pbDoing->setObjectName(QStringLiteral("pbDoing"));
     pbDoing->setFixedHeight(15);
     pbDoing->setTextVisible(false);
@@ -215,6 +216,16 @@ void TfrmOperation::ShowProgress(const QString& message)
 void TfrmOperation::SetCloseEnabled(bool enabled)
 {
     m_closeEnabled = enabled;
+    const Qt::WindowFlags flags =
+        enabled ? windowFlags() | Qt::WindowCloseButtonHint : windowFlags() & ~Qt::WindowCloseButtonHint;
+    // setWindowFlags would recreate a shown window, hiding it and ending its modal loop; a created
+    // window takes the new close box through its platform window instead.
+    if (QWindow* window = windowHandle()) {
+        overrideWindowFlags(flags);
+        window->setFlags(flags);
+    } else {
+        setWindowFlags(flags);
+    }
 }
 
 void TfrmOperation::btnStopClick()

@@ -1,6 +1,8 @@
 #include "core/TOptionsFile.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
@@ -70,6 +72,37 @@ void TOptionsFile::SetPassLength(int length) const
 {
     m_ini.writeInteger(Section, QLatin1String(kPassLength),
                        length >= MinPassLength && length <= MaxPassLength ? length : kPassLengthDefault);
+}
+
+namespace {
+
+bool IsPlainMailAddress(const QString& text)
+{
+    static const QRegularExpression plain(QStringLiteral("^[^\\s@?&#%:/<>\"',;]+@[^\\s@?&#%:/<>\"',;]+$"));
+    return plain.match(text).hasMatch();
+}
+
+} // namespace
+
+QString TOptionsFile::SupportAddress() const
+{
+    const QString address = m_ini.readString(AboutSection, QStringLiteral("SupportAddress"), QString()).trimmed();
+    return IsPlainMailAddress(address) ? address : DefaultSupportAddress;
+}
+
+QString TOptionsFile::FeedbackAddress() const
+{
+    const QString address = m_ini.readString(AboutSection, QStringLiteral("FeedbackAddress"), QString()).trimmed();
+    return IsPlainMailAddress(address) ? address : SupportAddress();
+}
+
+QString TOptionsFile::HomePage() const
+{
+    const QString text = m_ini.readString(AboutSection, QStringLiteral("HomePage"), QString()).trimmed();
+    const QUrl url(text, QUrl::StrictMode);
+    const bool web = url.isValid() && !url.host().isEmpty() &&
+                     (url.scheme() == QStringLiteral("https") || url.scheme() == QStringLiteral("http"));
+    return web ? text : DefaultHomePage;
 }
 
 QString TOptionsFile::DatabasePath() const

@@ -16,6 +16,11 @@ public:
     /// Section of the user list's column widths: main window name, hyphen, list name.
     static inline const QString ColumnSection = QStringLiteral("frmMain-lvUsers");
     static constexpr int DefaultColumnWidth = 120;
+    /// Section of where help goes: the support and feedback addresses and the home page, so that an
+    /// organization can send its users to its own help desk.
+    static inline const QString AboutSection = QStringLiteral("About");
+    static inline const QString DefaultSupportAddress = QStringLiteral("support@veltrane.example");
+    static inline const QString DefaultHomePage = QStringLiteral("https://www.veltrane.example/");
 
     const QString& path() const { return m_ini.path(); }
     const IniFile& ini() const { return m_ini; }
@@ -46,6 +51,14 @@ public:
 
     /// DataPath, with the executable's path and ".db" as the default. Used unchanged.
     QString DatabasePath() const;
+
+    /// SupportAddress of [About], where a forgotten program password is asked for. A value that is no
+    /// plain mail address (blanks, "?", "&", ...) would change the mail's text: the default is used then.
+    QString SupportAddress() const;
+    /// FeedbackAddress of [About], where Send Feedback writes to; the support address when not set.
+    QString FeedbackAddress() const;
+    /// HomePage of [About]; only an http or https address, otherwise the default.
+    QString HomePage() const;
 
     int ColumnWidth(int column) const;
     void SetColumnWidth(int column, int width) const;

@@ -16,7 +16,7 @@ using ProgressCallback = std::function<void(const QString&)>;
 /// The program's name, used as the caption of the general error box.
 inline const QString ApplicationTitle = QStringLiteral("Veltrane");
 /// Where the "Operation Error" text and the forgotten-password mail ask to write.
-inline const QString SupportAddress = QStringLiteral("support@veltrane.example");
+inline const QString SupportAddress = TOptionsFile::DefaultSupportAddress;
 
 /// The data module: the one object that holds the settings file, the database connection, the
 /// transcript of the current operation and the run state of a batch, with the shared operations on

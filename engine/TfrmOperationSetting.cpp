@@ -42,8 +42,7 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
 {
     setObjectName(QStringLiteral("frmOperationSetting"));
     setWindowTitle(QStringLiteral("Operating System Settings"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(TfrmBase::DialogWindowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(ClientWidth, ClientHeight);
     setFont(TfrmBase::DialogFont());
 

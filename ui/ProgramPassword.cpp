@@ -34,9 +34,9 @@ bool ChangeProgramPassword(TdmPublic& dm, QWidget* owner)
     return dialog.Accepted;
 }
 
-QString ForgotPasswordLinkText(const QString& storedUserPass)
+QString ForgotPasswordLinkText(const QString& storedUserPass, const QString& supportAddress)
 {
-    return QStringLiteral("mailto:") + SupportAddress +
+    return QStringLiteral("mailto:") + supportAddress +
            QStringLiteral("?subject=Retrieve my login password.&body=Tarnwell Support,%0A%0AI forgot my login "
                           "password, the password ciphertext is [") +
            storedUserPass + QStringLiteral("]. %0A%0AProduct Name: ") + ApplicationTitle +
@@ -44,11 +44,11 @@ QString ForgotPasswordLinkText(const QString& storedUserPass)
                           "mail, otherwise will not be responsed. ");
 }
 
-QUrl ForgotPasswordLink(const QString& storedUserPass)
+QUrl ForgotPasswordLink(const QString& storedUserPass, const QString& supportAddress)
 {
     // Keep what structures a mailto link (":", "?", "&", "=", "@") and the %XX escapes already in the
     // text; encode everything else a URL cannot hold as it is (blanks, brackets, "*", ...).
-    const QByteArray text = ForgotPasswordLinkText(storedUserPass).toUtf8();
+    const QByteArray text = ForgotPasswordLinkText(storedUserPass, supportAddress).toUtf8();
     QByteArray encoded;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text[i];

@@ -16,12 +16,12 @@ bool CheckProgramPassword(TdmPublic& dm);
 /// Returns whether it was accepted.
 bool ChangeProgramPassword(TdmPublic& dm, QWidget* owner);
 
-/// The "Forgot your password?" link as the mail program is to read it: the stored (enciphered)
-/// password text in the body, never the plain one.
-QString ForgotPasswordLinkText(const QString& storedUserPass);
+/// The "Forgot your password?" link to supportAddress as the mail program is to read it: the stored
+/// (enciphered) password text in the body, never the plain one.
+QString ForgotPasswordLinkText(const QString& storedUserPass, const QString& supportAddress);
 /// The same link with every character a mailto URL cannot carry percent-encoded; the %0A line breaks
 /// already in the text stay line breaks.
-QUrl ForgotPasswordLink(const QString& storedUserPass);
+QUrl ForgotPasswordLink(const QString& storedUserPass, const QString& supportAddress);
 
 /// Hands a link or file to the desktop's default handler. Tests replace the opener.
 void OpenExternal(const QUrl& url);

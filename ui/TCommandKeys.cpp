@@ -42,7 +42,8 @@ bool TCommandKeys::eventFilter(QObject* watched, QEvent* event)
     if (!command)
         return false;
     if (type == QEvent::ShortcutOverride) {
-        // Claiming the override keeps the key from the shortcut map (menu mnemonics such as Alt+U);
+        // Claiming the override keeps the key from the shortcut map (menu mnemonics too, so no
+        // command may take one);
         // it then arrives here as a key press.
         event->accept();
         return true;

@@ -2,6 +2,7 @@
 
 #include "ui/THostNode.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 THostTreeView::THostTreeView(QWidget* parent) : QTreeWidget(parent)
@@ -40,9 +41,15 @@ THostNode* THostTreeView::NodeAt(const QPoint& point) const
     return AsNode(itemAt(point));
 }
 
+THostNode* THostTreeView::CommandNode() const
+{
+    return m_mouseChoseLast ? NodeAt(m_lastPress) : AsNode(currentItem());
+}
+
 void THostTreeView::mousePressEvent(QMouseEvent* event)
 {
     m_lastPress = event->position().toPoint();
+    m_mouseChoseLast = true;
     // Only a left press chooses a host: a selection change reloads the user list and drops its check marks.
     if (event->button() != Qt::LeftButton) {
         event->accept();
@@ -62,6 +69,16 @@ void THostTreeView::mousePressEvent(QMouseEvent* event)
 void THostTreeView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     m_lastPress = event->position().toPoint();
+    m_mouseChoseLast = true;
     QTreeWidget::mouseDoubleClickEvent(event);
     emit treeDoubleClicked();
+}
+
+void THostTreeView::keyPressEvent(QKeyEvent* event)
+{
+    const QTreeWidgetItem* before = currentItem();
+    QTreeWidget::keyPressEvent(event);
+    // A node reached with the keys is the one the user means now; the old mouse point is stale.
+    if (currentItem() != before)
+        m_mouseChoseLast = false;
 }

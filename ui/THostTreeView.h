@@ -6,7 +6,8 @@
 class THostNode;
 
 /// The host tree control: read-only, never collapsed, the root drawn in bold. It remembers where the
-/// mouse was last pressed and reports double clicks anywhere in it.
+/// mouse was last pressed, whether the keys moved the current node since, and reports double clicks
+/// anywhere in it.
 class THostTreeView : public QTreeWidget
 {
     Q_OBJECT
@@ -19,6 +20,9 @@ public:
     THostNode* SelectedNode() const;
     /// The node at a client point, or nullptr.
     THostNode* NodeAt(const QPoint& point) const;
+    /// The node a host command acts on: the one under the last mouse press, unless the keys moved the
+    /// current node since (or the mouse never pressed), then the current node.
+    THostNode* CommandNode() const;
 
 signals:
     /// A double click on a node or on empty space.
@@ -27,7 +31,9 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPoint m_lastPress;
+    bool m_mouseChoseLast = false;
 };

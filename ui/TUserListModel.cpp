@@ -83,10 +83,10 @@ QVariant TUserListModel::data(const QModelIndex& index, int role) const
         return QVariant();
     case Qt::ForegroundRole:
         if (column == PassedDaysColumn)
-            return PasswordDueSoon(textsOf(row).value(ValidPeriodColumn), textsOf(row).value(PassedDaysColumn))
-                       ? DueSoonColour
-                       : QColor(Qt::black);
+            return dueSoon(row) ? DueSoonColour : QColor(Qt::black);
         return QVariant();
+    case DueSoonRole:
+        return column == PassedDaysColumn && dueSoon(row);
     default:
         return QVariant();
     }
@@ -154,6 +154,11 @@ const QStringList& TUserListModel::textsOf(const Row& row) const
     if (row.texts.isEmpty() && row.user)
         row.texts = UserListTexts(*row.user, row.boundAt);
     return row.texts;
+}
+
+bool TUserListModel::dueSoon(const Row& row) const
+{
+    return PasswordDueSoon(textsOf(row).value(ValidPeriodColumn), textsOf(row).value(PassedDaysColumn));
 }
 
 void TUserListModel::BindUser(int row, const TUser& user, const QDateTime& now)
@@ -263,17 +268,50 @@ int TUserListModel::CompareText(const QString& a, const QString& b)
     return a.size() < b.size() ? -1 : 1;
 }
 
+bool TUserListModel::SortsByNumber(int column)
+{
+    return column == ValidPeriodColumn || column == PassedDaysColumn || column == LastChangeColumn;
+}
+
+std::optional<double> TUserListModel::numberKeyOf(const Row& row, int column) const
+{
+    const QString text = textsOf(row).value(column);
+    if (text.isEmpty())
+        return std::nullopt;
+    // The shown date has no seconds and names the month; the record's day number orders exactly.
+    if (column == LastChangeColumn)
+        return row.user ? std::optional<double>(row.user->pwLastTime) : std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
 void TUserListModel::SortByColumn(int column, bool descending)
 {
     if (column < 0 || column >= ColumnCount || m_rows.size() < 2)
         return;
     std::vector<int> order(m_rows.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int left, int right) {
-        const int result = CompareText(textsOf(m_rows[static_cast<size_t>(left)]).value(column),
-                                       textsOf(m_rows[static_cast<size_t>(right)]).value(column));
-        return descending ? result > 0 : result < 0;
-    });
+    if (SortsByNumber(column)) {
+        std::vector<std::optional<double>> keys;
+        keys.reserve(m_rows.size());
+        for (const Row& row : m_rows)
+            keys.push_back(numberKeyOf(row, column));
+        std::stable_sort(order.begin(), order.end(), [&](int left, int right) {
+            const std::optional<double>& a = keys[static_cast<size_t>(left)];
+            const std::optional<double>& b = keys[static_cast<size_t>(right)];
+            // An empty cell says "unknown", not "smallest": it stays at the bottom in both directions.
+            if (!a || !b)
+                return a.has_value() && !b.has_value();
+            return descending ? *a > *b : *a < *b;
+        });
+    } else {
+        std::stable_sort(order.begin(), order.end(), [&](int left, int right) {
+            const int result = CompareText(textsOf(m_rows[static_cast<size_t>(left)]).value(column),
+                                           textsOf(m_rows[static_cast<size_t>(right)]).value(column));
+            return descending ? result > 0 : result < 0;
+        });
+    }
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newPosition(m_rows.size());

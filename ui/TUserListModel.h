@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 /// The rows of the user list: each row owns a copy of its user's record, the seven texts it shows
@@ -20,6 +21,9 @@ public:
     static constexpr int ColumnCount = 7;
     static constexpr int PassedDaysColumn = 3;
     static constexpr int ValidPeriodColumn = 2;
+    static constexpr int LastChangeColumn = 6;
+    /// True on a "Passed Days" cell whose password is due soon (drawn red).
+    static constexpr int DueSoonRole = Qt::UserRole + 1;
 
     explicit TUserListModel(QObject* parent = nullptr);
     ~TUserListModel() override;
@@ -54,8 +58,9 @@ public:
     /// Number of checked rows (0 when none).
     int CheckedRows() const { return m_checked; }
 
-    /// Sorts all rows by the texts of column as shown, descending when asked. Rows with equal keys
-    /// keep their order.
+    /// Sorts all rows by column, descending when asked: "Valid Period" and "Passed Days" as numbers,
+    /// "Last Change Time" by time, the others by their texts as shown. Empty numbers and times go
+    /// last either way. Rows with equal keys keep their order.
     void SortByColumn(int column, bool descending);
     /// The header picture of the sort mark: on column, pointing up or down; column -1 removes it.
     void SetSortMark(int column, bool up);
@@ -65,6 +70,9 @@ public:
     /// The list's text comparison: only the ASCII letters are folded, everything else compares by
     /// value, and a prefix sorts first. Negative, zero or positive.
     static int CompareText(const QString& a, const QString& b);
+
+    /// True for the columns that sort by a number (or time) rather than by their text.
+    static bool SortsByNumber(int column);
 
 signals:
     /// A check box changed (also after SetAllChecks, once for all rows).
@@ -81,6 +89,9 @@ private:
 
     void setCheckedNoSignal(Row& row, bool checked);
     const QStringList& textsOf(const Row& row) const;
+    bool dueSoon(const Row& row) const;
+    /// The row's sort key in a number column; empty when the cell shows nothing.
+    std::optional<double> numberKeyOf(const Row& row, int column) const;
 
     std::vector<Row> m_rows;
     int m_checked = 0;

@@ -1,5 +1,6 @@
 #include "ui/TUserListView.h"
 
+#include "ui/TUserListDelegate.h"
 #include "ui/TUserListModel.h"
 
 #include <QHeaderView>
@@ -22,6 +23,7 @@ TUserListView::TUserListView(QWidget* parent) : QTableView(parent), m_model(new 
 {
     setObjectName(QStringLiteral("lvUsers"));
     setModel(m_model);
+    setItemDelegate(new TUserListDelegate(this));
     setFrameShape(QFrame::NoFrame);
     setShowGrid(true);
     setGridStyle(Qt::SolidLine);

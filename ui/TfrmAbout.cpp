@@ -1,6 +1,7 @@
 #include "ui/TfrmAbout.h"
 
 #include "ui/Pictures.h"
+#include "ui/TfrmBase.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -12,7 +13,7 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     : QDialog(parent), m_background(Pictures::Render(QStringLiteral("about_background"), QSize(470, 312)))
 {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(TfrmBase::DialogWindowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(470, 312);
 
     lbHeading = new QLabel(QStringLiteral("Product Information:"), this);

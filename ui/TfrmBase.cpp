@@ -11,9 +11,14 @@ QPointer<QWidget> g_mainWindow;
 TfrmBase::ModalHook g_modalHook;
 } // namespace
 
-TfrmBase::TfrmBase(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+Qt::WindowFlags TfrmBase::DialogWindowFlags()
+{
+    // CustomizeWindowHint makes the hints below the whole list rather than additions to the defaults.
+    return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+           Qt::WindowCloseButtonHint;
+}
+
+TfrmBase::TfrmBase(QWidget* parent) : QDialog(parent, DialogWindowFlags())
 {
     setFont(DialogFont());
     setSizeGripEnabled(false);

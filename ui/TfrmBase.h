@@ -12,6 +12,11 @@ class TfrmBase : public QDialog
 public:
     explicit TfrmBase(QWidget* parent = nullptr);
 
+    /// The title bar of every dialog: a caption and a close box, no minimise or maximise. A window
+    /// manager may otherwise offer both, and a minimised modal dialog leaves the main window blocked
+    /// with nothing on screen to say why.
+    static Qt::WindowFlags DialogWindowFlags();
+
     /// The main window registers itself here so that dialogs centre over it; nullptr unregisters.
     static void SetMainWindow(QWidget* mainWindow);
     static QWidget* MainWindow();

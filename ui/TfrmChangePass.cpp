@@ -6,6 +6,7 @@
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
 #include "ui/DrawnIcons.h"
+#include "ui/PasswordField.h"
 #include "ui/TfrmKeyBoard.h"
 #include "ui/TfrmLogin.h"
 
@@ -23,7 +24,7 @@ QLineEdit* passwordRow(QWidget* parent, const QString& label, const QString& nam
     caption->setGeometry(16, y + 3, 130, 17);
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setEchoMode(QLineEdit::Password);
+    MakePasswordField(*edit);
     edit->setMaxLength(TfrmLogin::MaxPasswordLength);
     edit->setGeometry(148, y, 150, 21);
     caption->setBuddy(edit);
@@ -43,7 +44,7 @@ TfrmChangePass::TfrmChangePass(TdmPublic& dm, QWidget* parent) : TfrmBase(parent
 {
     setObjectName(QStringLiteral("frmChangePass"));
     setWindowTitle(QStringLiteral("Change Password"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(TfrmBase::DialogWindowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     SetClientSize(344, 150);
 
     edtOld = passwordRow(this, QStringLiteral("Current  &Password: "), QStringLiteral("edtOld"), 16, &sbKeybrd,

@@ -13,6 +13,7 @@
 #include "ui/EditorIcons.h"
 #include "ui/EditorLayout.h"
 #include "ui/LoginTestBalloon.h"
+#include "ui/PasswordField.h"
 #include "ui/TfrmKeyBoard.h"
 
 #include <QComboBox>
@@ -100,7 +101,7 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent
     edtMngPwd = new QLineEdit(FieldPanel);
     edtMngPwd->setObjectName(QStringLiteral("edtMngPwd"));
     edtMngPwd->setGeometry(kFieldX, rowTop(5), kShortField, 21);
-    edtMngPwd->setEchoMode(QLineEdit::Password);
+    MakePasswordField(*edtMngPwd);
     AddFieldLabel(FieldPanel, QStringLiteral("Manager &Password:"), edtMngPwd, kLabelX, rowTop(5) + 3, false);
     sbKeybrd = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(), QStringLiteral("Show virtual keyboard"),
                              QRect(kButtonX, rowTop(5) - 1, 24, 23));

@@ -4,6 +4,7 @@
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
 #include "ui/DrawnIcons.h"
+#include "ui/PasswordField.h"
 #include "ui/ProgramPassword.h"
 #include "ui/TfrmKeyBoard.h"
 
@@ -52,7 +53,7 @@ TfrmLogin::TfrmLogin(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m_dm(dm
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Check Password "));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(TfrmBase::DialogWindowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     SetClientSize(330, 170);
 
     auto* image = new QLabel(this);
@@ -65,7 +66,7 @@ TfrmLogin::TfrmLogin(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m_dm(dm
 
     edtPassword = new QLineEdit(this);
     edtPassword->setObjectName(QStringLiteral("edtPassword"));
-    edtPassword->setEchoMode(QLineEdit::Password);
+    MakePasswordField(*edtPassword);
     edtPassword->setMaxLength(MaxPasswordLength);
     edtPassword->setGeometry(92, 80, 190, 21);
     prompt->setBuddy(edtPassword);
@@ -122,5 +123,5 @@ void TfrmLogin::sbKeybrdClick()
 
 void TfrmLogin::RzURLLabel1Click()
 {
-    OpenExternal(ForgotPasswordLink(m_dm.GetUserPass()));
+    OpenExternal(ForgotPasswordLink(m_dm.GetUserPass(), m_dm.OptionsFile.SupportAddress()));
 }

@@ -164,7 +164,8 @@ const CommandSpec CommandTable[] = {
      &TfrmMain::actHostEditExecute},
     {&TfrmMain::actHostDel, "actHostDel", "Hosts", "Delete Host", "Ctrl+D", "Deletes the selection hosts.",
      &TfrmMain::actHostDelExecute},
-    {&TfrmMain::actUserAdd, "actUserAdd", "Users", "Add User", "Alt+U",
+    // Alt+N, not Alt+U: that is the Users menu's mnemonic, and a command key always wins over a menu.
+    {&TfrmMain::actUserAdd, "actUserAdd", "Users", "Add User", "Alt+N",
      "Creates a new user and adds it to the users listing.", &TfrmMain::actUserAddExecute},
     {&TfrmMain::actModify, "actModify", "Users", "Modify User", "Alt+M", "Modifies the selected user.",
      &TfrmMain::actModifyExecute},
@@ -625,7 +626,7 @@ void TfrmMain::actHostAddExecute()
 
 void TfrmMain::actHostEditExecute()
 {
-    EditHost(tvHosts->NodeAt(tvHosts->LastMousePress()));
+    EditHost(tvHosts->CommandNode());
 }
 
 void TfrmMain::actHostDelExecute()
@@ -988,12 +989,12 @@ void TfrmMain::actHelpExecute()
 
 void TfrmMain::actHomePageExecute()
 {
-    OpenExternal(QUrl(HomePageAddress));
+    OpenExternal(QUrl(m_dm->OptionsFile.HomePage()));
 }
 
 void TfrmMain::actSupportExecute()
 {
-    OpenExternal(QUrl(QStringLiteral("mailto:") + SupportAddress));
+    OpenExternal(QUrl(QStringLiteral("mailto:") + m_dm->OptionsFile.FeedbackAddress()));
 }
 
 void TfrmMain::actAboutExecute()

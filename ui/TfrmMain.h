@@ -166,8 +166,6 @@ public:
 
     /// The help file of the program at executablePath: the same name with the extension ".chm".
     static QString HelpFilePath(const QString& executablePath);
-    /// The product's web page.
-    static inline const QString HomePageAddress = QStringLiteral("https://www.veltrane.example/");
 
 protected:
     bool event(QEvent* event) override;

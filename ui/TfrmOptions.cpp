@@ -19,6 +19,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kPageRole = Qt::UserRole + 1;
@@ -124,14 +126,23 @@ QCheckBox* addCheck(QWidget* page, const QString& name, const QString& caption, 
     return box;
 }
 
+constexpr int kTreePanelWidth = 182;
+
+/// The tree panel's width: the layout's width, or more when the longest caption needs it (a font that
+/// stands in for Tahoma is often wider, and a cut caption hides which page a node opens).
+int TreePanelWidth(QTreeWidget& tree, int band)
+{
+    tree.resizeColumnToContents(0);
+    return std::max(kTreePanelWidth, tree.columnWidth(0) + 2 * band);
+}
+
 } // namespace
 
 TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(TfrmBase::DialogWindowFlags() | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(575, 355);
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPointSize(8);
@@ -165,12 +176,18 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
         item->setData(0, kPageRole, node.page);
     }
 
+    // Everything right of the tree moves over by what the tree grew.
+    const int widen = TreePanelWidth(*tvOption, 4) - kTreePanelWidth;
+    treeFrame->setGeometry(6, 6, kTreePanelWidth + widen, 298);
+    tvOption->setGeometry(4, 4, 174 + widen, 290);
+    setFixedSize(575 + widen, 355);
+
     pcOptions = new QTabBar(this);
     pcOptions->setObjectName(QStringLiteral("pcOptions"));
     QFont verdana(QStringLiteral("Verdana"));
     verdana.setPointSize(8);
     pcOptions->setFont(verdana);
-    pcOptions->setGeometry(190, 6, 379, 24);
+    pcOptions->setGeometry(190 + widen, 6, 379, 24);
     pcOptions->setExpanding(true);
     pcOptions->setDrawBase(false);
     pcOptions->setFocusPolicy(Qt::NoFocus);
@@ -178,7 +195,7 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
     pages = new QStackedWidget(this);
     pages->setObjectName(QStringLiteral("pages"));
     pages->setFont(verdana);
-    pages->setGeometry(190, 30, 379, 274);
+    pages->setGeometry(190 + widen, 30, 379, 274);
     pages->setAutoFillBackground(true);
     QPalette palette = pages->palette();
     palette.setColor(QPalette::Window, kPageColour);
@@ -191,10 +208,10 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
     btnSave = new QPushButton(QStringLiteral("&OK"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnSave->setDefault(true);
-    btnSave->setGeometry(405, 318, 75, 27);
+    btnSave->setGeometry(405 + widen, 318, 75, 27);
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(490, 318, 75, 27);
+    btnCancel->setGeometry(490 + widen, 318, 75, 27);
 
     connect(tvOption, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { ShowOptionPage(current); });

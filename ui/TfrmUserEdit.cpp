@@ -13,6 +13,7 @@
 #include "ui/EditorIcons.h"
 #include "ui/EditorLayout.h"
 #include "ui/LoginTestBalloon.h"
+#include "ui/PasswordField.h"
 #include "ui/TfrmKeyBoard.h"
 
 #include <QFrame>
@@ -81,7 +82,7 @@ TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent
     AddFieldLabel(FieldPanel, QStringLiteral("&Full Name:"), edtUserName, kRightX, labelTop(0), false);
 
     edtOldPwd = addEdit("edtOldPwd", kLeftX, 1, 130);
-    edtOldPwd->setEchoMode(QLineEdit::Password);
+    MakePasswordField(*edtOldPwd);
     AddFieldLabel(FieldPanel, QStringLiteral("&Password:"), edtOldPwd, kLeftX, labelTop(1), true);
     sbKeybrd = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(), QStringLiteral("Show virtual keyboard"),
                              QRect(kLeftX + 134, fieldTop(1) - 1, 24, 23));
@@ -95,7 +96,7 @@ TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent
     SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
 
     edtNewPwd = addEdit("edtNewPwd", kRightX, 1, 150);
-    edtNewPwd->setEchoMode(QLineEdit::Password);
+    MakePasswordField(*edtNewPwd);
     AddFieldLabel(FieldPanel, QStringLiteral("&New Password:"), edtNewPwd, kRightX, labelTop(1), false);
     SpeedButton1 = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(), QStringLiteral("Show virtual keyboard"),
                                  QRect(kRightX + 154, fieldTop(1) - 1, 24, 23));

@@ -1,16 +1,18 @@
 // The runner window over the real loopback SSH servers: its prepared state, a whole run as the user
 // sees it, Stop / Esc / Close in each state, the Log button and the row double-click after a stopped
-// run, and an error that escapes the batch.
+// run, an error that escapes the batch, and the close box and segmented bar while it runs.
 #include "batch/History.h"
 #include "batch/TfrmOperation.h"
 #include "tests/batch/BatchFixture.h"
 
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <QWindow>
 
 using namespace TestServers;
 
@@ -185,6 +187,57 @@ private slots:
 
         QTest::mouseClick(window.btnClose, Qt::LeftButton);
         QVERIFY(!window.isVisible());
+    }
+
+    void closeBoxGreyedWhileRunningAndProgressInSegments()
+    {
+        BatchFixture f;
+        f.AddHost(1, OpenSshAddress);
+        const QList<TUser> users = {f.AddUser(1, 1, OpenSshAddress, QStringLiteral("vtst_bat1"), Password),
+                                    f.AddUser(2, 1, OpenSshAddress, QStringLiteral("vtst_bat2"), Password)};
+        TfrmOperation window(f.dm, f.operations, otTestLogin, 0, users);
+        QVERIFY(!window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        bool closeBoxSeenWhileRunning = false;
+        bool sampledWhileRunning = false;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, [&] {
+            if (window.windowHandle() && window.btnStop->isVisible()) {
+                sampledWhileRunning = true;
+                closeBoxSeenWhileRunning |= window.windowHandle()->flags().testFlag(Qt::WindowCloseButtonHint);
+            }
+        });
+        watcher.start(5);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.btnLog->isVisible(), 60000);
+
+        QVERIFY(sampledWhileRunning);
+        QVERIFY(!closeBoxSeenWhileRunning);
+        QVERIFY(window.isVisible()); // greying the box did not end the modal window
+        QVERIFY(window.windowHandle()->flags().testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(window.windowHandle()->flags().testFlag(Qt::CustomizeWindowHint));
+        QVERIFY(!(window.windowHandle()->flags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+
+        // Count the lit and unlit segments along the bar's middle line.
+        const auto segments = [&window] {
+            const QImage image = window.pbDoing->grab().toImage();
+            const QColor background = window.pbDoing->palette().color(QPalette::Base);
+            int lit = 0, unlit = 0;
+            QRgb previous = background.rgb();
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb pixel = image.pixel(x, image.height() / 2);
+                if (pixel != previous && pixel != background.rgb() && qGreen(pixel) > qRed(pixel) + 64)
+                    ++lit;
+                else if (pixel != previous && pixel != background.rgb() && qGray(pixel) > 200)
+                    ++unlit;
+                previous = pixel;
+            }
+            return qMakePair(lit, unlit);
+        };
+        QCOMPARE(segments(), qMakePair(50, 0));
+        window.pbDoing->setValue(1);
+        QCOMPARE(segments(), qMakePair(25, 25));
+        window.close();
     }
 
     void escapingErrorIsShownAndTheWindowCanClose()

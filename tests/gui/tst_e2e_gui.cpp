@@ -75,7 +75,7 @@ void AddHost(TfrmMain& window, const QString& address)
     QTest::keyClick(window.tvHosts, Qt::Key_H, Qt::ControlModifier);
 }
 
-// Adds a user through the user editor opened by Alt+U.
+// Adds a user through the user editor opened by Alt+N.
 void AddUser(TfrmMain& window, const QString& login, const QString& password)
 {
     ModalDriver driver([&](QDialog& dialog) {
@@ -84,7 +84,7 @@ void AddUser(TfrmMain& window, const QString& login, const QString& password)
         editor.edtOldPwd->setText(password);
         editor.btnSave->click();
     });
-    QTest::keyClick(window.lvUsers, Qt::Key_U, Qt::AltModifier);
+    QTest::keyClick(window.lvUsers, Qt::Key_N, Qt::AltModifier);
 }
 
 TActionStaus Probe(TfrmMain& window, const TUser& user)

@@ -82,9 +82,12 @@ private slots:
     void editingARowLoadedBeforeAnotherRunKeepsItsPassword();
     void sortsAsTextWithOneFlag_data();
     void sortsAsTextWithOneFlag();
+    void sortsDaysAndTimesInOrder_data();
+    void sortsDaysAndTimesInOrder();
     void coloursAndPicturesFollowPosition();
     void passedDaysRule_data();
     void passedDaysRule();
+    void dueSoonStaysRedWhenSelected();
     void loginHeaderRightClickInverts_data();
     void loginHeaderRightClickInverts();
     void checkCountsInStatusBar();
@@ -110,10 +113,11 @@ void TestMainUserList::sortsAsTextWithOneFlag_data()
     QTest::addColumn<bool>("markUp");
 
     // Valid periods: u10 10, u100 100, u30 30, u9 9, none "" (logins chosen to sort differently).
-    QTest::newRow("first click ascending, as text")
-        << QList<int>{2} << QStringList({"none", "u10", "u100", "u30", "u9"}) << 2 << true;
-    QTest::newRow("second click descending")
-        << QList<int>{2, 2} << QStringList({"u9", "u30", "u100", "u10", "none"}) << 2 << false;
+    // The period sorts as a number, the empty one last; the logins sort as text.
+    QTest::newRow("first click ascending, as number")
+        << QList<int>{2} << QStringList({"u9", "u10", "u30", "u100", "none"}) << 2 << true;
+    QTest::newRow("second click descending, empty still last")
+        << QList<int>{2, 2} << QStringList({"u100", "u30", "u10", "u9", "none"}) << 2 << false;
     QTest::newRow("Login after two clicks ascends")
         << QList<int>{2, 2, 0} << QStringList({"none", "u10", "u100", "u30", "u9"}) << 0 << true;
     QTest::newRow("Login after one click descends")
@@ -141,6 +145,40 @@ void TestMainUserList::sortsAsTextWithOneFlag()
     QCOMPARE(rows.SortMarkUp(), markUp);
     for (int column = 0; column < TUserListModel::ColumnCount; ++column)
         QCOMPARE(rows.headerData(column, Qt::Horizontal, Qt::DecorationRole).isValid(), column == markColumn);
+}
+
+void TestMainUserList::sortsDaysAndTimesInOrder_data()
+{
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<QStringList>("order");
+
+    // Changed on Aug 1 2019 (213 days ago), Jan 10 2020 (51), Feb 21 2020 (9), never: as text the
+    // days would give 213, 51, 9 and the dates Aug, Feb, Jan, with the empty cell first.
+    QTest::newRow("Passed Days ascending") << QList<int>{3} << QStringList({"feb", "jan", "aug", "never"});
+    QTest::newRow("Passed Days descending") << QList<int>{3, 3} << QStringList({"aug", "jan", "feb", "never"});
+    QTest::newRow("Last Change Time ascending") << QList<int>{6} << QStringList({"aug", "jan", "feb", "never"});
+    QTest::newRow("Last Change Time descending") << QList<int>{6, 6} << QStringList({"feb", "jan", "aug", "never"});
+}
+
+void TestMainUserList::sortsDaysAndTimesInOrder()
+{
+    QFETCH(QList<int>, clicks);
+    QFETCH(QStringList, order);
+
+    DayNumber::SetFixedNow(QDateTime(QDate(2020, 3, 1), QTime(12, 0)));
+    const auto changed = [](int year, int month, int day) {
+        return DayNumber::FromDateTime(QDateTime(QDate(year, month, day), QTime(10, 0)));
+    };
+    GuiServices gui;
+    Installation install(OneHost,
+                         {SeedUser(0, "never"), SeedUser(0, "jan", 90, changed(2020, 1, 10)),
+                          SeedUser(0, "aug", 90, changed(2019, 8, 1)), SeedUser(0, "feb", 90, changed(2020, 2, 21))});
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+    for (int column : clicks)
+        ClickHeader(*window, column);
+
+    QCOMPARE(Logins(*window), order);
 }
 
 void TestMainUserList::coloursAndPicturesFollowPosition()
@@ -200,6 +238,35 @@ void TestMainUserList::passedDaysRule()
     QVERIFY(rows.data(cell, Qt::FontRole).value<QFont>().bold());
     QCOMPARE(rows.data(cell, Qt::ForegroundRole).value<QColor>(), red ? QColor(Qt::red) : QColor(Qt::black));
     QVERIFY(!rows.data(rows.index(0, 4), Qt::FontRole).isValid());
+}
+
+void TestMainUserList::dueSoonStaysRedWhenSelected()
+{
+    const QDateTime now(QDate(2026, 3, 10), QTime(12, 0));
+    DayNumber::SetFixedNow(now);
+    GuiServices gui;
+    Installation install(OneHost, {SeedUser(0, "due", 30, DayNumber::FromDateTime(now.addDays(-28))),
+                                   SeedUser(0, "fine", 90, DayNumber::FromDateTime(now.addDays(-28)))});
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+    TUserListView& list = *window->lvUsers;
+    const auto redPixels = [&list](int row) {
+        const QImage image = list.viewport()->grab(list.visualRect(list.model()->index(row, 3))).toImage();
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                red += pixel.red() > pixel.green() + 60 && pixel.red() > pixel.blue() + 60;
+            }
+        return red;
+    };
+
+    for (int row = 0; row < 2; ++row) {
+        list.setFocus();
+        list.SelectRow(row);
+        QVERIFY2(redPixels(0) > 0, row == 0 ? "selected" : "not selected");
+        QCOMPARE(redPixels(1), 0);
+    }
 }
 
 void TestMainUserList::loginHeaderRightClickInverts_data()

@@ -8,6 +8,7 @@
 #include "ui/THostTreeView.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmHostEdit.h"
+#include "ui/TfrmLogin.h"
 #include "ui/TfrmUserEdit.h"
 
 #include <QAction>
@@ -18,6 +19,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -79,10 +82,12 @@ private slots:
     void commandKeys_data();
     void commandKeys();
     void menusAndToolbarFollowTheCommands();
+    void everyMenuMnemonicOpensItsMenu();
     void hostSelectionSetsTitleAndCommands_data();
     void hostSelectionSetsTitleAndCommands();
     void modifyHostActsOnLastMousePress();
-    void modifyHostBeforeAnyMousePressAdds();
+    void modifyHostBeforeAnyMousePressEditsCurrent();
+    void modifyHostAfterArrowsEditsCurrent();
     void doubleClickOpensEditor_data();
     void doubleClickOpensEditor();
     void treeNeverCollapses();
@@ -91,6 +96,7 @@ private slots:
     void deleteHost_data();
     void deleteHost();
     void helpWebAndFeedbackOpenTheirTargets();
+    void helpAddressesComeFromTheSettingsFile();
     void aboutShowsVersion();
     void columnWidthsKeptAcrossRestart();
     void unreadableUserTableStillOpensTheWindow();
@@ -134,10 +140,10 @@ void TestMainWindow::commandKeys_data()
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<QString>("opened"); // caption of the dialog opened, or "batch:N", or "" for nothing
 
-    QTest::newRow("Alt+U with Home does nothing") << false << int(Qt::Key_U) << int(Qt::AltModifier) << "";
+    QTest::newRow("Alt+N with Home does nothing") << false << int(Qt::Key_N) << int(Qt::AltModifier) << "";
     QTest::newRow("Ctrl+M with Home does nothing") << false << int(Qt::Key_M) << int(Qt::ControlModifier) << "";
-    QTest::newRow("Alt+U with a host adds a user")
-        << true << int(Qt::Key_U) << int(Qt::AltModifier) << "Add User - 10.0.0.1:22";
+    QTest::newRow("Alt+N with a host adds a user")
+        << true << int(Qt::Key_N) << int(Qt::AltModifier) << "Add User - 10.0.0.1:22";
     QTest::newRow("Ctrl+H adds a host") << false << int(Qt::Key_H) << int(Qt::ControlModifier) << "Add Host";
     QTest::newRow("hidden Ctrl+F does nothing") << true << int(Qt::Key_F) << int(Qt::ControlModifier) << "";
     QTest::newRow("hidden F6 sends the notice mail") << true << int(Qt::Key_F6) << 0 << "batch:3";
@@ -175,8 +181,40 @@ void TestMainWindow::commandKeys()
 
     QTest::keyClick(window->lvUsers, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(seen, opened);
-    // A key that was a command never opens a menu of the menu bar (Alt+U is also "&Users").
+    // A key that was a command never opens a menu of the menu bar.
     QVERIFY(!QApplication::activePopupWidget());
+}
+
+void TestMainWindow::everyMenuMnemonicOpensItsMenu()
+{
+    GuiServices gui;
+    Installation install(TwoHosts, FourUsers);
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+
+    QSet<QKeySequence> commandKeys;
+    for (QAction* command : window->findChildren<QAction*>(QRegularExpression(QStringLiteral("^act")))) {
+        if (command->shortcut().isEmpty())
+            continue;
+        QVERIFY2(!commandKeys.contains(command->shortcut()), qPrintable(command->shortcut().toString()));
+        commandKeys.insert(command->shortcut());
+    }
+    QSet<QKeySequence> mnemonics;
+    for (QAction* entry : window->menuBar()->actions()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(entry->text());
+        QVERIFY2(!mnemonic.isEmpty(), qPrintable(entry->text()));
+        QVERIFY2(!commandKeys.contains(mnemonic), qPrintable(entry->text()));
+        QVERIFY2(!mnemonics.contains(mnemonic), qPrintable(entry->text()));
+        mnemonics.insert(mnemonic);
+
+        // Also while the command that once had the key is disabled (Add User with Home chosen).
+        window->lvUsers->setFocus();
+        QTest::keyClick(window->lvUsers, mnemonic[0].key(), mnemonic[0].keyboardModifiers());
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(entry->menu()));
+        entry->menu()->close();
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+    QVERIFY(!window->actUserAdd->isEnabled());
 }
 
 void TestMainWindow::menusAndToolbarFollowTheCommands()
@@ -258,6 +296,9 @@ void TestMainWindow::modifyHostActsOnLastMousePress()
     QCOMPARE(window->tvHosts->SelectedNode(), first);
     QTest::keyClick(window->tvHosts, Qt::Key_Down);
     QCOMPARE(window->tvHosts->SelectedNode(), window->HomeNode->child(1));
+    // A right press (as for the pop-up menu) points at a host without choosing it.
+    QTest::mouseClick(window->tvHosts->viewport(), Qt::RightButton, Qt::NoModifier, CentreOf(*window, first));
+    QCOMPARE(window->tvHosts->SelectedNode(), window->HomeNode->child(1));
 
     QString caption, address;
     ModalDriver driver([&](QDialog& dialog) {
@@ -280,7 +321,7 @@ void TestMainWindow::modifyHostActsOnLastMousePress()
     QCOMPARE(Logins(*window), QStringList({"dave"}));
 }
 
-void TestMainWindow::modifyHostBeforeAnyMousePressAdds()
+void TestMainWindow::modifyHostBeforeAnyMousePressEditsCurrent()
 {
     GuiServices gui;
     Installation install(TwoHosts, FourUsers);
@@ -290,14 +331,39 @@ void TestMainWindow::modifyHostBeforeAnyMousePressAdds()
     window->tvHosts->setCurrentItem(window->HomeNode->child(1));
     QVERIFY(window->actHostEdit->isEnabled());
 
-    QString caption;
-    ModalDriver driver([&caption](QDialog& dialog) {
+    QString caption, address;
+    ModalDriver driver([&](QDialog& dialog) {
         caption = dialog.windowTitle();
+        address = dynamic_cast<TfrmHostEdit&>(dialog).edtName->text();
         dialog.reject();
     });
     QTest::keyClick(window->tvHosts, Qt::Key_M, Qt::ControlModifier);
-    // The point (0, 0) lies on "Home".
-    QCOMPARE(caption, QStringLiteral("Add Host"));
+    QCOMPARE(caption, QStringLiteral("Host Editing"));
+    QCOMPARE(address, QStringLiteral("10.0.0.2"));
+}
+
+void TestMainWindow::modifyHostAfterArrowsEditsCurrent()
+{
+    GuiServices gui;
+    Installation install(TwoHosts, FourUsers);
+    auto window = install.Open();
+    QVERIFY(ShowActive(*window));
+    QTreeWidgetItem* first = window->HomeNode->child(0);
+    QTest::mouseClick(window->tvHosts->viewport(), Qt::LeftButton, Qt::NoModifier, CentreOf(*window, first));
+    QTest::keyClick(window->tvHosts, Qt::Key_Down);
+
+    QStringList addresses;
+    ModalDriver driver([&](QDialog& dialog) {
+        addresses << dynamic_cast<TfrmHostEdit&>(dialog).edtName->text();
+        dialog.reject();
+    });
+    QTest::keyClick(window->tvHosts, Qt::Key_M, Qt::ControlModifier);
+    // Back up with the keys, then a double click on the second host: the mouse point counts again.
+    QTest::keyClick(window->tvHosts, Qt::Key_Up);
+    QTest::keyClick(window->tvHosts, Qt::Key_M, Qt::ControlModifier);
+    QTest::mouseDClick(window->tvHosts->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       CentreOf(*window, window->HomeNode->child(1)));
+    QCOMPARE(addresses, QStringList({"10.0.0.2", "10.0.0.1", "10.0.0.2"}));
 }
 
 void TestMainWindow::doubleClickOpensEditor_data()
@@ -465,6 +531,42 @@ void TestMainWindow::helpWebAndFeedbackOpenTheirTargets()
     QCOMPARE(opened[1].scheme(), QStringLiteral("https"));
     QCOMPARE(opened[2].toString(), QStringLiteral("mailto:") + SupportAddress);
     QCOMPARE(TfrmMain::HelpFilePath(QStringLiteral("/opt/x/veltrane.exe")), QStringLiteral("/opt/x/veltrane.chm"));
+}
+
+void TestMainWindow::helpAddressesComeFromTheSettingsFile()
+{
+    GuiServices gui;
+    Installation install({}, {});
+    auto window = install.Open();
+    const IniFile& ini = window->dm().OptionsFile.ini();
+    const QString about = TOptionsFile::AboutSection;
+    QList<QUrl> opened;
+    SetExternalOpener([&opened](const QUrl& url) { opened << url; });
+    const auto openAll = [&] {
+        opened.clear();
+        window->actHomePage->trigger();
+        window->actSupport->trigger();
+        TfrmLogin login(window->dm());
+        login.RzURLLabel1Click();
+        if (opened.size() != 3)
+            return QStringList();
+        return QStringList({opened[0].toString(), opened[1].toString(), opened[2].path()});
+    };
+
+    ini.writeString(about, QStringLiteral("SupportAddress"), QStringLiteral(" help@corp.example "));
+    ini.writeString(about, QStringLiteral("HomePage"), QStringLiteral("https://intranet.corp.example/veltrane"));
+    QCOMPARE(openAll(),
+             QStringList({"https://intranet.corp.example/veltrane", "mailto:help@corp.example", "help@corp.example"}));
+    ini.writeString(about, QStringLiteral("FeedbackAddress"), QStringLiteral("ideas@corp.example"));
+    QCOMPARE(openAll()[1], QStringLiteral("mailto:ideas@corp.example"));
+
+    // Values that would add to the mail or open something else fall back to the defaults.
+    ini.writeString(about, QStringLiteral("SupportAddress"), QStringLiteral("help@corp.example?body=hi"));
+    ini.writeString(about, QStringLiteral("FeedbackAddress"), QStringLiteral("ideas corp"));
+    ini.writeString(about, QStringLiteral("HomePage"), QStringLiteral("file:///etc/passwd"));
+    QCOMPARE(openAll(),
+             QStringList({TOptionsFile::DefaultHomePage, QStringLiteral("mailto:") + SupportAddress, SupportAddress}));
+    SetExternalOpener({});
 }
 
 void TestMainWindow::aboutShowsVersion()

@@ -1,9 +1,13 @@
+#include "batch/TfrmRunLog.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
+#include "engine/TfrmOperationSetting.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/TfrmAbout.h"
 #include "ui/TfrmBase.h"
 #include "ui/TfrmChangePass.h"
+#include "ui/TfrmLogin.h"
 #include "ui/TfrmOptions.h"
 
 #include <QCheckBox>
@@ -14,6 +18,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <memory>
+#include <vector>
 
 class TestOptions : public QObject
 {
@@ -110,6 +117,54 @@ private slots:
         dialog.tvOption->setCurrentItem(dialog.tvOption->topLevelItem(1));
         QCOMPARE(dialog.pcOptions->tabText(0), QStringLiteral("Generate Password Rules"));
         QCOMPARE(dialog.pages->currentIndex(), 1);
+    }
+
+    void treeCaptionsFitWithAnyFont()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        TfrmOptions dialog(env.dm());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTreeWidget* tree = dialog.tvOption;
+        const QFontMetrics metrics(tree->font());
+        for (int node = 0; node < tree->topLevelItemCount(); ++node) {
+            const QString caption = tree->topLevelItem(node)->text(0);
+            QVERIFY2(metrics.horizontalAdvance(caption) + tree->iconSize().width() < tree->viewport()->width(),
+                     qPrintable(caption));
+        }
+        QVERIFY(tree->parentWidget()->width() >= 182);
+        // The pages and buttons moved with the tree and stay inside the dialog.
+        QVERIFY(dialog.pages->x() >= tree->parentWidget()->geometry().right());
+        QVERIFY(dialog.pages->geometry().right() < dialog.width());
+        QVERIFY(dialog.btnCancel->geometry().right() < dialog.width());
+    }
+
+    void dialogsHaveOnlyACloseBox()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        std::vector<std::unique_ptr<QDialog>> dialogs;
+        dialogs.push_back(std::make_unique<TfrmOptions>(env.dm()));
+        dialogs.push_back(std::make_unique<TfrmOperationSetting>(env.dm()));
+        dialogs.push_back(std::make_unique<TfrmLogin>(env.dm()));
+        dialogs.push_back(std::make_unique<TfrmChangePass>(env.dm()));
+        dialogs.push_back(std::make_unique<TfrmAbout>());
+        dialogs.push_back(std::make_unique<TfrmRunLog>()); // stands for every dialog built on TfrmBase
+        for (const auto& dialog : dialogs) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+            // What the window system is asked for, after Qt filled in its defaults.
+            const Qt::WindowFlags flags = dialog->windowHandle()->flags();
+            const char* name = dialog->metaObject()->className();
+            QVERIFY2(flags.testFlag(Qt::CustomizeWindowHint), name);
+            QVERIFY2(flags.testFlag(Qt::WindowTitleHint), name);
+            QVERIFY2(flags.testFlag(Qt::WindowCloseButtonHint), name);
+            QVERIFY2(!flags.testFlag(Qt::WindowMinimizeButtonHint), name);
+            QVERIFY2(!flags.testFlag(Qt::WindowMaximizeButtonHint), name);
+            QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+            dialog->hide();
+        }
     }
 
     void protectionSwitchesAtOnceAndSurvivesCancel()

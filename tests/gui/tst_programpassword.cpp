@@ -85,6 +85,27 @@ private slots:
         }
     }
 
+    void passwordsShowAsAsterisks()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        TfrmLogin login(env.dm());
+        TfrmChangePass change(env.dm());
+        int fields = 0;
+        for (QDialog* dialog : std::initializer_list<QDialog*>{&login, &change}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            for (QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+                if (edit->echoMode() != QLineEdit::Password)
+                    continue;
+                ++fields;
+                QTest::keyClicks(edit, QStringLiteral("pw1"));
+                QCOMPARE(edit->displayText(), QStringLiteral("***"));
+            }
+        }
+        QCOMPARE(fields, 4);
+    }
+
     void gateIsOpenUnlessProtectionIsExactlyOne()
     {
         RecordingUiServices ui;
@@ -230,7 +251,7 @@ private slots:
                                 cipher + QStringLiteral("]. \n\nProduct Name: Veltrane\n\n***Note:")));
         QVERIFY(!body.contains(QStringLiteral("plain & secret")));
         QVERIFY(login.isVisible() || login.result() == 0); // the dialog stays open
-        QCOMPARE(ForgotPasswordLinkText(cipher).left(7), QStringLiteral("mailto:"));
+        QCOMPARE(ForgotPasswordLinkText(cipher, SupportAddress).left(7), QStringLiteral("mailto:"));
     }
 };
 
