@@ -1,6 +1,10 @@
 #include "ui/TfrmOptions.h"
 
+#include "core/DatabaseError.h"
+#include "core/DatabaseProtection.h"
+#include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
+#include "core/UiServices.h"
 #include "ui/ProgramPassword.h"
 #include "ui/TfrmBase.h"
 
@@ -201,6 +205,7 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
     connect(xafdsDown, &QToolButton::clicked, this, &TfrmOptions::xafdsDownLeftClick);
     connect(btnEnablePWD, &QPushButton::clicked, this, &TfrmOptions::btnEnablePWDClick);
     connect(btnChange, &QPushButton::clicked, this, &TfrmOptions::btnChangeClick);
+    connect(chkEncryptDatabase, &QCheckBox::clicked, this, &TfrmOptions::chkEncryptDatabaseClick);
     connect(RzBitBtn1, &QPushButton::clicked, this, &TfrmOptions::RzBitBtn1Click);
     connect(btnSave, &QPushButton::clicked, this, &TfrmOptions::btnSaveClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmOptions::btnCancelClick);
@@ -235,6 +240,8 @@ void TfrmOptions::buildPages()
     btnChange = new QPushButton(QStringLiteral("Change &Password... "), protection);
     btnChange->setObjectName(QStringLiteral("btnChange"));
     btnChange->setGeometry(20, 62, 185, 27);
+    chkEncryptDatabase = addCheck(protection, QStringLiteral("chkEncryptDatabase"),
+                                  QStringLiteral("Encrypt the database with the program password"), 104);
     addNote(protection, QStringLiteral("Password protection can prevent other people using the software."), 200);
     pages->addWidget(protection);
 
@@ -316,6 +323,8 @@ void TfrmOptions::ShowOptionPage(QTreeWidgetItem* node)
 void TfrmOptions::ShowProtectionState(bool enabled)
 {
     btnChange->setEnabled(enabled);
+    chkEncryptDatabase->setEnabled(enabled);
+    chkEncryptDatabase->setChecked(m_dm.DBSession.KeyedByPassword());
     btnEnablePWD->setText(enabled ? QStringLiteral("Disable P&assword Protection")
                                   : QStringLiteral("Enable P&assword Protection"));
 }
@@ -333,6 +342,16 @@ void TfrmOptions::xafdsDownLeftClick()
 void TfrmOptions::btnEnablePWDClick()
 {
     const bool enabled = m_dm.PasswordProtectionEnabled();
+    // Without protection no login would ask for the password that opens the file: back to the
+    // built-in key first, and protection stays on when that fails.
+    if (enabled && m_dm.DBSession.KeyedByPassword()) {
+        try {
+            UnprotectDatabase(m_dm);
+        } catch (const DatabaseError& error) {
+            MsgBox(error.message(), ApplicationTitle, StyleError);
+            return;
+        }
+    }
     m_dm.SetPasswordProtection(!enabled);
     ShowProtectionState(!enabled);
 }
@@ -340,6 +359,20 @@ void TfrmOptions::btnEnablePWDClick()
 void TfrmOptions::btnChangeClick()
 {
     ChangeProgramPassword(m_dm, this);
+}
+
+void TfrmOptions::chkEncryptDatabaseClick(bool checked)
+{
+    try {
+        if (!checked)
+            UnprotectDatabase(m_dm);
+        else if (MsgBoxYes(EncryptConfirmationText, ApplicationTitle, StyleConfirm))
+            ProtectDatabase(m_dm, DecipherPassword(m_dm.GetUserPass()));
+    } catch (const DatabaseError& error) {
+        MsgBox(error.message(), ApplicationTitle, StyleError);
+    }
+    // Whatever happened, the box shows the key the file has now.
+    chkEncryptDatabase->setChecked(m_dm.DBSession.KeyedByPassword());
 }
 
 void TfrmOptions::RzBitBtn1Click()
