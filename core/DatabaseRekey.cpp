@@ -33,7 +33,8 @@ bool opensWholly(TDBSession& session, const QString& path, const SecretBuffer& p
 void RekeyDatabase(TDBSession& session, const SecretBuffer& newPassword)
 {
     sqlite3* db = session.Handle();
-    if (session.TransactionDepth() > 0)
+    // Re-opening the connection would pull a statement from under a query that still reads.
+    if (session.TransactionDepth() > 0 || sqlite3_next_stmt(db, nullptr))
         throw DatabaseError(QStringLiteral("The database key cannot change in the middle of an operation; try again "
                                            "once it has ended."));
     const QString path = session.FileName();
