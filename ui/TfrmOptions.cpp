@@ -363,11 +363,15 @@ void TfrmOptions::btnChangeClick()
 
 void TfrmOptions::chkEncryptDatabaseClick(bool checked)
 {
+    const QString password = checked ? DecipherPassword(m_dm.GetUserPass()) : QString();
+    const QString problem = checked ? DatabasePasswordProblem(password) : QString();
     try {
         if (!checked)
             UnprotectDatabase(m_dm);
+        else if (!problem.isEmpty())
+            MsgBox(problem, ApplicationTitle, StyleError);
         else if (MsgBoxYes(EncryptConfirmationText, ApplicationTitle, StyleConfirm))
-            ProtectDatabase(m_dm, DecipherPassword(m_dm.GetUserPass()));
+            ProtectDatabase(m_dm, password);
     } catch (const DatabaseError& error) {
         MsgBox(error.message(), ApplicationTitle, StyleError);
     }
