@@ -108,6 +108,9 @@ private slots:
         if (started) {
             QVERIFY(window->dm().DBSession.KeyedByPassword());
             QCOMPARE(MainWindowTest::Logins(*window), (QStringList{QStringLiteral("oracle"), QStringLiteral("scott")}));
+            // The filled window holds no query that would keep the options from re-keying the file.
+            UnprotectDatabase(window->dm());
+            QVERIFY(!window->dm().DBSession.KeyedByPassword());
         } else {
             QCOMPARE(fileBytes(install.env.databasePath()), before);
         }
