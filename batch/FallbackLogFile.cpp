@@ -1,9 +1,11 @@
 #include "batch/FallbackLogFile.h"
 
+#include "core/FileExposure.h"
 #include "core/PasswordCipher.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -52,6 +54,9 @@ QString WriteFallbackLogFile(const QString& executableDir, const TUser& user, co
                              const QDateTime& time)
 {
     const QString folder = executableDir + QStringLiteral("/Logs");
+    const bool created = !QFileInfo::exists(folder);
+    if (created && QDir().mkpath(folder))
+        RestrictToOwner(folder, true);
     if (!QDir().mkpath(folder))
         throw FallbackLogError(QStringLiteral("Cannot create the folder %1 for the log file: check that the "
                                               "folder beside the program is writable.")

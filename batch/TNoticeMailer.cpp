@@ -42,7 +42,15 @@ void TNoticeMailer::SendNoticeMail(const TUser& user, TActionStaus& status, cons
             return;
         }
 
+        const MailSecurityChoice security = settings.connectionSecurity();
+        if (!security.problem.isEmpty()) {
+            status.Detail = security.problem;
+            return;
+        }
+
         SmtpServer server;
+        server.security = security.security;
+        server.caFile = settings.caFilePath(m_dm.OptionsFile.ini());
         server.host = settings.server;
         server.port = settings.port;
         server.account = settings.account;

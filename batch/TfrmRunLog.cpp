@@ -1,5 +1,7 @@
 #include "batch/TfrmRunLog.h"
 
+#include "core/VisibleText.h"
+
 #include "ui/DrawnIcons.h"
 
 #include <QClipboard>
@@ -66,7 +68,8 @@ TfrmRunLog::TfrmRunLog(QWidget* parent) : TfrmBase(parent)
 
 void TfrmRunLog::SetText(const QString& text)
 {
-    m_lines = WithLfBreaks(text);
+    // Text kept before host output was cleaned may still hold escapes: shown, never obeyed.
+    m_lines = WithLfBreaks(VisibleControlCharacters(text));
     moInfo->setPlainText(m_lines);
 }
 

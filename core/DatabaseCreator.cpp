@@ -1,6 +1,7 @@
 #include "core/DatabaseCreator.h"
 
 #include "core/DatabaseError.h"
+#include "core/FileExposure.h"
 #include "core/TDBSession.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -101,6 +102,8 @@ void CreateDatabase(const QString& path)
             }
         }
         exec(raw, "COMMIT;");
+        // It holds every password: the owner's alone, whatever the umask of whoever made it.
+        RestrictToOwner(path, false);
     } catch (...) {
         db.reset();
         QFile::remove(path);

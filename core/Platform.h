@@ -16,6 +16,14 @@ QString ExecutableDir();
 /// releases it then, however the process ends.
 bool AcquireSingleInstance(const QString& name);
 
+/// Called first thing by both programs: files and folders they create are their owner's only
+/// (umask 077), and no core dump or debugger attach exposes the passwords in memory (unless the
+/// environment sets VELTRANE_ALLOW_CORE=1, for debugging).
+void HardenProcess();
+
+/// Whether text is an IPv6 address in its textual form (no brackets, no port).
+bool IsIPv6Address(const QString& text);
+
 /// The outcome of TryLockFile.
 struct FileLock
 {

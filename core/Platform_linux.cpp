@@ -3,8 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,6 +49,22 @@ bool AcquireSingleInstance(const QString& name)
     }
     // The descriptor is deliberately kept open for the life of the process.
     return true;
+}
+
+void HardenProcess()
+{
+    ::umask(077);
+    if (qEnvironmentVariable("VELTRANE_ALLOW_CORE") == QLatin1String("1"))
+        return;
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_CORE, &none);
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
+bool IsIPv6Address(const QString& text)
+{
+    in6_addr parsed{};
+    return ::inet_pton(AF_INET6, text.toLatin1().constData(), &parsed) == 1;
 }
 
 FileLock TryLockFile(const QString& path)

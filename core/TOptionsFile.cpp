@@ -61,12 +61,15 @@ VELTRANE_BOOL_OPTION(GenerateNew, SetGenerateNew, kGenerateNew)
 
 int TOptionsFile::PassLength() const
 {
-    return m_ini.readInteger(Section, QLatin1String(kPassLength), kPassLengthDefault);
+    const int length = m_ini.readInteger(Section, QLatin1String(kPassLength), kPassLengthDefault);
+    // A hand-edited length the generator cannot sensibly make (0, or a million) means the default.
+    return length >= MinPassLength && length <= MaxPassLength ? length : kPassLengthDefault;
 }
 
 void TOptionsFile::SetPassLength(int length) const
 {
-    m_ini.writeInteger(Section, QLatin1String(kPassLength), length);
+    m_ini.writeInteger(Section, QLatin1String(kPassLength),
+                       length >= MinPassLength && length <= MaxPassLength ? length : kPassLengthDefault);
 }
 
 QString TOptionsFile::DatabasePath() const

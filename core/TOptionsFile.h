@@ -24,6 +24,9 @@ public:
     void SetPassNumber(bool on) const;
     bool PassSpechar() const;
     void SetPassSpechar(bool on) const;
+    /// Lengths the generator makes; anything else read or written counts as the default, 8.
+    static constexpr int MinPassLength = 1;
+    static constexpr int MaxPassLength = 30;
     int PassLength() const;
     void SetPassLength(int length) const;
     bool AutoGenerate() const;

@@ -1,9 +1,11 @@
 #include "engine/TRemoteEngine.h"
 
 #include "core/UiServices.h"
+#include "core/VisibleText.h"
 #include "engine/DecipherSecret.h"
 #include "engine/ManagerCommand.h"
 #include "engine/TActionFlg.h"
+#include "engine/TranscriptRedactor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -69,6 +71,10 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
 {
     status = TActionStaus{};
     SSHClient.CloseSession();
+    // A new conversation: its secrets and outputs start afresh.
+    m_redactor.Reset();
+    m_outputEntries.clear();
+    m_outputDropped.clear();
 
     const QString connectText = QString::asprintf("Connect to %s:%d (login as %s)", qUtf8Printable(user.HostIP),
                                                   user.HostPort, qUtf8Printable(user.LoginName));
@@ -80,6 +86,7 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
     params.port = user.HostPort;
     params.username = user.LoginName;
     params.password = DecipherSecret(user.pwNow);
+    m_redactor.AddSecret(params.password);
     params.socketTimeoutMs = 5000;
     params.command = command.isEmpty() ? kProbeCommand : command;
     params.knownHostsPath = KnownHostsPath();
@@ -100,6 +107,10 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
             switch (error.kind()) {
             case SshError::Kind::Cancelled:
                 status.Detail = kCancelled;
+                break;
+            case SshError::Kind::Silent:
+                // "Check the login account" would send the user after a password that was never asked.
+                status.Detail = error.message();
                 break;
             case SshError::Kind::HostKeyChanged:
                 // The user must see which known_hosts line to remove, so the transport's text is kept.
@@ -128,21 +139,58 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
         SSHClient.CloseSession();
 }
 
+QString TRemoteEngine::shownOutput(const QByteArray& redacted, qsizetype dropped)
+{
+    if (dropped == 0)
+        return VisibleControlCharacters(QString::fromUtf8(redacted));
+    // The start (a banner, what went wrong first) and the end (the prompt) are kept; the middle is counted.
+    return VisibleControlCharacters(QString::fromUtf8(redacted.left(KeptOutputHeadBytes))) +
+           QStringLiteral("\r\n[... %1 bytes of host output left out ...]\r\n").arg(dropped) +
+           VisibleControlCharacters(QString::fromUtf8(redacted.mid(KeptOutputHeadBytes)));
+}
+
+void TRemoteEngine::recordOutput(const QByteArray& received, qsizetype dropped)
+{
+    m_outputEntries.append(static_cast<int>(m_dm.Transcript.size()));
+    m_outputDropped.append(dropped);
+    m_dm.AddTranscriptLine(QString());
+    // Earlier outputs of this conversation may end in the first part of a secret that this one
+    // completes: every entry is written again from the redacted whole.
+    const QList<QByteArray> redacted = m_redactor.Append(received);
+    for (qsizetype i = 0; i < redacted.size() && i < m_outputEntries.size(); ++i)
+        if (m_outputEntries[i] < m_dm.Transcript.size())
+            m_dm.Transcript[m_outputEntries[i]] = shownOutput(redacted[i], m_outputDropped[i]);
+}
+
 bool TRemoteEngine::WaitForText(const QString& expected)
 {
     const QByteArray wanted = foldAsciiCase(expected.toUtf8());
     QByteArray received;
-    const auto recordReceived = qScopeGuard([&] { m_dm.AddTranscriptLine(QString::fromUtf8(received)); });
+    qsizetype dropped = 0;
+    const auto recordReceived = qScopeGuard([&] { recordOutput(received, dropped); });
+    // What a failure quotes of the host: redacted and with control characters made visible.
+    const auto hostsWords = [&] {
+        return received.isEmpty() ? kConnectionClosed : shownOutput(m_redactor.Redacted(received), dropped);
+    };
     QElapsedTimer clock;
     clock.start();
 
     QByteArray channelOutput;
     QByteArray extendedOutput;
     // Takes one chunk of buffered output; the error stream is dropped. True when expected has appeared.
+    // Only the new bytes (and the end of the old ones) are searched, and only the latest output is
+    // kept, so a host that floods the channel costs neither time nor memory.
     const auto takeChunk = [&] {
         SSHClient.ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
+        const qsizetype from = qMax<qsizetype>(0, received.size() - wanted.size() + 1);
         received += foldAsciiCase(channelOutput);
-        return !wanted.isEmpty() && received.contains(wanted);
+        const bool found = !wanted.isEmpty() && received.indexOf(wanted, from) >= 0;
+        if (received.size() > MaxKeptOutputBytes) {
+            const qsizetype cut = received.size() - MaxKeptOutputBytes;
+            received.remove(KeptOutputHeadBytes, cut);
+            dropped += cut;
+        }
+        return found;
     };
 
     try {
@@ -156,13 +204,13 @@ bool TRemoteEngine::WaitForText(const QString& expected)
                 // Output that arrived with the close is still the host's last word (its error line
                 // or even the awaited text), so it is taken before giving up.
                 while (SSHClient.PollOutput()) {
-                    const qsizetype before = received.size();
+                    const qsizetype before = received.size() + dropped;
                     if (takeChunk())
                         return true;
-                    if (received.size() == before && channelOutput.isEmpty() && extendedOutput.isEmpty())
+                    if (received.size() + dropped == before && channelOutput.isEmpty() && extendedOutput.isEmpty())
                         break;
                 }
-                throw RemoteError(received.isEmpty() ? kConnectionClosed : QString::fromUtf8(received));
+                throw RemoteError(hostsWords());
             }
             if (!SSHClient.PollOutput()) {
                 // Error-stream bytes are never announced, and while they lie unread libssh keeps the
@@ -178,7 +226,7 @@ bool TRemoteEngine::WaitForText(const QString& expected)
     } catch (const SshError& error) {
         // A connection that went down ends the wait as a closed session does: with the host's last words.
         if (!SSHClient.SessionActive())
-            throw RemoteError(received.isEmpty() ? kConnectionClosed : QString::fromUtf8(received));
+            throw RemoteError(hostsWords());
         throw RemoteError(error.message());
     }
 }
@@ -188,6 +236,8 @@ void TRemoteEngine::SendLine(const SecretBuffer& text)
     QByteArray line = text.bytes();
     line.append('\r'); // detaches: the copy is ours to wipe
     const SecretBuffer secretLine(std::move(line));
+    // Whatever the host prints back from here on must not show it.
+    m_redactor.AddSecret(text);
     try {
         SSHClient.WriteInput(secretLine.bytes());
     } catch (const SshError& error) {

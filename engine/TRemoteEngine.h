@@ -2,6 +2,7 @@
 
 #include "core/TdmPublic.h"
 #include "engine/TActionStaus.h"
+#include "engine/TranscriptRedactor.h"
 #include "transport/SshTransport.h"
 
 #include <QString>
@@ -24,6 +25,10 @@ public:
     static constexpr int DefaultReadTimeOut = 5000;
     /// Bytes taken from each output stream per pass of WaitForText.
     static constexpr int ReadChunkBytes = 1024;
+    /// Host output one wait keeps: its first KeptOutputHeadBytes and its latest bytes; what lies
+    /// between is counted, not recorded.
+    static constexpr qsizetype MaxKeptOutputBytes = 64 * 1024;
+    static constexpr qsizetype KeptOutputHeadBytes = 16 * 1024;
 
     /// Binds the engine to dm and gives the transport dm.SSHClientMessageLoop() as its wait handler.
     explicit TRemoteEngine(TdmPublic& dm);
@@ -74,8 +79,15 @@ public:
     int ReadTimeOut = DefaultReadTimeOut;
 
 private:
+    /// Adds one wait's output to the transcript, with every secret of the conversation hidden.
+    void recordOutput(const QByteArray& received, qsizetype dropped);
+    static QString shownOutput(const QByteArray& redacted, qsizetype dropped);
+
     TdmPublic& m_dm;
     NoticeMailSender m_noticeMail;
+    TranscriptRedactor m_redactor;
+    QList<int> m_outputEntries;
+    QList<qsizetype> m_outputDropped;
 };
 
 /// A failed step of a remote conversation; the message is the text shown to the user.

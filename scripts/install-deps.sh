@@ -9,7 +9,7 @@ packages=(
     libsqlcipher-dev sqlcipher libssh-dev libcurl4-openssl-dev
 )
 if [ "${1:-}" = "--test" ]; then
-    packages+=(openssh-server openssh-client sudo passwd sshpass expect python3 python3-aiosmtpd python3-paramiko
+    packages+=(openssh-server openssh-client sudo passwd sshpass expect python3 python3-aiosmtpd python3-paramiko openssl
                xvfb xauth xdotool locales procps)
 fi
 

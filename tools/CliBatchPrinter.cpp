@@ -11,8 +11,8 @@ CliBatchPrinter::CliBatchPrinter(const QList<TUser>& users, bool progressLine)
 
 QString CliBatchPrinter::ResultLine(const TUser& user, const QString& rowText)
 {
-    return user.LoginName + QStringLiteral("  ") + user.HostIP + QLatin1Char(':') + QString::number(user.HostPort) +
-           QStringLiteral("  ") + rowText;
+    return CliOutput::data(user.LoginName + QStringLiteral("  ") + user.HostIP + QLatin1Char(':') +
+                           QString::number(user.HostPort) + QStringLiteral("  ") + rowText);
 }
 
 void CliBatchPrinter::BatchStarted(int total)
@@ -58,7 +58,7 @@ void CliBatchPrinter::showProgress(const QString& status)
     if (!status.isEmpty())
         line += QStringLiteral(": ") + status;
     // Carriage return and erase-to-end keep the line in place as it changes.
-    CliOutput::out(QStringLiteral("\r\x1b[K") + line.left(200));
+    CliOutput::out(QStringLiteral("\r\x1b[K") + CliOutput::data(line).left(200));
     std::fflush(stdout);
     m_progressShown = true;
 }

@@ -1,5 +1,9 @@
 #include "tools/CliContext.h"
 
+#include "core/FileExposure.h"
+#include "core/SchemaUpgrade.h"
+#include "tools/CliOutput.h"
+
 #include "core/DatabaseError.h"
 #include "core/Platform.h"
 #include "core/TdmPublic.h"
@@ -64,7 +68,10 @@ TdmPublic& CliContext::dm()
                                                    "database, or create one with 'veltrane-cli init-db PATH'")
                                         .arg(path, reason));
         // It opened on the second try (the other program let go meanwhile).
+        dm->IntentColumns = UpgradeSchema(dm->DBSession);
     }
+    if (const QString warning = FileExposureWarning(path); !warning.isEmpty())
+        CliOutput::error(warning);
     m_dm = std::move(dm);
     return *m_dm;
 }

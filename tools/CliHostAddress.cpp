@@ -1,5 +1,6 @@
 #include "tools/CliHostAddress.h"
 
+#include "core/Platform.h"
 #include "tools/CliError.h"
 
 std::optional<int> CliHostAddress::parsePort(const QString& text)
@@ -40,6 +41,10 @@ std::optional<CliHostAddress> CliHostAddress::parse(const QString& text)
         if (portText.isEmpty())
             return std::nullopt;
     } else {
+        // Several colons without brackets: only a whole IPv6 address may be read so ("::1:2222" is one,
+        // on port 22); anything else is ambiguous and refused.
+        if (trimmed.count(QLatin1Char(':')) > 1 && !Platform::IsIPv6Address(trimmed))
+            return std::nullopt;
         host.address = trimmed;
     }
     if (host.address.isEmpty())
@@ -54,6 +59,13 @@ std::optional<CliHostAddress> CliHostAddress::parse(const QString& text)
 CliHostAddress CliHostAddress::parseOrThrow(const QString& text)
 {
     const std::optional<CliHostAddress> host = parse(text);
+    const QString trimmed = text.trimmed();
+    if (!host && !trimmed.startsWith(QLatin1Char('[')) && trimmed.count(QLatin1Char(':')) > 1) {
+        const qsizetype last = trimmed.lastIndexOf(QLatin1Char(':'));
+        throw CliError::usage(QStringLiteral("'%1' has several colons but is no IPv6 address: write an IPv6 "
+                                             "address with a port in brackets, such as [%2]:%3")
+                                  .arg(text, trimmed.left(last), trimmed.mid(last + 1)));
+    }
     if (!host)
         throw CliError::usage(
             QStringLiteral("'%1' is not a host: write ADDRESS or ADDRESS:PORT with a port from 1 to 65535").arg(text));

@@ -1,5 +1,7 @@
 #include "tools/CliImport.h"
 
+#include "core/PasswordRules.h"
+
 #include "core/DayNumber.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
@@ -194,6 +196,8 @@ int CliImport::importHosts(const QList<CsvRecord>& records, const QHash<QString,
             refuse(QStringLiteral("bad login_as '%1': write manager or user").arg(loginAs));
         }
         const QString managerPassword = row(QStringLiteral("manager_password"));
+        if (const QString problem = PasswordProblem(managerPassword); !problem.isEmpty())
+            refuse(QStringLiteral("manager_password: ") + problem.trimmed());
         if (host.UseManager == CliFieldRules::UseManagerAccount && host.MngLogin.isEmpty())
             refuse(QStringLiteral("login_as manager needs a manager_login"));
         if (host.UseManager == CliFieldRules::UseManagerAccount && managerPassword.isEmpty())
@@ -280,6 +284,9 @@ int CliImport::importUsers(const QList<CsvRecord>& records, const QHash<QString,
         const QString password = row(QStringLiteral("password"));
         if (password.isEmpty())
             refuse(QStringLiteral("missing password"));
+        for (const char* column : {"password", "new_password"})
+            if (const QString problem = PasswordProblem(row(QLatin1String(column))); !problem.isEmpty())
+                refuse(QLatin1String(column) + QStringLiteral(": ") + problem.trimmed());
         const std::optional<int> period = CliFieldRules::parsePeriod(row(QStringLiteral("period")));
         if (!period)
             refuse(QStringLiteral("bad period '%1': give a number of days, or leave it empty for none")

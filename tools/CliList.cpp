@@ -167,26 +167,30 @@ int CliList::run(const QStringList& arguments)
 
     QString text = QStringLiteral("Hosts:\n");
     for (const THost& host : hosts)
-        text += QStringLiteral("  %1  %2:%3  os=%4  manager=%5  login-as=%6  %7\n")
-                    .arg(QString::number(host.hID), host.hAddress, QString::number(host.hPort),
-                         CliStore::osName(profiles, host.OSID), orDash(host.MngLogin),
-                         CliFieldRules::loginAsText(host.UseManager), host.hNote);
+        text += CliOutput::data(QStringLiteral("  %1  %2:%3  os=%4  manager=%5  login-as=%6  %7")
+                                    .arg(QString::number(host.hID), host.hAddress, QString::number(host.hPort),
+                                         CliStore::osName(profiles, host.OSID), orDash(host.MngLogin),
+                                         CliFieldRules::loginAsText(host.UseManager), host.hNote)) +
+                QLatin1Char('\n');
     text += QStringLiteral("Users:\n");
     forEachUser(m_context, [&text](const ListedUser& row) {
         const TUser& user = row.user;
         // Concatenated, not arg()-filled: a name may itself contain "%1".
-        text += QStringLiteral("  ") + QString::number(user.uID) + QStringLiteral("  ") + user.HostIP +
+        text +=
+            CliOutput::data(
+                QStringLiteral("  ") + QString::number(user.uID) + QStringLiteral("  ") + user.HostIP +
                 QLatin1Char(':') + QString::number(user.HostPort) + QStringLiteral("  ") + user.LoginName +
                 QStringLiteral("  password=") + orDash(MaskPassword(user.pwNow)) + QStringLiteral("  new=") +
                 orDash(MaskPassword(user.pwNew)) + QStringLiteral("  period=") + orDash(row.periodText) +
                 QStringLiteral("  passed=") + orDash(row.passedText) + QStringLiteral("  name=") + user.uName +
                 QStringLiteral("  email=") + user.Email +
-                (user.HasOpenIntent() ? QStringLiteral("  [") + OpenIntentText(user) + QLatin1Char(']') : QString()) +
-                QLatin1Char('\n');
+                (user.HasOpenIntent() ? QStringLiteral("  [") + OpenIntentText(user) + QLatin1Char(']') : QString())) +
+            QLatin1Char('\n');
     });
     text += QStringLiteral("OS profiles:\n");
     for (auto it = profiles.constBegin(); it != profiles.constEnd(); ++it)
-        text += QStringLiteral("  %1  %2\n").arg(QString::number(it.key()), it.value());
+        text +=
+            CliOutput::data(QStringLiteral("  %1  %2").arg(QString::number(it.key()), it.value())) + QLatin1Char('\n');
     CliOutput::out(text);
     return ExitOk;
 }

@@ -1,5 +1,7 @@
 #include "tools/CliOutput.h"
 
+#include "core/VisibleText.h"
+
 #include <cstdio>
 
 #include <unistd.h>
@@ -16,8 +18,14 @@ void error(const QString& message)
 {
     // Results may be piped into another program; keep them apart from the diagnostics.
     std::fflush(stdout);
-    std::fprintf(stderr, "veltrane-cli: %s\n", message.toUtf8().constData());
+    // Messages quote names and host output: a line break may stay, an escape sequence may not.
+    std::fprintf(stderr, "veltrane-cli: %s\n", VisibleControlCharacters(message).toUtf8().constData());
     std::fflush(stderr);
+}
+
+QString data(const QString& text)
+{
+    return VisibleControlCharacters(text, TLineBreaks::Visible);
 }
 
 bool stdoutIsTerminal()

@@ -10,6 +10,9 @@ namespace CliOutput {
 void out(const QString& text);
 /// Writes "veltrane-cli: message" and a line break to standard error.
 void error(const QString& message);
+/// text from the database or a host made safe for one line of a terminal: every control character,
+/// line breaks included, shown as an escape ("\x1b", "\r\n"), never sent raw.
+QString data(const QString& text);
 /// Whether standard output is a terminal (progress lines are shown only there).
 bool stdoutIsTerminal();
 

@@ -1,5 +1,7 @@
 #include "transport/SmtpTransport.h"
 
+#include "transport/SmtpTls.h"
+
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <QUrl>
@@ -62,6 +64,9 @@ struct Dialogue
 {
     const SmtpTransport::StageCallback* stage = nullptr;
     int reported = -1; // highest SmtpStage reported so far
+    // With STARTTLS only the EHLO inside TLS leads to the login; the one before it does not.
+    bool helloAfterStartTls = false;
+    bool startTlsSent = false;
     bool helloSent = false;
     QString lastRefusal; // the last 4xx or 5xx reply line
 
@@ -81,7 +86,9 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* userData)
     if (type == CURLINFO_HEADER_OUT) {
         const QByteArray verb = QByteArray(data, qsizetype(std::min<size_t>(size, 10))).toUpper();
         if (verb.startsWith("EHLO ") || verb.startsWith("HELO "))
-            dialogue.helloSent = true;
+            dialogue.helloSent = !dialogue.helloAfterStartTls || dialogue.startTlsSent;
+        else if (verb.startsWith("STARTTLS"))
+            dialogue.startTlsSent = true;
         else if (verb.startsWith("MAIL FROM:"))
             dialogue.report(SmtpStage::Sending);
     } else if (type == CURLINFO_HEADER_IN) {
@@ -120,7 +127,7 @@ size_t onRead(char* buffer, size_t size, size_t count, void* userData)
 QByteArray serverUrl(const SmtpServer& server)
 {
     QUrl url;
-    url.setScheme(QStringLiteral("smtp"));
+    url.setScheme(SmtpScheme(server.security));
     url.setHost(server.host);
     url.setPort(server.port);
     // The path names us in EHLO; a host name that is not a plain name would make a bad command.
@@ -131,7 +138,7 @@ QByteArray serverUrl(const SmtpServer& server)
     return url.toEncoded();
 }
 
-QString hostProblem(const SmtpServer& server)
+QString serverProblem(const SmtpServer& server)
 {
     if (server.host.trimmed().isEmpty())
         return QStringLiteral("No mail server is set; enter the mail server in the mail settings.");
@@ -147,6 +154,8 @@ QString hostProblem(const SmtpServer& server)
     if (server.password.bytes().contains('\r') || server.password.bytes().contains('\n'))
         return QStringLiteral("The mail account's password contains a line break; set it again in the mail "
                               "settings.");
+    if (server.security != SmtpSecurity::None)
+        return CaFileProblem(server.caFile);
     return QString();
 }
 
@@ -184,7 +193,7 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
 {
     if (const QString problem = ValidateSmtpMessage(message); !problem.isEmpty())
         return {false, problem};
-    if (const QString problem = hostProblem(server); !problem.isEmpty())
+    if (const QString problem = serverProblem(server); !problem.isEmpty())
         return {false, problem};
 
     const MailAddress sender = *ParseMailAddress(message.sender);
@@ -208,6 +217,8 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
 
     Dialogue dialogue;
     dialogue.stage = &stage;
+    dialogue.helloAfterStartTls =
+        server.security == SmtpSecurity::StartTls || server.security == SmtpSecurity::StartTlsIfOffered;
     Upload upload{&mail, 0};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const QByteArray url = serverUrl(server);
@@ -216,7 +227,8 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
 
     CURL* h = easy.get();
     curl_easy_setopt(h, CURLOPT_URL, url.constData());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp");
+    const QByteArray scheme = SmtpScheme(server.security).toLatin1();
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, scheme.constData());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(server.connectTimeoutMs));
@@ -227,7 +239,7 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
     // One connection per mail, closed (with QUIT) as soon as the mail is done or has failed.
     curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
-    curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_NONE));
+    ApplyTlsOptions(h, server);
     if (!server.account.isEmpty()) {
         curl_easy_setopt(h, CURLOPT_USERNAME, account.constData());
         curl_easy_setopt(h, CURLOPT_PASSWORD, server.password.c_str());
@@ -269,7 +281,12 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
             if (done->msg == CURLMSG_DONE && done->easy_handle == h)
                 result = done->data.result;
     }
-    if (result != CURLE_OK)
-        return {false, readableError(result, errorBuffer, dialogue.lastRefusal)};
-    return {true, QString()};
+    if (result == CURLE_OK)
+        return {true, QString()};
+    QString libraryText = QString::fromUtf8(errorBuffer).trimmed();
+    if (libraryText.isEmpty())
+        libraryText = QString::fromUtf8(curl_easy_strerror(result));
+    if (QString tls = TlsFailureText(result, libraryText, server, dialogue.startTlsSent); !tls.isEmpty())
+        return {false, tls};
+    return {false, readableError(result, errorBuffer, dialogue.lastRefusal)};
 }

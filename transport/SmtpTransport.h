@@ -2,6 +2,7 @@
 
 #include "core/SecretBuffer.h"
 #include "transport/SmtpMessage.h"
+#include "transport/SmtpSecurity.h"
 
 #include <QString>
 
@@ -15,6 +16,11 @@ struct SmtpServer
     /// Empty: the server is used without logging in.
     QString account;
     SecretBuffer password;
+    /// STARTTLS by default: nothing, least of all the password, goes out unless TLS is up.
+    SmtpSecurity security = SmtpSecurity::StartTls;
+    /// PEM file of the certificate authorities trusted instead of the system's store; empty: the
+    /// system's store.
+    QString caFile;
     int connectTimeoutMs = 5000;
     /// Longest wait for any one reply of the server.
     int readTimeoutMs = 5000;
@@ -24,7 +30,7 @@ struct SmtpServer
 enum class SmtpStage
 {
     Connecting,     ///< about to open the connection
-    Authenticating, ///< the server has greeted and answered EHLO; the login comes next
+    Authenticating, ///< the server has answered EHLO (after STARTTLS when it is used); the login comes next
     Sending,        ///< the envelope (MAIL FROM) goes out; recipients and data follow
 };
 
@@ -36,16 +42,18 @@ struct SmtpOutcome
     QString message;
 };
 
-/// Delivers one message over SMTP with libcurl, logging in with SASL LOGIN. Blocks the calling
-/// thread but keeps it alive: between short waits on the socket it calls the pump callback.
+/// Delivers one message over SMTP with libcurl, protected as the server's security says, logging in
+/// with SASL LOGIN. Blocks the calling thread but keeps it alive: between short waits on the socket
+/// it calls the pump callback.
 class SmtpTransport
 {
 public:
     using StageCallback = std::function<void(SmtpStage)>;
     using PumpCallback = std::function<void()>;
 
-    /// Validates the message (a failure never connects), then connects, logs in, sends and closes
-    /// the connection again in every case. Each stage is reported once, in order.
+    /// Validates the message and the server's settings (a failure never connects), then connects,
+    /// starts TLS, logs in, sends and closes the connection again in every case. Each stage is
+    /// reported once, in order.
     SmtpOutcome Send(const SmtpServer& server, const SmtpMessage& message, const StageCallback& stage,
                      const PumpCallback& pump);
 };

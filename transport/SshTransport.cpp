@@ -89,6 +89,16 @@ struct SshTransport::Impl
                          .arg(socketTimeoutMs));
         } else {
             left = idleTimeoutMs - (now - lastArrivalMs);
+            if (left <= 0 && lastArrivalMs == 0) {
+                // Not a byte since the connect: whatever listens there is no SSH server.
+                close();
+                throw SshError(SshError::Kind::Silent,
+                               QStringLiteral("No SSH greeting from %1 within %2 s: the host accepted the "
+                                              "connection but sent nothing; check that an SSH server listens on "
+                                              "that port.")
+                                   .arg(endpoint)
+                                   .arg(idleTimeoutMs / 1000));
+            }
             if (left <= 0)
                 fail(QStringLiteral("%1 sent nothing for %2 s during the %3; check that an SSH server answers "
                                     "on that port.")

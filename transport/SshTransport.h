@@ -37,6 +37,7 @@ public:
         Cancelled,      ///< the message loop asked to stop; the message contains "501"
         HostKeyChanged, ///< the server's key differs from the recorded one; the message says what to do
         Refused,        ///< the server refused every offered password for the account
+        Silent,         ///< connected, but not a byte arrived within the idle limit (no SSH server)
     };
     SshError(Kind kind, const QString& message) : std::runtime_error(message.toStdString()), m_kind(kind) {}
     Kind kind() const { return m_kind; }

@@ -1,5 +1,7 @@
 #include "ui/MainWindowWidgets.h"
 
+#include "core/VisibleText.h"
+
 #include "ui/CommandVisibility.h"
 
 #include <QAction>
@@ -46,6 +48,7 @@ QLabel* HeaderPanel(const QString& name, const QString& text, QWidget* parent)
 
 QString MemoText(QString text)
 {
+    text = VisibleControlCharacters(text);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;

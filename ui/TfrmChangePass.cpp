@@ -1,5 +1,7 @@
 #include "ui/TfrmChangePass.h"
 
+#include "core/PasswordRules.h"
+
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
@@ -82,6 +84,10 @@ void TfrmChangePass::btnSaveClick()
     }
     if (edtNew->text().isEmpty()) {
         warn(edtNew, QStringLiteral("New password is required.  "));
+        return;
+    }
+    if (const QString problem = PasswordProblem(edtNew->text()); !problem.isEmpty()) {
+        warn(edtNew, problem);
         return;
     }
     Accepted = true;

@@ -1,5 +1,7 @@
 #include "ui/TfrmHostEdit.h"
 
+#include "core/PasswordRules.h"
+
 #include "core/DatabaseError.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
@@ -214,6 +216,8 @@ bool TfrmHostEdit::ValidateHost()
         return refuse(edtMngLogin, QStringLiteral("Please input [Manager Login] "));
     if (asManager && edtMngPwd->text().isEmpty())
         return refuse(edtMngPwd, QStringLiteral("Please input [Manager Password] "));
+    if (const QString problem = PasswordProblem(edtMngPwd->text()); !problem.isEmpty())
+        return refuse(edtMngPwd, problem);
     return true;
 }
 

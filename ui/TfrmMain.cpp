@@ -7,6 +7,7 @@
 #include "batch/TBatchOperations.h"
 #include "batch/TNoticeMailer.h"
 #include "core/DayNumber.h"
+#include "core/FileExposure.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
 #include "engine/TRemoteEngine.h"
@@ -873,6 +874,13 @@ void TfrmMain::runOperation(TOperationType type, TOperationOptions options)
 void TfrmMain::actVerifyExecute()
 {
     runOperation(otVerifyPassword, 0);
+}
+
+void TfrmMain::WarnIfDatabaseExposed()
+{
+    const QString warning = FileExposureWarning(m_dm->DBSession.FileName());
+    if (!warning.isEmpty())
+        pnlStatus->setText(warning);
 }
 
 void TfrmMain::OfferToVerifyUnconfirmedChanges()

@@ -1,5 +1,7 @@
 #include "ui/TfrmUserEdit.h"
 
+#include "core/PasswordRules.h"
+
 #include "core/DayNumber.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
@@ -211,6 +213,9 @@ bool TfrmUserEdit::ValidateUser()
         return refuse(edtLogin, QStringLiteral("Please input [User Name]  "));
     if (edtOldPwd->text().isEmpty())
         return refuse(edtOldPwd, QStringLiteral("Please input [Password]  "));
+    for (QLineEdit* field : {edtOldPwd, edtNewPwd})
+        if (const QString problem = PasswordProblem(field->text()); !problem.isEmpty())
+            return refuse(field, problem);
     return true;
 }
 

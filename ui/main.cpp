@@ -13,6 +13,7 @@
 int main(int argc, char* argv[])
 {
     // First of all, before any window, settings file or database is touched.
+    Platform::HardenProcess();
     if (!Platform::AcquireSingleInstance(QStringLiteral("Tarnwell Inc. No.2")))
         return 0;
 
@@ -28,7 +29,10 @@ int main(int argc, char* argv[])
         if (mainWindow) {
             mainWindow->show();
             // Asked once the window is up, so the runner it may open has its parent on screen.
-            QTimer::singleShot(0, mainWindow.get(), [&mainWindow] { mainWindow->OfferToVerifyUnconfirmedChanges(); });
+            QTimer::singleShot(0, mainWindow.get(), [&mainWindow] {
+                mainWindow->WarnIfDatabaseExposed();
+                mainWindow->OfferToVerifyUnconfirmedChanges();
+            });
             result = app.exec();
         }
     }

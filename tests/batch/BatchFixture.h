@@ -98,6 +98,8 @@ struct BatchFixture
         settings.port = MailTestServer::Port;
         settings.account = MailTestServer::Account;
         settings.password = EncipherPassword(MailTestServer::Password);
+        // The shared port offers no STARTTLS; these tests are about the batch, not the connection.
+        settings.security = QStringLiteral("none");
         settings.sender = QStringLiteral("veltrane-batch@example.org");
         settings.subject = QStringLiteral("Batch notice");
         settings.body = QStringLiteral("<p>Your password changed.</p>");

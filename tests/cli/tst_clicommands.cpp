@@ -11,6 +11,9 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 class TestCliCommands : public QObject
 {
     Q_OBJECT
@@ -239,6 +242,101 @@ private slots:
         QCOMPARE(text("select pwNew from Users where LoginName='typist'"), QString());
     }
 
+    void ctrlCAtThePromptGivesTheEchoBack()
+    {
+        EXPECT_EXIT(cli({"host", "add", "127.0.1.5"}), 0);
+        // The shell ignores Ctrl+C and reports the terminal's state once veltrane-cli has ended by it.
+        m_install->writeFile(QStringLiteral("interrupt.exp"),
+                             QStringLiteral("set timeout 20\n"
+                                            "spawn sh -c \"trap '' INT; %1 user add 127.0.1.5 typist; stty -a\"\n"
+                                            "expect \"Current password of typist on 127.0.1.5:22: \"\n"
+                                            "send \"\\003\"\n"
+                                            "expect eof\n")
+                                 .arg(m_install->program())
+                                 .toUtf8());
+        QProcess expect;
+        expect.setWorkingDirectory(m_install->dir());
+        expect.start(QStringLiteral("expect"), {m_install->path("interrupt.exp")});
+        QVERIFY2(expect.waitForFinished(30000), "expect did not finish");
+        const QByteArray screen = expect.readAll();
+        QVERIFY2(screen.contains(" echo ") && !screen.contains(" -echo "), screen.constData());
+        QCOMPARE(text("select count(*) from Users"), QStringLiteral("0"));
+    }
+
+    void passwordsNoHostCanTakeAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("carriage return inside") << QByteArray("first\rsecond\n\n") << "control character";
+        QTest::newRow("longer than 4096 bytes") << QByteArray(4097, 'a') + "\n\n"
+                                                << "longer than 4096 bytes";
+        QTest::newRow("not UTF-8") << QByteArray("J\xFCrgen\n\n") << "not valid UTF-8";
+    }
+    void passwordsNoHostCanTakeAreRefused()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, said);
+        EXPECT_EXIT(cli({"host", "add", "127.0.1.5"}), 0);
+        const CliResult added = cli({"user", "add", "127.0.1.5", "ann"}, input);
+        EXPECT_EXIT(added, 2);
+        QVERIFY2(added.err.contains(QStringLiteral("current password of ann")) && added.err.contains(said),
+                 qPrintable(added.err));
+        QCOMPARE(text("select count(*) from Users"), QStringLiteral("0"));
+
+        m_install->writeFile(QStringLiteral("u.csv"), kUsersHeader + "127.0.1.5,22,ann,\"a\tb\",,,,,\r\n");
+        const CliResult imported = cli({"import", "users", "u.csv"});
+        EXPECT_EXIT(imported, 1);
+        QVERIFY2(imported.err.contains(QStringLiteral("u.csv:2: password: The password contains a control")),
+                 qPrintable(imported.err));
+    }
+
+    void argumentThatIsNotUtf8IsRefused()
+    {
+        // QProcess passes arguments as UTF-8, so the raw bytes go through a shell.
+        QProcess shell;
+        shell.setWorkingDirectory(m_install->dir());
+        shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("'%1' user add 127.0.1.5 "
+                                                                                "\"$(printf 'J\\374rgen')\"")
+                                                                     .arg(m_install->program())});
+        QVERIFY(shell.waitForFinished(10000));
+        QCOMPARE(shell.exitCode(), 2);
+        QVERIFY2(shell.readAllStandardError().contains("argument 4 is not valid UTF-8"), "no UTF-8 refusal");
+    }
+
+    void filesAreTheOwnersOnlyAndNoCoreIsDumped()
+    {
+        const mode_t before = ::umask(022);
+        const CliResult created = cli({"init-db", m_install->path("own.db")});
+        ::umask(before);
+        EXPECT_EXIT(created, 0);
+        QCOMPARE(QFileInfo(m_install->path("own.db")).permissions() & 0x0777, QFileDevice::Permissions(0x0600));
+
+        // An exposed database is named on every start, with the command that fixes it.
+        QVERIFY(QFile::setPermissions(m_install->path("own.db"), QFileDevice::Permissions(0x6644)));
+        const CliResult listed = cli({"--db", m_install->path("own.db"), "list"});
+        EXPECT_EXIT(listed, 0);
+        QVERIFY2(listed.err.contains(QStringLiteral("chmod 600 '%1'").arg(m_install->path("own.db"))),
+                 qPrintable(listed.err));
+
+        // A process that holds passwords dumps no core, whatever limit it was started with.
+        rlimit core{};
+        ::getrlimit(RLIMIT_CORE, &core);
+        const rlimit saved = core;
+        core.rlim_cur = core.rlim_max;
+        ::setrlimit(RLIMIT_CORE, &core);
+        QProcess waiting;
+        m_install->start(waiting, {QStringLiteral("encipher")});
+        ::setrlimit(RLIMIT_CORE, &saved);
+        QVERIFY(waiting.waitForStarted(10000));
+        QTest::qWait(300);
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(waiting.processId()));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        const QByteArray text = limits.readAll();
+        waiting.closeWriteChannel();
+        QVERIFY(waiting.waitForFinished(10000));
+        QVERIFY2(text.contains(QByteArray("Max core file size        0                    0")), text.constData());
+    }
+
     void importStoresEveryRow()
     {
         addSampleData();
@@ -400,12 +498,11 @@ private slots:
         QCOMPARE(lines[2].section(QLatin1Char(' '), 2).size(), 12);
         QCOMPARE(text("select pwNew from Users where uID=1"), stored);
 
-        // A length that makes no password is refused instead of clearing every pending one.
+        // A length that makes no password never clears the pending ones: it counts as 8.
         m_install->writeFile(QStringLiteral("Options.ini"), "[Options]\r\nPass_Length=0\r\n");
         result = cli({"generate", "--all"});
-        EXPECT_EXIT(result, 1);
-        QVERIFY(result.err.contains(QLatin1String("Pass_Length")));
-        QCOMPARE(text("select pwNew from Users where uID=1"), stored);
+        EXPECT_EXIT(result, 0);
+        QCOMPARE(DecipherPassword(text("select pwNew from Users where uID=1")).size(), 8);
     }
 
     void selectionRules_data()

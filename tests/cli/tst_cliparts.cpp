@@ -117,6 +117,9 @@ private slots:
         QTest::newRow("bounds") << "h:65535" << true << "h" << 65535;
         QTest::newRow("bracketed IPv6 with port") << "[::1]:2200" << true << "::1" << 2200;
         QTest::newRow("bare IPv6 is all address") << "fe80::1" << true << "fe80::1" << 22;
+        QTest::newRow("bare IPv6 that looks like a port") << "::1:2222" << true << "::1:2222" << 22;
+        QTest::newRow("several colons, no IPv6") << "host:22:33" << false << "" << 0;
+        QTest::newRow("IPv6 with a non-hex tail") << "fe80::1:22x" << false << "" << 0;
         QTest::newRow("port 0") << "h:0" << false << "" << 0;
         QTest::newRow("port too big") << "h:65536" << false << "" << 0;
         QTest::newRow("port not a number") << "h:ssh" << false << "" << 0;

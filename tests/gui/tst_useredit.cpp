@@ -156,6 +156,12 @@ private slots:
                                      << ""
                                      << "edtOldPwd"
                                      << "Please input [Password]  ";
+        QTest::newRow("password no host can take") << "bob"
+                                                   << "pw\tcut"
+                                                   << "edtOldPwd"
+                                                   << "The password contains a control character (a line break, a "
+                                                      "tab or the like), which a host cannot take as part of a "
+                                                      "password. ";
         QTest::newRow("both given") << "bob"
                                     << "pw"
                                     << ""

@@ -101,6 +101,8 @@ void tst_NoticeMail::configure(const QString& host, int port, const QString& pas
     settings.sender = sender;
     settings.subject = subject;
     settings.body = Body;
+    // The mail tests' plain port offers no STARTTLS; tst_noticemailtls covers the protected ways.
+    settings.security = QStringLiteral("none");
     settings.Write(m_env->dm().OptionsFile.ini());
 }
 

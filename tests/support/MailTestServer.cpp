@@ -60,6 +60,14 @@ QJsonObject ReadMail(const QString& name, int port)
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
+QStringList AuthCommands(int port)
+{
+    QFile file(AuthLog(port));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 ConnectionCounts Connections(int port)
 {
     ConnectionCounts counts;

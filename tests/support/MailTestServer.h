@@ -3,12 +3,19 @@
 // The loopback SMTP server that tests/servers/smtp/start.sh runs for the mail tests, and helpers to
 // read what it received. The values repeat tests/servers/smtp/settings.sh; keep both in step.
 //
-// It requires AUTH (LOGIN and PLAIN offered, no TLS) with Account and Password. Each port keeps its
-// own records: every accepted message becomes a JSON file in MailDir(port) (envelope, mechanism,
-// login, raw data, and the headers and body as Python's mail parser reads them), and every
-// connection notes "open" and "closed" in ConnectionsLog(port). Port is shared by all test areas;
-// MailTestsPort belongs to tests/mail alone, which count connections. A recipient address that
-// starts with "refused" is refused with 550.
+// Port and MailTestsPort require AUTH (LOGIN and PLAIN offered in clear text, no STARTTLS) with
+// Account and Password. The TLS ports, for tests/mail alone, offer AUTH without requiring it (so a
+// mail without an account arrives) and never insist on TLS before AUTH, so a client that logs in too
+// early shows in AuthCommands: StartTlsPort offers STARTTLS, TlsPort speaks TLS from the first byte,
+// OtherNameStartTlsPort offers STARTTLS with a certificate made out for OtherName. Their
+// certificates come from the throw-away authority in CaFile, which no system store trusts.
+//
+// Each port keeps its own records: every accepted message becomes a JSON file in MailDir(port)
+// (envelope, "tls", mechanism, login, raw data, and the headers and body as Python's mail parser
+// reads them), every connection notes "open" and "closed" in ConnectionsLog(port), and every AUTH
+// command notes whether it came over TLS. Port is shared by all test areas; the others belong to
+// tests/mail alone, which count connections. A recipient address that starts with "refused" is
+// refused with 550.
 
 #include <QJsonObject>
 #include <QList>
@@ -19,6 +26,10 @@ namespace MailTestServer {
 inline const QString Address = QStringLiteral("127.0.0.6");
 inline constexpr int Port = 2525;
 inline constexpr int MailTestsPort = 2526;
+inline constexpr int StartTlsPort = 2527;
+inline constexpr int TlsPort = 2528;
+inline constexpr int OtherNameStartTlsPort = 2529;
+inline const QString OtherName = QStringLiteral("mail.elsewhere.test");
 inline const QString Account = QStringLiteral("vtst_mail");
 inline const QString Password = QStringLiteral("Mail-Pass#2026");
 inline const QString WorkDir = QStringLiteral("/tmp/veltrane-smtp");
@@ -30,6 +41,11 @@ inline QString ConnectionsLog(int port = Port)
 {
     return WorkDir + QStringLiteral("/%1/connections.log").arg(port);
 }
+inline QString AuthLog(int port = Port)
+{
+    return WorkDir + QStringLiteral("/%1/auth.log").arg(port);
+}
+inline const QString CaFile = WorkDir + QStringLiteral("/tls/ca.pem");
 
 /// Nothing listens on this address and port.
 inline const QString ClosedAddress = QStringLiteral("127.0.0.4");
@@ -41,6 +57,9 @@ bool IsListening(const QString& address, int port);
 QStringList ReceivedMailNames(int port = Port);
 /// One stored message.
 QJsonObject ReadMail(const QString& name, int port = Port);
+
+/// One entry per AUTH command received on port, oldest first: "tls" or "clear".
+QStringList AuthCommands(int port = Port);
 
 /// How many connections the server has seen opened and closed so far.
 struct ConnectionCounts

@@ -154,17 +154,20 @@ private slots:
         QTest::addColumn<bool>("tcpConnected");
         QTest::addColumn<int>("minMs");
         QTest::addColumn<int>("maxMs");
-        QTest::addColumn<bool>("refused");
+        QTest::addColumn<int>("kind");
+        const int refused = int(SshError::Kind::Refused);
+        const int failed = int(SshError::Kind::Failed);
 
         QTest::newRow("wrong password") << OpenSshAddress << kAccount << "not-the-password" << true << 0 << 12000
-                                        << true;
-        QTest::newRow("unknown account") << OpenSshAddress << "vtst_nobody" << Password << true << 0 << 12000 << true;
-        QTest::newRow("empty password") << OpenSshAddress << kAccount << "" << true << 0 << 12000 << true;
-        QTest::newRow("closed port") << ClosedAddress << kAccount << Password << false << 0 << 1000 << false;
+                                        << refused;
+        QTest::newRow("unknown account") << OpenSshAddress << "vtst_nobody" << Password << true << 0 << 12000
+                                         << refused;
+        QTest::newRow("empty password") << OpenSshAddress << kAccount << "" << true << 0 << 12000 << refused;
+        QTest::newRow("closed port") << ClosedAddress << kAccount << Password << false << 0 << 1000 << failed;
         QTest::newRow("connect unanswered")
-            << UnansweredAddress << kAccount << Password << false << 4900 << 6000 << false;
+            << UnansweredAddress << kAccount << Password << false << 4900 << 6000 << failed;
         QTest::newRow("server never speaks")
-            << SilentAddress << kAccount << Password << true << 14500 << 17000 << false;
+            << SilentAddress << kAccount << Password << true << 14500 << 17000 << int(SshError::Kind::Silent);
     }
 
     void failedOpens()
@@ -175,7 +178,7 @@ private slots:
         QFETCH(bool, tcpConnected);
         QFETCH(int, minMs);
         QFETCH(int, maxMs);
-        QFETCH(bool, refused);
+        QFETCH(int, kind);
 
         SshTransport transport;
         transport.setMessageLoop([] { return true; });
@@ -186,7 +189,7 @@ private slots:
             QFAIL("the open succeeded");
         } catch (const SshError& error) {
             // Only a refused password may be taken as "this password is wrong".
-            QCOMPARE(error.kind(), refused ? SshError::Kind::Refused : SshError::Kind::Failed);
+            QCOMPARE(int(error.kind()), kind);
             QVERIFY2(error.message().contains(address + QStringLiteral(":2222")), qPrintable(error.message()));
             QVERIFY2(!error.message().contains(QStringLiteral("501")), qPrintable(error.message()));
         }

@@ -1,14 +1,21 @@
 #!/usr/bin/python3
 """Loopback SMTP server for the mail tests.
 
-Requires AUTH (LOGIN or PLAIN offered, without TLS since it only listens on loopback) with one
-fixed account, on one or more ports that keep separate records, so that a test area which counts
-connections can have a port of its own. Every accepted message becomes one JSON file in
-<work>/<port>/mail: the envelope, the SASL mechanism and account used, the raw message and its
-headers and body as Python's own mail parser reads them. Every connection appends "open" and,
-when it ends, "closed" to <work>/<port>/connections.log, so tests can tell that a refused mail
-never connected and that every connection was closed. Recipients whose address starts with
-"refused" are refused with 550.
+The plain ports (--port) require AUTH (LOGIN or PLAIN offered in clear text, no STARTTLS) with one
+fixed account. The TLS ports offer AUTH without requiring it, so a mail without an account gets
+through too: --starttls-port offers STARTTLS with --cert, --tls-port speaks TLS from the first byte
+with --cert, --other-name-port offers STARTTLS with --other-cert (made out for another name). None
+of them insists on TLS before AUTH: a client that logs in too early must show in the records rather
+than be saved by the server.
+
+Every port keeps separate records, so that a test area which counts connections can have a port
+of its own. Every accepted message becomes one JSON file in <work>/<port>/mail: the envelope,
+whether the connection was encrypted, the SASL mechanism and account used, the raw message and its
+headers and body as Python's own mail parser reads them. Every connection appends "open" and, when
+it ends, "closed" to <work>/<port>/connections.log, so tests can tell that a refused mail never
+connected and that every connection was closed. Every AUTH command, before anything of it is
+checked, appends "tls" or "clear" to <work>/<port>/auth.log, so tests can tell that no password
+went out in clear text. Recipients whose address starts with "refused" are refused with 550.
 """
 import argparse
 import asyncio
@@ -18,9 +25,10 @@ import itertools
 import json
 import os
 import signal
+import ssl
 import time
 
-from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword, syntax
 
 
 class Recorder:
@@ -54,6 +62,7 @@ class Recorder:
         auth = session.auth_data or {}
         record = {
             "mail_from": envelope.mail_from,
+            "tls": server.encrypted(),
             "rcpt_tos": list(envelope.rcpt_tos),
             "mechanism": auth.get("mechanism", ""),
             "login": auth.get("login", ""),
@@ -84,27 +93,66 @@ def make_authenticator(account, password):
 
 
 class CountingSMTP(SMTP):
-    def __init__(self, connections_log, *args, **kwargs):
-        self.connections_log = connections_log
+    def __init__(self, port_dir, *args, **kwargs):
+        self.connections_log = os.path.join(port_dir, "connections.log")
+        self.auth_log = os.path.join(port_dir, "auth.log")
+        self.closed_noted = False
         super().__init__(*args, **kwargs)
 
+    def encrypted(self):
+        return self.transport is not None and self.transport.get_extra_info("ssl_object") is not None
+
     def connection_made(self, transport):
-        self._note("open")
+        # After STARTTLS the TLS layer calls this again for the same connection.
+        if self._original_transport is None:
+            self._note(self.connections_log, "open")
         super().connection_made(transport)
 
     def connection_lost(self, error):
-        self._note("closed")
+        self._note_closed()
         super().connection_lost(error)
 
-    def _note(self, event):
-        with open(self.connections_log, "a", encoding="utf-8") as log:
+    async def smtp_STARTTLS(self, arg):
+        try:
+            await super().smtp_STARTTLS(arg)
+        except Exception:
+            # A failed handshake after STARTTLS never reaches connection_lost.
+            self._note_closed()
+            raise
+
+    @syntax("AUTH <mechanism>")
+    async def smtp_AUTH(self, arg):
+        self._note(self.auth_log, "tls" if self.encrypted() else "clear")
+        await super().smtp_AUTH(arg)
+
+    def _note_closed(self):
+        if not self.closed_noted:
+            self.closed_noted = True
+            self._note(self.connections_log, "closed")
+
+    @staticmethod
+    def _note(path, event):
+        with open(path, "a", encoding="utf-8") as log:
             log.write(event + "\n")
+
+
+def server_context(cert, key):
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    return context
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--address", required=True)
     parser.add_argument("--port", type=int, action="append", required=True)
+    parser.add_argument("--starttls-port", type=int, required=True)
+    parser.add_argument("--tls-port", type=int, required=True)
+    parser.add_argument("--other-name-port", type=int, required=True)
+    parser.add_argument("--cert", required=True, help="PEM chain for the tested name")
+    parser.add_argument("--key", required=True)
+    parser.add_argument("--other-cert", required=True, help="PEM chain made out for another name")
+    parser.add_argument("--other-key", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--account", required=True)
     parser.add_argument("--password", required=True)
@@ -114,20 +162,29 @@ def main():
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
 
+    tested_name = server_context(args.cert, args.key)
+    other_name = server_context(args.other_cert, args.other_key)
+    # (port, STARTTLS context, implicit TLS context, AUTH required)
+    listeners = [(port, None, None, True) for port in args.port]
+    listeners += [(args.starttls_port, tested_name, None, False), (args.tls_port, None, tested_name, False),
+                  (args.other_name_port, other_name, None, False)]
+
     servers = []
-    for port in args.port:
+    for port, starttls, implicit, auth_required in listeners:
         port_dir = os.path.join(args.work, str(port))
         mail_dir = os.path.join(port_dir, "mail")
         os.makedirs(mail_dir, exist_ok=True)
-        connections_log = os.path.join(port_dir, "connections.log")
-        open(connections_log, "w").close()
+        for log in ("connections.log", "auth.log"):
+            open(os.path.join(port_dir, log), "w").close()
         handler = Recorder(mail_dir)
 
-        def factory(handler=handler, connections_log=connections_log):
-            return CountingSMTP(connections_log, handler, hostname="mail.veltrane.test", auth_required=True,
-                                auth_require_tls=False, authenticator=authenticator, loop=loop)
+        def factory(handler=handler, port_dir=port_dir, starttls=starttls, auth_required=auth_required):
+            return CountingSMTP(port_dir, handler, hostname="mail.veltrane.test", auth_required=auth_required,
+                                auth_require_tls=False, authenticator=authenticator, tls_context=starttls,
+                                loop=loop)
 
-        servers.append(loop.run_until_complete(loop.create_server(factory, host=args.address, port=port)))
+        servers.append(loop.run_until_complete(loop.create_server(factory, host=args.address, port=port,
+                                                                  ssl=implicit)))
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
     loop.add_signal_handler(signal.SIGINT, loop.stop)
     try:

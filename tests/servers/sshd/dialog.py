@@ -177,6 +177,31 @@ def vanish_after_real_change():
     return 1
 
 
+def echo_everything():
+    """Echoes every answer back (as typed, upper-cased, and split over two writes), then ends without
+    a success line, so the answers land in whatever keeps the host's words."""
+    for step, prompt in [("old", "Current password: "), ("new", "New password: "), ("retype", "Retype new password: ")]:
+        say(prompt)
+        data = answer(step).rstrip(b"\r\n")
+        os.write(1, data + b"\r\n")
+        os.write(1, data.upper() + b"\r\n")
+        os.write(1, data[: len(data) // 2])
+        time.sleep(0.3)
+        os.write(1, data[len(data) // 2 :] + b"\r\n")
+    os.write(1, b"passwd: rejected " + data + b"\r\n")
+    return 1
+
+
+def noisy():
+    """NUL, terminal escapes (title, alternate screen, cursor report request) and 10 MB of output before
+    the Debian dialog."""
+    os.write(1, b"\0start\x1b]0;owned title\x07\x1b[?1049h\x1b[6n\r\n")
+    line = b"x" * 1023 + b"\n"
+    for _ in range(10 * 1024):
+        os.write(1, line)
+    return debian()
+
+
 DIALOGS = {
     "vtdlg_debian": debian,
     "vtdlg_aix": aix,
@@ -189,6 +214,8 @@ DIALOGS = {
     "vtdlg_weak": weak,
     "vtdlg_slow": lambda: debian(pause_s=1.0, first_pause_s=1.0),
     "vtdlg_vanish": vanish_after_real_change,
+    "vtdlg_echo": echo_everything,
+    "vtdlg_noisy": noisy,
 }
 
 

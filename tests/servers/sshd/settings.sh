@@ -34,5 +34,5 @@ dialog_accounts=(
     vtdlg_debian vtdlg_aix vtdlg_solaris vtdlg_split vtdlg_late vtdlg_reject vtdlg_silent
     vtdlg_long vtdlg_weak vtdlg_slow
     vtdlg_debian1 vtdlg_debian2 vtdlg_debian3 vtdlg_debian4 vtdlg_slow1 vtdlg_slow2
-    vtdlg_vanish1 vtdlg_debian5
+    vtdlg_vanish1 vtdlg_debian5 vtdlg_echo1 vtdlg_noisy1
 )
