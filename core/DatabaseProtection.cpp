@@ -3,6 +3,7 @@
 #include "core/DatabaseError.h"
 #include "core/DatabaseRekey.h"
 #include "core/PasswordCipher.h"
+#include "core/PasswordRules.h"
 #include "core/TdmPublic.h"
 
 QString DatabasePasswordProblem(const QString& password)
@@ -10,6 +11,8 @@ QString DatabasePasswordProblem(const QString& password)
     if (password.isEmpty())
         return QStringLiteral("The database cannot be encrypted with an empty password: set a program password "
                               "first (Change Password...).");
+    if (const QString problem = PasswordProblem(password); !problem.isEmpty())
+        return problem;
     if (password.size() > MaxProgramPasswordLength)
         return QStringLiteral("The password is longer than %1 characters, more than the login dialog takes: choose "
                               "a shorter one.")

@@ -2,6 +2,7 @@
 
 #include "core/DatabaseError.h"
 #include "core/DatabaseProtection.h"
+#include "core/PasswordRules.h"
 #include "core/TdmPublic.h"
 #include "tools/CliArguments.h"
 #include "tools/CliContext.h"
@@ -27,11 +28,13 @@ int CliRekey::run(const QStringList& arguments)
     // The new password is read and checked before the database is touched.
     QString newPassword;
     if (!builtin) {
-        newPassword = QString::fromUtf8(
-            CliDatabasePassword::fromFile(passwordFile, QStringLiteral("new database password")).bytes());
+        const SecretBuffer bytes = CliDatabasePassword::fromFile(passwordFile, QStringLiteral("new database password"));
+        if (const QString problem = PasswordBytesProblem(bytes.bytes()); !problem.isEmpty())
+            throw CliError::failure(problem.trimmed());
+        newPassword = QString::fromUtf8(bytes.bytes());
         const QString problem = DatabasePasswordProblem(newPassword);
         if (!problem.isEmpty())
-            throw CliError::failure(problem);
+            throw CliError::failure(problem.trimmed());
     }
     TdmPublic& dm = m_context.dm();
     const QString path = m_context.databasePath();

@@ -109,6 +109,10 @@ private slots:
         QTest::newRow("no password and no terminal") << true << QStringList{"list"} << 1 << "run on a terminal";
         QTest::newRow("new password too long")
             << false << QStringList{"rekey", "--new-password-file", "long"} << 1 << "longer than 30";
+        QTest::newRow("new password with a control character")
+            << false << QStringList{"rekey", "--new-password-file", "tab"} << 1 << "control character";
+        QTest::newRow("new password not UTF-8")
+            << false << QStringList{"rekey", "--new-password-file", "latin1"} << 1 << "not valid UTF-8";
         QTest::newRow("new password file missing")
             << false << QStringList{"rekey", "--new-password-file", "nowhere"} << 1 << "cannot read the new";
         QTest::newRow("rekey without a direction") << false << QStringList{"rekey"} << 2 << "--builtin";
@@ -128,6 +132,8 @@ private slots:
         m_install->writeFile(QStringLiteral("wrong"), "tr1cky pass\n");
         m_install->writeFile(QStringLiteral("second-line"), "\n" + Password.toUtf8() + "\n");
         m_install->writeFile(QStringLiteral("long"), QByteArray(31, 'p') + "\n");
+        m_install->writeFile(QStringLiteral("tab"), "pass\tword\n");
+        m_install->writeFile(QStringLiteral("latin1"), "gr\xfc\xdf\n");
         const QByteArray before = fileBytes(database());
 
         const CliResult result = cli(arguments);

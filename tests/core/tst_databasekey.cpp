@@ -368,6 +368,7 @@ private slots:
         QTest::newRow("empty") << ""
                                << "empty password";
         QTest::newRow("longer than the login dialog takes") << QString(31, QLatin1Char('p')) << "longer than 30";
+        QTest::newRow("a control character") << QStringLiteral("pass\tword") << "control character";
         QTest::newRow("the built-in key") << QString::fromLatin1(TDBSession::Key) << "choose another one";
     }
     void passwordsThatCannotProtectTouchNothing()
