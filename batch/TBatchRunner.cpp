@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QScopeGuard>
 
 #include <memory>
 
@@ -69,6 +70,9 @@ void TBatchRunner::RunBatch()
     m_dm.CancelRequested = false;
     if (m_observer)
         m_observer->BatchStarted(m_dm.BatchTotal);
+    // While a save waits for another program's lock the window stays alive and Stop is taken.
+    m_dm.DBSession.SetBusyPump([] { Ui().processEvents(); });
+    const auto noPump = qScopeGuard([this] { m_dm.DBSession.SetBusyPump({}); });
     try {
         for (int row = 0; row < m_users.size(); ++row) {
             if (m_dm.CancelRequested)

@@ -49,6 +49,16 @@ QStringList readLines(const QString& path, bool* ok, QString* lineEnd = nullptr)
     return lines;
 }
 
+/// A value written in matching double or single quotes, as hand-edited profile files do, is read
+/// without them (DataPath="/srv/v.db").
+QString unquoted(const QString& value)
+{
+    if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+        value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
 bool parseInteger(const QString& text, int* value)
 {
     const QString t = text.trimmed();
@@ -78,7 +88,7 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
             continue;
         }
         if (inSection && lineKey(line).compare(key, Qt::CaseInsensitive) == 0)
-            return line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+            return unquoted(line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed());
     }
     return defaultValue;
 }
@@ -124,7 +134,8 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         if (lineKey(lines[i]).compare(key, Qt::CaseInsensitive) == 0) {
             lines[i] = newLine;
             written = true;
-        } else if (!lines[i].trimmed().isEmpty()) {
+        } else if (!lineKey(lines[i]).isEmpty()) {
+            // After the last key, not after comments that may introduce the next section.
             sectionEnd = i + 1;
         }
     }

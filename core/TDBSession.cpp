@@ -5,6 +5,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QFile>
+#include <QThread>
 
 #include <cstdlib>
 
@@ -15,15 +16,17 @@ TDBSession::~TDBSession()
     Close();
 }
 
+void TDBSession::ConnectionCloser::operator()(sqlite3* db) const
+{
+    // Finalise whatever a query left prepared before the file is closed.
+    while (sqlite3_stmt* stmt = sqlite3_next_stmt(db, nullptr))
+        sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+
 void TDBSession::Close()
 {
-    if (!m_db)
-        return;
-    // Finalise whatever a query left prepared before the file is closed.
-    while (sqlite3_stmt* stmt = sqlite3_next_stmt(m_db, nullptr))
-        sqlite3_finalize(stmt);
-    sqlite3_close(m_db);
-    m_db = nullptr;
+    m_db.reset();
     m_password.wipe();
     m_depth = 0;
 }
@@ -51,7 +54,7 @@ bool TDBSession::open(const QString& path, const SecretBuffer& password, bool ra
     const QByteArray encoded = QFile::encodeName(path);
     int rc = sqlite3_open_v2(encoded.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_busy_timeout(db, BusyTimeoutMs);
+        rc = sqlite3_busy_handler(db, &TDBSession::busyHandler, this);
     if (rc == SQLITE_OK)
         rc = sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
     if (rc == SQLITE_OK) {
@@ -85,16 +88,30 @@ bool TDBSession::open(const QString& path, const SecretBuffer& password, bool ra
             throw DatabaseError(failure);
         return false;
     }
-    m_db = db;
+    m_db.reset(db);
     m_password = std::move(keptPassword);
     return true;
+}
+
+int TDBSession::busyHandler(void* self, int count)
+{
+    auto* session = static_cast<TDBSession*>(self);
+    if (count == 0)
+        session->m_busyClock.start();
+    if (session->m_busyClock.elapsed() >= BusyTimeoutMs)
+        return 0;
+    // The pump only sets flags (Stop) and paints; it must not touch this connection.
+    if (session->m_busyPump)
+        session->m_busyPump();
+    QThread::msleep(BusyStepMs);
+    return 1;
 }
 
 sqlite3* TDBSession::Handle() const
 {
     if (!m_db)
         throw DatabaseError(ClosedDatabaseMessage);
-    return m_db;
+    return m_db.get();
 }
 
 void TDBSession::Execute(const QString& statement)
@@ -138,7 +155,7 @@ void TDBSession::Rollback()
         } catch (const DatabaseError&) {
             // The engine may already have ended the transaction itself (a full disk, an I/O error):
             // then nothing is left to roll back, and keeping the count would disable every later BEGIN.
-            if (!sqlite3_get_autocommit(m_db))
+            if (!sqlite3_get_autocommit(m_db.get()))
                 throw;
         }
     }

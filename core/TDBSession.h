@@ -2,7 +2,10 @@
 
 #include "core/SecretBuffer.h"
 
+#include <QElapsedTimer>
 #include <QString>
+
+#include <functional>
 
 #include <memory>
 
@@ -58,11 +61,28 @@ public:
     /// before failing: long enough for another program's short transaction, short enough that a lock
     /// held for good sends a batch's outcomes to the log files without freezing the window for long.
     static constexpr int BusyTimeoutMs = 2000;
+    /// Pause between two looks at the lock while waiting.
+    static constexpr int BusyStepMs = 5;
+
+    /// Called on every step of a wait for another program's lock (a batch pumps its window there, so
+    /// Stop keeps working); empty for none. It must not use this connection.
+    using BusyPump = std::function<void()>;
+    void SetBusyPump(BusyPump pump) { m_busyPump = std::move(pump); }
 
 private:
     bool open(const QString& path, const SecretBuffer& password, bool raiseOnError);
 
-    sqlite3* m_db = nullptr;
+    static int busyHandler(void* self, int count);
+
+    /// Closes a connection after finalising whatever statements a query left prepared.
+    struct ConnectionCloser
+    {
+        void operator()(sqlite3* db) const;
+    };
+
+    std::unique_ptr<sqlite3, ConnectionCloser> m_db;
+    BusyPump m_busyPump;
+    QElapsedTimer m_busyClock;
     QString m_fileName;
     SecretBuffer m_password;
     bool m_keyRefused = false;

@@ -12,10 +12,16 @@ void TSelfQuery::StatementDeleter::operator()(sqlite3_stmt* stmt) const
 
 TSelfQuery::TSelfQuery(TDBSession& session) : m_session(session) {}
 
-TSelfQuery::~TSelfQuery() = default;
+TSelfQuery::~TSelfQuery()
+{
+    Close();
+}
 
 void TSelfQuery::Close()
 {
+    // Fields still held by callers see that their statement is gone.
+    m_state->stmt = nullptr;
+    ++m_state->generation;
     m_stmtOwner.reset();
     m_stmt = nullptr;
     m_names.clear();
@@ -44,6 +50,7 @@ void TSelfQuery::Open()
         return;
     m_stmtOwner.reset(stmt);
     m_stmt = stmt;
+    m_state->stmt = stmt;
     const int count = sqlite3_column_count(stmt);
     m_names.reserve(count);
     for (int i = 0; i < count; ++i)
@@ -71,6 +78,7 @@ void TSelfQuery::First()
 {
     if (!m_stmt)
         return;
+    ++m_state->generation;
     sqlite3_reset(m_stmt);
     step();
 }
@@ -92,43 +100,54 @@ int TSelfQuery::FieldIndex(const QString& name) const
 
 TSelfQuery::TField TSelfQuery::FieldByName(const QString& name) const
 {
-    return TField(m_stmt, FieldIndex(name));
+    return TField(m_state, FieldIndex(name));
 }
 
 TSelfQuery::TField TSelfQuery::Fields(int index) const
 {
     if (!m_stmt || index < 0 || index >= m_names.size())
         throw DatabaseError(QStringLiteral("Field index out of range"));
-    return TField(m_stmt, index);
+    return TField(m_state, index);
 }
 
-// Reading a column of a query that is closed or past its end yields NULL: callers that do not
+sqlite3_stmt* TSelfQuery::TField::statement() const
+{
+    if (!m_state)
+        return nullptr;
+    if (m_state->generation != m_generation)
+        throw DatabaseError(QStringLiteral("A column was read after its query was closed or run again"));
+    return m_state->stmt;
+}
+
+// Reading a column of a query that failed or is past its end yields NULL: callers that do not
 // check a failed statement then see empty values instead of crashing.
 bool TSelfQuery::TField::IsNull() const
 {
-    return !m_stmt || sqlite3_column_type(m_stmt, m_index) == SQLITE_NULL || !sqlite3_stmt_busy(m_stmt);
+    sqlite3_stmt* stmt = statement();
+    return !stmt || sqlite3_column_type(stmt, m_index) == SQLITE_NULL || !sqlite3_stmt_busy(stmt);
 }
 
 int TSelfQuery::TField::AsInteger() const
 {
-    return IsNull() ? 0 : sqlite3_column_int(m_stmt, m_index);
+    return IsNull() ? 0 : sqlite3_column_int(statement(), m_index);
 }
 
 qint64 TSelfQuery::TField::AsLargeInt() const
 {
-    return IsNull() ? 0 : sqlite3_column_int64(m_stmt, m_index);
+    return IsNull() ? 0 : sqlite3_column_int64(statement(), m_index);
 }
 
 double TSelfQuery::TField::AsFloat() const
 {
-    return IsNull() ? 0.0 : sqlite3_column_double(m_stmt, m_index);
+    return IsNull() ? 0.0 : sqlite3_column_double(statement(), m_index);
 }
 
 QString TSelfQuery::TField::AsString() const
 {
     if (IsNull())
         return QString();
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, m_index));
-    const int size = sqlite3_column_bytes(m_stmt, m_index);
+    sqlite3_stmt* stmt = statement();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, m_index));
+    const int size = sqlite3_column_bytes(stmt, m_index);
     return QString::fromUtf8(text, size);
 }

@@ -14,11 +14,24 @@ struct sqlite3_stmt;
 class TSelfQuery
 {
 public:
+    /// What a field needs of its query: the statement while it is open, and a count of the times it
+    /// was closed or run again, so that a field kept past that fails instead of reading freed memory.
+    struct TStatementState
+    {
+        sqlite3_stmt* stmt = nullptr;
+        quint64 generation = 0;
+    };
+
     /// One column of the current row.
     class TField
     {
     public:
-        TField(sqlite3_stmt* stmt, int index) : m_stmt(stmt), m_index(index) {}
+        /// A field of no query: reads as NULL.
+        TField() = default;
+        TField(std::shared_ptr<const TStatementState> state, int index)
+            : m_state(std::move(state)), m_generation(m_state ? m_state->generation : 0), m_index(index)
+        {
+        }
         bool IsNull() const;
         /// NULL reads as 0.
         int AsInteger() const;
@@ -28,8 +41,13 @@ public:
         QString AsString() const;
 
     private:
-        sqlite3_stmt* m_stmt;
-        int m_index;
+        /// The statement to read, or null for NULL; throws DatabaseError when the query was closed,
+        /// run again or destroyed since this field was taken.
+        sqlite3_stmt* statement() const;
+
+        std::shared_ptr<const TStatementState> m_state;
+        quint64 m_generation = 0;
+        int m_index = 0;
     };
 
     explicit TSelfQuery(TDBSession& session);
@@ -68,6 +86,7 @@ private:
     };
 
     TDBSession& m_session;
+    std::shared_ptr<TStatementState> m_state = std::make_shared<TStatementState>();
     std::unique_ptr<sqlite3_stmt, StatementDeleter> m_stmtOwner;
     sqlite3_stmt* m_stmt = nullptr;
     QList<QByteArray> m_names; // lower-cased column names

@@ -89,7 +89,7 @@ int nextId(TdmPublic& dm, const QString& statement)
     auto query = dm.NewQuery();
     query->SelectSQL = statement;
     dm.OpenQuery(*query);
-    const TSelfQuery::TField field = query->Active() ? query->Fields(0) : TSelfQuery::TField(nullptr, 0);
+    const TSelfQuery::TField field = query->Active() ? query->Fields(0) : TSelfQuery::TField();
     return field.IsNull() ? 1 : field.AsInteger() + 1;
 }
 } // namespace

@@ -108,6 +108,7 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
             case SshError::Kind::Cancelled:
                 status.Detail = kCancelled;
                 break;
+            case SshError::Kind::KnownHostsFile:
             case SshError::Kind::Silent:
                 // "Check the login account" would send the user after a password that was never asked.
                 status.Detail = error.message();
@@ -124,7 +125,8 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
                 status.Detail = kCheckNetwork;
                 break;
             }
-            const bool keyExchanged = error.kind() == SshError::Kind::HostKeyChanged;
+            const bool keyExchanged =
+                error.kind() == SshError::Kind::HostKeyChanged || error.kind() == SshError::Kind::KnownHostsFile;
             code = keyExchanged || SSHClient.CanConnectSocket() ? acLoginFailed : acConnectFailed;
         } catch (const std::exception&) {
             status.Detail = kCheckNetwork;

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QTextCursor>
 
 #include <memory>
 
@@ -112,6 +114,13 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
     connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
 }
 
+QString TfrmOperationSetting::WithoutLineBreaks(QString text)
+{
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text;
+}
+
 QPlainTextEdit* TfrmOperationSetting::addStepMemo(QLabel*& label, const QString& caption, int top)
 {
     label = new QLabel(caption, RzPanel2);
@@ -122,6 +131,19 @@ QPlainTextEdit* TfrmOperationSetting::addStepMemo(QLabel*& label, const QString&
     memo->setTabChangesFocus(true);
     memo->installEventFilter(this);
     label->setBuddy(memo);
+    // A prompt is matched on one line: a pasted line break would make it never match.
+    connect(memo, &QPlainTextEdit::textChanged, memo, [memo] {
+        const QString text = memo->toPlainText();
+        if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+            return;
+        const QSignalBlocker blocker(memo);
+        const int position = memo->textCursor().position();
+        const QString oneLine = WithoutLineBreaks(text);
+        memo->setPlainText(oneLine);
+        QTextCursor cursor = memo->textCursor();
+        cursor.setPosition(qMin<int>(position, static_cast<int>(oneLine.size())));
+        memo->setTextCursor(cursor);
+    });
     return memo;
 }
 
@@ -139,10 +161,10 @@ void TfrmOperationSetting::ShowProfile()
 void TfrmOperationSetting::ReadProfile()
 {
     Flg.OSName = edtName->text();
-    Flg.InputOldPassword = edtOldTxt->toPlainText();
-    Flg.InputNewPassword = edtNewText->toPlainText();
-    Flg.RetypeNewPassword = edtReNewText->toPlainText();
-    Flg.ChangeSuccessfully = edtSuccessText->toPlainText();
+    Flg.InputOldPassword = WithoutLineBreaks(edtOldTxt->toPlainText());
+    Flg.InputNewPassword = WithoutLineBreaks(edtNewText->toPlainText());
+    Flg.RetypeNewPassword = WithoutLineBreaks(edtReNewText->toPlainText());
+    Flg.ChangeSuccessfully = WithoutLineBreaks(edtSuccessText->toPlainText());
     Flg.canskip = chkOLDPass->isChecked() ? 1 : -1;
 }
 

@@ -19,6 +19,9 @@ class TfrmOperationSetting : public QDialog
 {
     Q_OBJECT
 public:
+    /// text with every CR and LF taken out: a prompt is matched within one line.
+    static QString WithoutLineBreaks(QString text);
+
     static constexpr int ClientWidth = 515;
     static constexpr int ClientHeight = 414;
     /// The caption without the profile's name.

@@ -10,7 +10,7 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
     packages+=(openssh-server openssh-client sudo passwd sshpass expect python3 python3-aiosmtpd python3-paramiko openssl
-               xvfb xauth xdotool locales procps)
+               xvfb xauth xdotool openbox x11-utils locales procps)
 fi
 
 missing=()

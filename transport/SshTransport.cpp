@@ -191,9 +191,14 @@ void SshTransport::Impl::checkHostKey(const SshOpenParams& params)
         // Trust on first use: later connections must present the same key.
         const QString folder = QFileInfo(params.knownHostsPath).absolutePath();
         QDir().mkpath(folder);
-        if (ssh_session_update_known_hosts(session.get()) != SSH_OK)
-            fail(QStringLiteral("Cannot record the host key of %1 in %2: %3. Check that the file is writable.")
-                     .arg(endpoint, params.knownHostsPath, libsshError()));
+        if (ssh_session_update_known_hosts(session.get()) != SSH_OK) {
+            const QString message =
+                QStringLiteral("The host key of %1 could not be recorded in %2 (%3), so the host cannot be trusted: "
+                               "make that file and its folder writable.")
+                    .arg(endpoint, params.knownHostsPath, libsshError());
+            close();
+            throw SshError(SshError::Kind::KnownHostsFile, message);
+        }
         return;
     }
     case SSH_KNOWN_HOSTS_CHANGED:
@@ -205,8 +210,10 @@ void SshTransport::Impl::checkHostKey(const SshOpenParams& params)
     case SSH_KNOWN_HOSTS_ERROR:
         break;
     }
-    fail(QStringLiteral("Cannot check the host key of %1 against %2: %3.")
-             .arg(endpoint, params.knownHostsPath, libsshError()));
+    const QString message = QStringLiteral("Cannot check the host key of %1 against %2 (%3): make that file readable.")
+                                .arg(endpoint, params.knownHostsPath, libsshError());
+    close();
+    throw SshError(SshError::Kind::KnownHostsFile, message);
 }
 
 bool SshTransport::Impl::authenticateKeyboard(const SecretBuffer& password)

@@ -38,6 +38,7 @@ public:
         HostKeyChanged, ///< the server's key differs from the recorded one; the message says what to do
         Refused,        ///< the server refused every offered password for the account
         Silent,         ///< connected, but not a byte arrived within the idle limit (no SSH server)
+        KnownHostsFile, ///< the known-hosts file could not be read or written; the message names it
     };
     SshError(Kind kind, const QString& message) : std::runtime_error(message.toStdString()), m_kind(kind) {}
     Kind kind() const { return m_kind; }

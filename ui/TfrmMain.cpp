@@ -132,7 +132,12 @@ TfrmMain::~TfrmMain()
     for (auto node = nodes.rbegin(); node != nodes.rend(); ++node)
         FreeHostNode(*node, true);
     ClearUserList();
-    SaveColumnWidths();
+    try {
+        SaveColumnWidths();
+    } catch (const std::exception& error) {
+        // A settings file that cannot be written costs the widths, not the program's clean end.
+        MsgBox(QString::fromStdString(error.what()), ApplicationTitle, StyleError);
+    }
 
     if (auto* services = dynamic_cast<GuiUiServices*>(&Ui()))
         services->SetStatusPane(std::function<void(const QString&)>());
@@ -469,13 +474,39 @@ void TfrmMain::sizeToWorkArea()
     move(area.left(), -1);
 }
 
+void TfrmMain::fitFrameToWorkArea()
+{
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                           frame.bottom() - inner.bottom());
+    const QScreen* screen = this->screen();
+    // No frame yet (or none at all, without a window manager): the work-area size stands as it is.
+    // The frame's extents may arrive in steps, so each new set of margins is fitted once.
+    if (margins.isNull() || margins == m_fittedMargins || !screen || isMaximized() || isFullScreen())
+        return;
+    m_fittedMargins = margins;
+    const QRect area = screen->availableGeometry();
+    resize(area.width() - margins.left() - margins.right(), area.height() - margins.top() - margins.bottom());
+    move(area.topLeft());
+}
+
 bool TfrmMain::event(QEvent* event)
 {
     if (event->type() == QEvent::StatusTip) {
         pnlStatus->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
-    return QMainWindow::event(event);
+    const bool handled = QMainWindow::event(event);
+    // A window manager adds its frame after the window is shown; then the whole frame, not just the
+    // inner area, must fit the work area, or the status bar falls below the screen's edge.
+    if (event->type() == QEvent::Show && !m_shownClock.isValid())
+        m_shownClock.start();
+    // Only while the window comes up: later sizes are the user's.
+    if (isVisible() && m_shownClock.isValid() && m_shownClock.elapsed() < 3000 &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        fitFrameToWorkArea();
+    return handled;
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)

@@ -4,7 +4,9 @@
 #include "engine/TActionStaus.h"
 #include "ui/OperationDispatch.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QMargins>
 #include <QTimer>
 
 #include <functional>
@@ -181,6 +183,8 @@ private:
     QWidget* buildWorkArea();
     void buildStatusBar();
     void sizeToWorkArea();
+    /// Once a window manager has framed the window: sizes it so that the frame fits the work area.
+    void fitFrameToWorkArea();
     void showUserCount();
     void runOperation(TOperationType type, TOperationOptions options);
     /// The number of checked rows; with none, the selected row is checked and counts as 1; -1 when
@@ -200,6 +204,8 @@ private:
     QList<QAction*> m_commands;
     TCommandKeys* m_commandKeys = nullptr;
     QTimer m_countTimer;
+    QMargins m_fittedMargins;
+    QElapsedTimer m_shownClock;
 };
 
 /// The main window of the process, or nullptr outside its lifetime.

@@ -342,6 +342,10 @@ void TfrmOptions::xafdsDownLeftClick()
 void TfrmOptions::btnEnablePWDClick()
 {
     const bool enabled = m_dm.PasswordProtectionEnabled();
+    // Protection with an empty password would let anyone in: without a password one is set first,
+    // and a cancelled dialog leaves protection off.
+    if (!enabled && DecipherPassword(m_dm.GetUserPass()).isEmpty() && !ChangeProgramPassword(m_dm, this))
+        return;
     // Without protection no login would ask for the password that opens the file: back to the
     // built-in key first, and protection stays on when that fails.
     if (enabled && m_dm.DBSession.KeyedByPassword()) {

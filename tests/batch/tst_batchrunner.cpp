@@ -403,6 +403,37 @@ private slots:
         QVERIFY(f.LogFiles().isEmpty());
     }
 
+    void waitForAnotherProgramsLockKeepsTheWindowAlive()
+    {
+        // Operations that take no time, so every pump counted comes from the database wait.
+        struct Instant : TBatchOperations
+        {
+            void TestLogin(const TUser&, TActionStaus& status, const ProgressCallback&) override
+            {
+                status.Set(acLoginSucceeded);
+            }
+            void ChangePassword(const TUser&, TOperationOptions, TActionStaus& status, const ProgressCallback&) override
+            {
+                status.Set(acChangeFailed);
+            }
+            void SendNoticeMail(const TUser&, TActionStaus& status, const ProgressCallback&) override
+            {
+                status.Set(acSendFailed);
+            }
+        } instant;
+        BatchFixture f;
+        f.AddHost(1, OpenSshAddress);
+        const TUser user = f.AddUser(1, 1, OpenSshAddress, QStringLiteral("vtst_bat5"), Password);
+        TBatchRunner runner(f.dm, instant, otTestLogin, 0, {user});
+        DatabaseLock holder(f.env.databasePath(), QStringLiteral("exclusive"), 1000);
+        QVERIFY(holder.locked());
+        const int before = f.ui.pumps;
+        runner.RunBatch();
+        QVERIFY2(f.ui.pumps - before > 50, qPrintable(QString::number(f.ui.pumps - before)));
+        QCOMPARE(runner.Users()[0].ResultText, QStringLiteral("Login Successed. "));
+        QCOMPARE(f.LogRows().size(), 1);
+    }
+
     void refusedUserUpdateRollsBackTheLogRow()
     {
         BatchFixture f;

@@ -53,6 +53,25 @@ class TestDatabase : public QObject
     Q_OBJECT
 
 private slots:
+    void fieldKeptPastItsQueryFailsClearly()
+    {
+        TestEnvironment env;
+        TSelfQuery::TField kept;
+        {
+            auto query = env.dm().NewQuery();
+            query->SelectSQL = QStringLiteral("select 'here'");
+            query->Open();
+            const TSelfQuery::TField field = query->Fields(0);
+            QCOMPARE(field.AsString(), QStringLiteral("here"));
+            query->Close();
+            QVERIFY_THROWS_EXCEPTION(DatabaseError, field.AsString());
+            query->Open();
+            kept = query->Fields(0);
+        } // the query, and its statement, are gone
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, kept.AsInteger());
+        QVERIFY(TSelfQuery::TField().IsNull());
+    }
+
     void opensOnlyProperDatabasesWithTheKey_data()
     {
         QTest::addColumn<QString>("kind");

@@ -120,11 +120,12 @@ private slots:
         const TOptionsFile options(dir.filePath(QStringLiteral("veltrane")));
         const QByteArray original = "; kept by the administrator\r\n"
                                     "[Options]\r\n"
-                                    "DataPath=/srv/veltrane/data.db\r\n"
+                                    "DataPath=\"/srv/veltrane/data.db\"\r\n"
                                     "\r\n"
                                     "; switches\r\n"
                                     "TestLogin=0\r\n"
                                     "Custom=yes\r\n"
+                                    "; the other section follows\r\n"
                                     "\r\n"
                                     "[Other]\r\n"
                                     "Pass_Length=3\r\n";

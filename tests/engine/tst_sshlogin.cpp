@@ -2,6 +2,7 @@
 // a command left running, and the known-hosts decisions.
 #include "tests/engine/EngineFixture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
@@ -176,6 +177,19 @@ private slots:
         QVERIFY(!f.engine.SessionActive());
         QCOMPARE(readFile(knownHosts), forged);
         QCOMPARE(f.dm.Transcript.size(), 1);
+    }
+
+    void knownHostsThatCannotBeWrittenIsNamed()
+    {
+        EngineFixture f;
+        // A folder where the file should be: even root cannot write it.
+        QVERIFY(QDir().mkpath(f.engine.KnownHostsPath()));
+        TActionStaus status;
+        f.engine.SSHLogin(EngineFixture::User(OpenSshAddress, "vtst_eng5", Password), QString(), status, f.progress);
+        QCOMPARE(int(status.Code), 1);
+        QVERIFY2(status.Detail.contains(QStringLiteral("could not be recorded in ") + f.engine.KnownHostsPath()),
+                 qPrintable(status.Detail));
+        QVERIFY(!status.LoginRefused);
     }
 };
 

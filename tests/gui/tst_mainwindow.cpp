@@ -74,6 +74,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void settingsThatCannotBeWrittenAtExitAreReported();
     void startsHiddenWithEverythingLoaded();
     void commandKeys_data();
     void commandKeys();
@@ -544,6 +545,19 @@ void TestMainWindow::onlyAPlainLeftPressChoosesAHost()
     QVERIFY(window->lvUsers->Model().IsChecked(1));
     // Modify Host still acts on the node under the last press.
     QCOMPARE(window->tvHosts->NodeAt(window->tvHosts->LastMousePress()), first);
+}
+
+void TestMainWindow::settingsThatCannotBeWrittenAtExitAreReported()
+{
+    GuiServices gui;
+    Installation install(TwoHosts, FourUsers);
+    // A folder where Options.ini should be: it reads as defaults and cannot be written.
+    QVERIFY(QDir().mkpath(install.OptionsPath()));
+    {
+        auto window = install.Open();
+    } // the column widths are written here
+    QVERIFY2(!GuiServices::Messages().isEmpty() && GuiServices::Messages().last().contains(install.OptionsPath()),
+             qPrintable(GuiServices::Messages().join(QLatin1Char('|'))));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -120,14 +120,31 @@ private slots:
         TfrmOptions dialog(dm);
         QVERIFY(!dialog.btnChange->isEnabled());
         QCOMPARE(dialog.btnEnablePWD->text(), QStringLiteral("Enable P&assword Protection"));
+        // Without a password, one is asked for first; cancelling it leaves protection off.
+        TfrmBase::SetModalHook([](QDialog& d) {
+            d.reject();
+            return d.result();
+        });
+        dialog.btnEnablePWD->click();
+        QVERIFY(!dm.PasswordProtectionEnabled());
+        QCOMPARE(dialog.btnEnablePWD->text(), QStringLiteral("Enable P&assword Protection"));
+        TfrmBase::SetModalHook([](QDialog& d) {
+            auto& change = dynamic_cast<TfrmChangePass&>(d);
+            change.edtNew->setText(QStringLiteral("First#1"));
+            change.edtVerify->setText(QStringLiteral("First#1"));
+            change.btnSaveClick();
+            return change.result();
+        });
         dialog.btnEnablePWD->click();
         QVERIFY(dm.PasswordProtectionEnabled());
+        QCOMPARE(DecipherPassword(dm.GetUserPass()), QStringLiteral("First#1"));
         QVERIFY(dialog.btnChange->isEnabled());
         QCOMPARE(dialog.btnEnablePWD->text(), QStringLiteral("Disable P&assword Protection"));
 
         // The password changed through the dialog is stored at once, and Cancel keeps it all.
         TfrmBase::SetModalHook([](QDialog& d) {
             auto& change = dynamic_cast<TfrmChangePass&>(d);
+            change.edtOld->setText(QStringLiteral("First#1"));
             change.edtNew->setText(QStringLiteral("Lock'd"));
             change.edtVerify->setText(QStringLiteral("Lock'd"));
             change.btnSaveClick();

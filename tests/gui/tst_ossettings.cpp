@@ -216,6 +216,24 @@ private slots:
         QVERIFY(ui.shown(QStringLiteral("runlog")).isEmpty());
     }
 
+    void pastedLineBreaksNeverReachAPrompt()
+    {
+        TestEnvironment env;
+        RecordingUiServices ui;
+        TdmPublic& dm = env.dm();
+        int osid = -1;
+        QString shownAfterPaste;
+        QVERIFY(edit(dm, osid, QStringLiteral("Other OS..."), [&](TfrmOperationSetting& dialog) {
+            fill(dialog, {"Old password: ", "x", "Again: ", "changed"}, "Pasted");
+            dialog.edtNewText->clear();
+            dialog.edtNewText->insertPlainText(QStringLiteral("New\r\npassword:\n"));
+            shownAfterPaste = dialog.edtNewText->toPlainText();
+            dialog.btnSave->click();
+        }));
+        QCOMPARE(shownAfterPaste, QStringLiteral("Newpassword:"));
+        QCOMPARE(loaded(dm, osid).InputNewPassword, QStringLiteral("Newpassword:"));
+    }
+
     void renamingRewritesTheFourRowsWithTheSameTexts()
     {
         TestEnvironment env;
@@ -345,8 +363,7 @@ private slots:
                 dialog.activateWindow();
                 dialog.btnCancel->setFocus();
                 QTest::keyClick(dialog.btnCancel, Qt::Key_Return);
-            }
-            else
+            } else
                 dialog.close();
         });
         QVERIFY(!changed);

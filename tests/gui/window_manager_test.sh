@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The real program under a real window manager (openbox) on a 1280x800 screen: the whole window,
+# frame included, fits the work area, so the status bar with the hint pane and the counts is on
+# screen. Runs under its own Xvfb display.
+set -euo pipefail
+veltrane=$1
+cli=$2
+screen_height=800
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cp "$veltrane" "$work/veltrane"
+"$cli" init-db "$work/veltrane.db" >/dev/null
+
+Xvfb -displayfd 3 -screen 0 1280x${screen_height}x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 150); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start within 15 s"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+HOME=$work openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
+
+XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$work/veltrane" >"$work/out.log" 2>&1 &
+pids+=($!)
+
+window=""
+for _ in $(seq 300); do
+    window=$(xdotool search --onlyvisible --name '^Veltrane$' 2>/dev/null | head -n1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || { sed 's/^/program: /' "$work/out.log" >&2; fail "no main window within 30 s"; }
+
+# The frame is known only once the window manager has decorated the window; give the fit a moment.
+bottom=0
+for _ in $(seq 30); do
+    sleep 0.2
+    # xwininfo, not xdotool: the latter adds the frame's offset once more under a reparenting manager.
+    info=$(xwininfo -id "$window")
+    Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+    HEIGHT=$(sed -n 's/.*Height: *//p' <<<"$info")
+    bottom=$((Y + HEIGHT))
+    [ "$bottom" -le "$screen_height" ] && [ "$Y" -gt 0 ] && break
+done
+[ "$Y" -gt 0 ] || fail "the window is not framed (client at y=$Y): is openbox running?"
+[ "$bottom" -le "$screen_height" ] || fail "the window's client area ends at y=$bottom, below the ${screen_height}-pixel screen"
+echo "PASS: framed main window ends at y=$bottom of $screen_height"
