@@ -27,13 +27,28 @@ void TDBSession::ConnectionCloser::operator()(sqlite3* db) const
 void TDBSession::Close()
 {
     m_db.reset();
+    m_password.wipe();
     m_depth = 0;
 }
 
 bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
 {
+    return open(path, SecretBuffer(), raiseOnError);
+}
+
+bool TDBSession::OpenDatabaseWithPassword(const QString& path, const SecretBuffer& password, bool raiseOnError)
+{
+    return open(path, password, raiseOnError);
+}
+
+bool TDBSession::open(const QString& path, const SecretBuffer& password, bool raiseOnError)
+{
+    // A copy first: the caller may hand in this session's own Password(), which Close() wipes.
+    SecretBuffer keptPassword(password);
     m_fileName = path;
     Close();
+    m_keyRefused = false;
+    const QByteArray& key = keptPassword.isEmpty() ? Key : keptPassword.bytes();
     QString failure;
     sqlite3* db = nullptr;
     const QByteArray encoded = QFile::encodeName(path);
@@ -41,7 +56,7 @@ bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
     if (rc == SQLITE_OK)
         rc = sqlite3_busy_handler(db, &TDBSession::busyHandler, this);
     if (rc == SQLITE_OK)
-        rc = sqlite3_key(db, Key.constData(), static_cast<int>(Key.size()));
+        rc = sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
     if (rc == SQLITE_OK) {
         // A wrong key or a file that is no database only shows at the first read. An empty file
         // reads as an empty database; it holds no schema, so it is no database of ours either.
@@ -53,10 +68,15 @@ bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
                 return 0;
             },
             &tables, nullptr);
+        m_keyRefused = rc == SQLITE_NOTADB;
         if (rc == SQLITE_OK && tables == 0) {
             rc = SQLITE_NOTADB;
             failure = QStringLiteral("file is not a database");
         }
+    }
+    if (rc == SQLITE_OK) {
+        // Sorts and temporary tables stay in memory: SQLCipher writes temporary files unencrypted.
+        rc = sqlite3_exec(db, "PRAGMA temp_store = MEMORY;", nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
         if (failure.isEmpty())
@@ -69,6 +89,7 @@ bool TDBSession::OpenDatabase(const QString& path, bool raiseOnError)
         return false;
     }
     m_db.reset(db);
+    m_password = std::move(keptPassword);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/SecretBuffer.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -9,12 +11,14 @@
 
 struct sqlite3;
 
-/// The one database connection of the process: an SQLite file encrypted with a fixed key.
+/// The one database connection of the process: an SQLite file encrypted either with the key built
+/// into the program (the default) or with a password of the user's (the protected mode).
 /// Transactions nest by count: only the outermost start, commit and rollback reach the engine.
 class TDBSession
 {
 public:
-    /// The key of the database file (also the key of the password cipher).
+    /// The built-in key of the database file (also the key of the password cipher, whatever the
+    /// file's key).
     static inline const QByteArray Key = QByteArrayLiteral("vmr_3317");
 
     TDBSession();
@@ -26,9 +30,21 @@ public:
     /// file that is not a database or one written with another key all fail. Returns whether the
     /// connection is open; with raiseOnError a failure throws DatabaseError instead of returning false.
     bool OpenDatabase(const QString& path, bool raiseOnError);
+    /// OpenDatabase for a file in the protected mode: password is handed to SQLCipher as the
+    /// passphrase it derives the file's key from. An empty password means the built-in key.
+    bool OpenDatabaseWithPassword(const QString& path, const SecretBuffer& password, bool raiseOnError);
     void Close();
     bool Connected() const { return m_db != nullptr; }
     const QString& FileName() const { return m_fileName; }
+
+    /// Whether the open connection uses a password of the user's rather than the built-in key.
+    bool KeyedByPassword() const { return Connected() && !m_password.isEmpty(); }
+    /// The password the connection was opened with, empty for the built-in key. Kept so that the
+    /// file can be re-keyed again without asking for it.
+    const SecretBuffer& Password() const { return m_password; }
+    /// Whether the last open failed at the first read because the key does not fit: the file is
+    /// under another key, or no database at all (SQLCipher cannot tell the two apart).
+    bool KeyRefused() const { return m_keyRefused; }
 
     /// Runs a statement without result rows; throws DatabaseError on failure.
     void Execute(const QString& statement);
@@ -54,6 +70,8 @@ public:
     void SetBusyPump(BusyPump pump) { m_busyPump = std::move(pump); }
 
 private:
+    bool open(const QString& path, const SecretBuffer& password, bool raiseOnError);
+
     static int busyHandler(void* self, int count);
 
     /// Closes a connection after finalising whatever statements a query left prepared.
@@ -66,6 +84,8 @@ private:
     BusyPump m_busyPump;
     QElapsedTimer m_busyClock;
     QString m_fileName;
+    SecretBuffer m_password;
+    bool m_keyRefused = false;
     int m_depth = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "core/TdmPublic.h"
 
 #include "core/DatabaseError.h"
+#include "core/DatabaseKeyProbe.h"
 #include "core/DayNumber.h"
 #include "core/SchemaUpgrade.h"
 #include "core/UiServices.h"
@@ -18,13 +19,24 @@ TdmPublic::TdmPublic(const QString& executablePath, const QString& databasePath)
     dmPublic = this;
     // Day numbers go into SQL text; they must use a point whatever the user's regional settings.
     std::setlocale(LC_NUMERIC, "C");
-    DBSession.OpenDatabase(databasePath.isEmpty() ? OptionsFile.DatabasePath() : databasePath, false);
-    try {
-        DBSession.Execute(QStringLiteral("PRAGMA temp_store = MEMORY;"));
-    } catch (const DatabaseError& error) {
-        MsgBox(error.message(), ApplicationTitle, StyleError);
-    }
+    const QString path = databasePath.isEmpty() ? OptionsFile.DatabasePath() : databasePath;
+    DBSession.OpenDatabase(path, false);
+    m_needsPassword = !DBSession.Connected() && DBSession.KeyRefused() && MayBeUnderPassword(path);
+    if (m_needsPassword)
+        return;
+    if (!DBSession.Connected())
+        MsgBox(ClosedDatabaseMessage, ApplicationTitle, StyleError);
     IntentColumns = UpgradeSchema(DBSession);
+}
+
+bool TdmPublic::OpenWithPassword(const SecretBuffer& password)
+{
+    // An empty password stands for the built-in key, which has already been refused.
+    if (password.isEmpty() || !DBSession.OpenDatabaseWithPassword(DBSession.FileName(), password, false))
+        return false;
+    m_needsPassword = false;
+    IntentColumns = UpgradeSchema(DBSession);
+    return true;
 }
 
 TdmPublic::~TdmPublic()

@@ -25,7 +25,8 @@ class TdmPublic
 {
 public:
     /// Opens Options.ini beside executablePath and the database it names; a database that cannot be
-    /// opened is reported once through the UI services and leaves the connection closed.
+    /// opened is reported once through the UI services and leaves the connection closed. A file that
+    /// may be under a password of the user's is not reported: it waits for OpenWithPassword.
     /// databasePath, when given, replaces the DataPath setting (the command-line companion's --db).
     explicit TdmPublic(const QString& executablePath, const QString& databasePath = QString());
     ~TdmPublic();
@@ -46,6 +47,13 @@ public:
     /// Whether the database has the Users columns of the change in flight (pwIntent, pwIntentTime);
     /// false only for a file that could not be brought up to date (read-only, say).
     bool IntentColumns = false;
+
+    /// Whether the database did not open with the built-in key but may be under the user's own
+    /// password (see MayBeUnderPassword); the connection stays closed until OpenWithPassword.
+    bool NeedsDatabasePassword() const { return m_needsPassword; }
+    /// Opens such a database with password. False, with nothing shown and nothing written, when the
+    /// password does not open it.
+    bool OpenWithPassword(const SecretBuffer& password);
 
     // Query layer.
     std::unique_ptr<TSelfQuery> NewQuery();
@@ -85,6 +93,7 @@ public:
 
 private:
     QString m_executablePath;
+    bool m_needsPassword = false;
 };
 
 /// The data module of the process, or nullptr outside its lifetime.

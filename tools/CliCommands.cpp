@@ -12,6 +12,7 @@
 #include "tools/CliImport.h"
 #include "tools/CliList.h"
 #include "tools/CliOutput.h"
+#include "tools/CliRekey.h"
 #include "tools/CliUsers.h"
 
 namespace CliCommands {
@@ -34,6 +35,26 @@ int initDatabase(const QStringList& arguments)
     CreateDatabase(arguments[0]);
     CliOutput::out(QStringLiteral("Created %1\n").arg(arguments[0]));
     return ExitOk;
+}
+
+/// Reads a global option given as "NAME VALUE" or "NAME=VALUE" into value; false when option is
+/// another one. what names the value in the error for a missing one.
+bool takeGlobalOption(const QString& option, const QString& name, const QString& what, QStringList& arguments,
+                      QString& value)
+{
+    const QString prefix = name + QLatin1Char('=');
+    if (option.startsWith(prefix)) {
+        value = option.mid(prefix.size());
+    } else if (option == name) {
+        if (arguments.isEmpty())
+            throw CliError::usage(QStringLiteral("%1 needs a %2").arg(name, what));
+        value = arguments.takeFirst();
+    } else {
+        return false;
+    }
+    if (value.isEmpty())
+        throw CliError::usage(QStringLiteral("%1 needs a %2").arg(name, what));
+    return true;
 }
 
 /// The commands that work on the database.
@@ -59,6 +80,8 @@ int runOnDatabase(CliContext& context, const QString& command, const QStringList
         return CliBatch(context, otSendMail).run(arguments);
     if (command == QLatin1String("verify"))
         return CliBatch(context, otVerifyPassword).run(arguments);
+    if (command == QLatin1String("rekey"))
+        return CliRekey(context).run(arguments);
     throw CliError::usage(QStringLiteral("unknown command '%1'").arg(command));
 }
 
@@ -68,19 +91,13 @@ int run(const QStringList& allArguments)
 {
     QStringList arguments = allArguments;
     QString databasePath;
+    QString passwordFile;
     while (!arguments.isEmpty() && arguments[0].startsWith(QLatin1String("--db"))) {
         const QString option = arguments.takeFirst();
-        if (option.startsWith(QLatin1String("--db="))) {
-            databasePath = option.mid(5);
-        } else if (option == QLatin1String("--db")) {
-            if (arguments.isEmpty())
-                throw CliError::usage(QStringLiteral("--db needs a PATH"));
-            databasePath = arguments.takeFirst();
-        } else {
+        if (!takeGlobalOption(option, QStringLiteral("--db"), QStringLiteral("PATH"), arguments, databasePath) &&
+            !takeGlobalOption(option, QStringLiteral("--db-password-file"), QStringLiteral("FILE"), arguments,
+                              passwordFile))
             throw CliError::usage(QStringLiteral("unknown option %1").arg(option));
-        }
-        if (databasePath.isEmpty())
-            throw CliError::usage(QStringLiteral("--db needs a PATH"));
     }
     if (arguments.isEmpty())
         throw CliError::usage(QStringLiteral("no command given"));
@@ -97,7 +114,7 @@ int run(const QStringList& allArguments)
     if (command == QLatin1String("decipher-log"))
         return CliCipher::runDecipherLog(arguments);
 
-    CliContext context(databasePath);
+    CliContext context(databasePath, passwordFile);
     const int code = runOnDatabase(context, command, arguments);
     if (code == ExitOk && context.ui().failed()) {
         // A statement failed that the command itself did not stop on.

@@ -7,11 +7,15 @@
 #include "core/DatabaseError.h"
 #include "core/Platform.h"
 #include "core/TdmPublic.h"
+#include "tools/CliDatabasePassword.h"
 #include "tools/CliError.h"
 
 #include <QFileInfo>
 
-CliContext::CliContext(const QString& databaseOverride) : m_databaseOverride(databaseOverride) {}
+CliContext::CliContext(const QString& databaseOverride, const QString& passwordFile)
+    : m_databaseOverride(databaseOverride), m_passwordFile(passwordFile)
+{
+}
 
 CliContext::~CliContext() = default;
 
@@ -41,7 +45,16 @@ TdmPublic& CliContext::dm()
     auto dm = std::make_unique<TdmPublic>(executablePath(), path);
     m_ui.setQuiet(false);
     m_ui.resetFailure();
-    if (!dm->DBSession.Connected()) {
+    if (dm->NeedsDatabasePassword()) {
+        if (!dm->OpenWithPassword(CliDatabasePassword::obtain(m_passwordFile, path))) {
+            if (!dm->DBSession.KeyRefused())
+                throw CliError::failure(
+                    QStringLiteral("cannot open the database %1: another program may hold it; try again").arg(path));
+            throw CliError::failure(QStringLiteral("the password does not open the database %1 (or it is no Veltrane "
+                                                   "database); nothing was changed: give the right password")
+                                        .arg(path));
+        }
+    } else if (!dm->DBSession.Connected()) {
         QString reason;
         try {
             dm->DBSession.OpenDatabase(path, true);
@@ -55,11 +68,6 @@ TdmPublic& CliContext::dm()
                                                    "database, or create one with 'veltrane-cli init-db PATH'")
                                         .arg(path, reason));
         // It opened on the second try (the other program let go meanwhile).
-        try {
-            dm->DBSession.Execute(QStringLiteral("PRAGMA temp_store = MEMORY;"));
-        } catch (const DatabaseError&) {
-            // Only a tuning hint; the commands work without it.
-        }
         dm->IntentColumns = UpgradeSchema(dm->DBSession);
     }
     if (const QString warning = FileExposureWarning(path); !warning.isEmpty())

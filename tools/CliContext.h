@@ -13,8 +13,9 @@ class TdmPublic;
 class CliContext
 {
 public:
-    /// databaseOverride: the --db PATH, or empty for the DataPath of Options.ini.
-    explicit CliContext(const QString& databaseOverride);
+    /// databaseOverride: the --db PATH, or empty for the DataPath of Options.ini. passwordFile: the
+    /// --db-password-file FILE, read only when the database turns out to be under a password.
+    explicit CliContext(const QString& databaseOverride, const QString& passwordFile = QString());
     ~CliContext();
     CliContext(const CliContext&) = delete;
     CliContext& operator=(const CliContext&) = delete;
@@ -24,7 +25,7 @@ public:
     /// The database the commands work on.
     QString databasePath() const;
     /// The data module on that database; throws a CliError that says how to fix a missing,
-    /// foreign or locked file.
+    /// foreign or locked file, or a wrong password.
     TdmPublic& dm();
     CliUiServices& ui() { return m_ui; }
 
@@ -34,5 +35,6 @@ public:
 private:
     CliUiServices m_ui;
     QString m_databaseOverride;
+    QString m_passwordFile;
     std::unique_ptr<TdmPublic> m_dm;
 };

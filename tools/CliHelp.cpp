@@ -186,6 +186,23 @@ Required: address (hosts); address, login, password (users). Empty port means 22
 Example:
   veltrane-cli import hosts hosts.csv && veltrane-cli import users users.csv
 )")},
+        {QStringLiteral("rekey"),
+         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] [--db-password-file FILE] rekey --new-password-file FILE
+       veltrane-cli [--db PATH] [--db-password-file FILE] rekey --builtin
+
+Changes the key of the database file. --new-password-file puts the database under the password on
+the first line of FILE (at most 30 characters), which also becomes the program password, with
+password protection on: from then on a copy of the file is useless without the password, and the
+GUI and every veltrane-cli command ask for it. There is no way to recover a forgotten password.
+--builtin returns the database to the key built into the program; the program password and
+protection stay as they are.
+
+The re-key either completes or leaves the file as it was. A wrong current password ends with exit
+1 and changes nothing.
+
+Example:
+  veltrane-cli --db /srv/veltrane/veltrane.db rekey --new-password-file /root/veltrane.pw
+)")},
         {QStringLiteral("export"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] export hosts|users FILE.csv
 
 Writes the hosts or users in the import format, with the password columns left empty. FILE.csv
@@ -202,7 +219,7 @@ Example:
 
 QString overview()
 {
-    return QStringLiteral(R"(Usage: veltrane-cli [--db PATH] COMMAND [OPTIONS]
+    return QStringLiteral(R"(Usage: veltrane-cli [--db PATH] [--db-password-file FILE] COMMAND [OPTIONS]
 
 Commands:
   init-db PATH                          create a new encrypted database
@@ -219,12 +236,15 @@ Commands:
   send-mail SELECTION                   notice mail to the accounts' owners
   import hosts|users FILE.csv           load a CSV file in one transaction
   export hosts|users FILE.csv           write a CSV file without passwords
+  rekey --new-password-file FILE | --builtin
+                                        put the database under a password, or back
 
 SELECTION: --all | --host ADDRESS[:PORT] ... [--user LOGIN] ... | --due-within DAYS
 
---db PATH defaults to the DataPath of the Options.ini beside the veltrane program. Passwords are
-read from standard input, one per line, never from the command line. Exit status: 0 done,
-1 failed, 2 wrong command line. 'veltrane-cli COMMAND --help' shows a command with an example.
+--db PATH defaults to the DataPath of the Options.ini beside the veltrane program. A database
+under a password of its own is opened with the first line of --db-password-file FILE, or with
+the password typed at a prompt on a terminal. Passwords are read from standard input, one per
+line, never from the command line. Exit status: 0 done, 1 failed, 2 wrong command line. 'veltrane-cli COMMAND --help' shows a command with an example.
 
 Every batch command (test-login, change-password, verify, send-mail) first checks the users whose
 change an interrupted run left unconfirmed, and records the password their hosts accept.

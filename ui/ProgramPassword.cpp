@@ -1,7 +1,10 @@
 #include "ui/ProgramPassword.h"
 
+#include "core/DatabaseError.h"
+#include "core/DatabaseProtection.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
+#include "core/UiServices.h"
 #include "ui/TfrmBase.h"
 #include "ui/TfrmChangePass.h"
 #include "ui/TfrmLogin.h"
@@ -17,7 +20,10 @@ std::function<void(const QUrl&)> g_opener;
 
 bool CheckProgramPassword(TdmPublic& dm)
 {
-    if (!dm.PasswordProtectionEnabled())
+    // The stored password cannot be read before such a file is open, and opening it took the password.
+    if (dm.DBSession.KeyedByPassword())
+        return true;
+    if (!dm.NeedsDatabasePassword() && !dm.PasswordProtectionEnabled())
         return true;
     TfrmLogin login(dm);
     TfrmBase::ExecModal(login);
@@ -29,9 +35,19 @@ bool ChangeProgramPassword(TdmPublic& dm, QWidget* owner)
     TfrmChangePass dialog(dm, owner);
     dialog.edtOld->setFocus();
     TfrmBase::ExecModal(dialog);
-    if (dialog.Accepted)
+    if (!dialog.Accepted)
+        return false;
+    if (!dm.DBSession.KeyedByPassword()) {
         dm.SetUserPass(EncipherPassword(dialog.edtNew->text()));
-    return dialog.Accepted;
+        return true;
+    }
+    try {
+        ProtectDatabase(dm, dialog.edtNew->text());
+    } catch (const DatabaseError& error) {
+        MsgBox(error.message(), ApplicationTitle, StyleError);
+        return false;
+    }
+    return true;
 }
 
 QString ForgotPasswordLinkText(const QString& storedUserPass, const QString& supportAddress)

@@ -9,11 +9,14 @@ class TdmPublic;
 class QWidget;
 
 /// The start-up gate: true when protection is off (EnablePWD is not exactly "1"), otherwise the
-/// login dialog's verdict. Nothing is written to the database either way.
+/// login dialog's verdict. For a database under the user's own password the dialog's password opens
+/// the file, and once it is open the gate stays open. Nothing is written to the database either way.
 bool CheckProgramPassword(TdmPublic& dm);
 
-/// Runs the change dialog; when it is accepted, stores the new password (enciphered) at once.
-/// Returns whether it was accepted.
+/// Runs the change dialog; when it is accepted, stores the new password (enciphered) at once, and
+/// for a database under the program password re-keys it to the new one in the same step (a failure
+/// is shown and changes neither). Returns whether the dialog was accepted and, under the program
+/// password, the database re-keyed.
 bool ChangeProgramPassword(TdmPublic& dm, QWidget* owner);
 
 /// The "Forgot your password?" link to supportAddress as the mail program is to read it: the stored

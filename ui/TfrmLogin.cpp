@@ -101,8 +101,10 @@ TfrmLogin::TfrmLogin(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m_dm(dm
 
 void TfrmLogin::btnSaveClick()
 {
-    const QString stored = DecipherPassword(m_dm.GetUserPass());
-    if (edtPassword->text() == stored) {
+    // A database under the program password opens only with it: opening it is the check.
+    const bool passed = m_dm.NeedsDatabasePassword() ? m_dm.OpenWithPassword(SecretBuffer(edtPassword->text()))
+                                                     : edtPassword->text() == DecipherPassword(m_dm.GetUserPass());
+    if (passed) {
         Passed = true;
         accept();
         return;
@@ -123,5 +125,11 @@ void TfrmLogin::sbKeybrdClick()
 
 void TfrmLogin::RzURLLabel1Click()
 {
+    // Support recovers a password from the cipher text the mail carries, which lies inside the file
+    // that only the password opens.
+    if (m_dm.NeedsDatabasePassword()) {
+        MsgBox(NoRecoveryText, ApplicationTitle, StyleInformation);
+        return;
+    }
     OpenExternal(ForgotPasswordLink(m_dm.GetUserPass(), m_dm.OptionsFile.SupportAddress()));
 }

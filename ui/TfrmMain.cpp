@@ -53,7 +53,11 @@
 TfrmMain* frmMain = nullptr;
 
 TfrmMain::TfrmMain(const QString& executablePath, QWidget* parent)
-    : QMainWindow(parent), m_dm(std::make_unique<TdmPublic>(executablePath))
+    : TfrmMain(std::make_unique<TdmPublic>(executablePath), parent)
+{
+}
+
+TfrmMain::TfrmMain(std::unique_ptr<TdmPublic> dm, QWidget* parent) : QMainWindow(parent), m_dm(std::move(dm))
 {
     frmMain = this;
     setObjectName(QStringLiteral("frmMain"));

@@ -39,6 +39,9 @@ public:
     /// beside it), builds the window, fills the host tree and the user list, and restores the
     /// column widths. The window stays hidden.
     explicit TfrmMain(const QString& executablePath, QWidget* parent = nullptr);
+    /// The same on a data module already made: at start-up a database under the user's own password
+    /// is opened by the login dialog before the window reads it.
+    explicit TfrmMain(std::unique_ptr<TdmPublic> dm, QWidget* parent = nullptr);
     /// Frees the records of the tree and the list and writes the column widths; the data module
     /// goes last.
     ~TfrmMain() override;

@@ -1,8 +1,10 @@
 #include "ui/TfrmOptions.h"
 
+#include "core/DatabaseError.h"
+#include "core/DatabaseProtection.h"
 #include "core/PasswordCipher.h"
-
 #include "core/TdmPublic.h"
+#include "core/UiServices.h"
 #include "ui/ProgramPassword.h"
 #include "ui/TfrmBase.h"
 
@@ -220,6 +222,7 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
     connect(xafdsDown, &QToolButton::clicked, this, &TfrmOptions::xafdsDownLeftClick);
     connect(btnEnablePWD, &QPushButton::clicked, this, &TfrmOptions::btnEnablePWDClick);
     connect(btnChange, &QPushButton::clicked, this, &TfrmOptions::btnChangeClick);
+    connect(chkEncryptDatabase, &QCheckBox::clicked, this, &TfrmOptions::chkEncryptDatabaseClick);
     connect(RzBitBtn1, &QPushButton::clicked, this, &TfrmOptions::RzBitBtn1Click);
     connect(btnSave, &QPushButton::clicked, this, &TfrmOptions::btnSaveClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmOptions::btnCancelClick);
@@ -254,6 +257,8 @@ void TfrmOptions::buildPages()
     btnChange = new QPushButton(QStringLiteral("Change &Password... "), protection);
     btnChange->setObjectName(QStringLiteral("btnChange"));
     btnChange->setGeometry(20, 62, 185, 27);
+    chkEncryptDatabase = addCheck(protection, QStringLiteral("chkEncryptDatabase"),
+                                  QStringLiteral("Encrypt the database with the program password"), 104);
     addNote(protection, QStringLiteral("Password protection can prevent other people using the software."), 200);
     pages->addWidget(protection);
 
@@ -335,6 +340,8 @@ void TfrmOptions::ShowOptionPage(QTreeWidgetItem* node)
 void TfrmOptions::ShowProtectionState(bool enabled)
 {
     btnChange->setEnabled(enabled);
+    chkEncryptDatabase->setEnabled(enabled);
+    chkEncryptDatabase->setChecked(m_dm.DBSession.KeyedByPassword());
     btnEnablePWD->setText(enabled ? QStringLiteral("Disable P&assword Protection")
                                   : QStringLiteral("Enable P&assword Protection"));
 }
@@ -356,6 +363,16 @@ void TfrmOptions::btnEnablePWDClick()
     // and a cancelled dialog leaves protection off.
     if (!enabled && DecipherPassword(m_dm.GetUserPass()).isEmpty() && !ChangeProgramPassword(m_dm, this))
         return;
+    // Without protection no login would ask for the password that opens the file: back to the
+    // built-in key first, and protection stays on when that fails.
+    if (enabled && m_dm.DBSession.KeyedByPassword()) {
+        try {
+            UnprotectDatabase(m_dm);
+        } catch (const DatabaseError& error) {
+            MsgBox(error.message(), ApplicationTitle, StyleError);
+            return;
+        }
+    }
     m_dm.SetPasswordProtection(!enabled);
     ShowProtectionState(!enabled);
 }
@@ -363,6 +380,24 @@ void TfrmOptions::btnEnablePWDClick()
 void TfrmOptions::btnChangeClick()
 {
     ChangeProgramPassword(m_dm, this);
+}
+
+void TfrmOptions::chkEncryptDatabaseClick(bool checked)
+{
+    const QString password = checked ? DecipherPassword(m_dm.GetUserPass()) : QString();
+    const QString problem = checked ? DatabasePasswordProblem(password) : QString();
+    try {
+        if (!checked)
+            UnprotectDatabase(m_dm);
+        else if (!problem.isEmpty())
+            MsgBox(problem, ApplicationTitle, StyleError);
+        else if (MsgBoxYes(EncryptConfirmationText, ApplicationTitle, StyleConfirm))
+            ProtectDatabase(m_dm, password);
+    } catch (const DatabaseError& error) {
+        MsgBox(error.message(), ApplicationTitle, StyleError);
+    }
+    // Whatever happened, the box shows the key the file has now.
+    chkEncryptDatabase->setChecked(m_dm.DBSession.KeyedByPassword());
 }
 
 void TfrmOptions::RzBitBtn1Click()

@@ -13,12 +13,18 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 /// The Options dialog: password rules, automatic generation and batch confirmations (stored by OK),
-/// and the program password protection (switched and changed at once).
+/// and the program password protection and the database's key (switched and changed at once).
 class TfrmOptions : public QDialog
 {
     Q_OBJECT
 public:
     explicit TfrmOptions(TdmPublic& dm, QWidget* parent = nullptr);
+
+    /// The question before the database is put under the program password.
+    static inline const QString EncryptConfirmationText = QStringLiteral(
+        "From now on the database opens only with the program password, also for veltrane-cli, and a forgotten "
+        "password cannot be recovered: not even Veltrane support can open the file without it.\n\nEncrypt the "
+        "database with the program password?");
 
     /// The next length text: the text as a number (0 when it is none) plus step, kept within 0 to 30.
     static QString StepLength(const QString& text, int step);
@@ -30,6 +36,8 @@ public:
     void xafdsDownLeftClick();
     void btnEnablePWDClick();
     void btnChangeClick();
+    /// Re-keys the database to the program password (checked) or back to the built-in key.
+    void chkEncryptDatabaseClick(bool checked);
     void RzBitBtn1Click();
     void btnSaveClick();
     void btnCancelClick();
@@ -39,6 +47,7 @@ public:
     QStackedWidget* pages = nullptr;
     QPushButton* btnEnablePWD = nullptr;
     QPushButton* btnChange = nullptr;
+    QCheckBox* chkEncryptDatabase = nullptr;
     QLineEdit* edtLength = nullptr;
     QToolButton* xafdsUp = nullptr;
     QToolButton* xafdsDown = nullptr;

@@ -2,7 +2,7 @@
 // shown once the start-up gate lets it.
 #include "core/Platform.h"
 #include "ui/GuiUiServices.h"
-#include "ui/ProgramPassword.h"
+#include "ui/MainWindowStart.h"
 #include "ui/TApplication.h"
 #include "ui/TfrmMain.h"
 
@@ -25,8 +25,8 @@ int main(int argc, char* argv[])
     {
         // Destroying the window frees its records and writes the column widths; its data module,
         // and with it the settings file and the database, goes last.
-        auto mainWindow = std::make_unique<TfrmMain>(Platform::ExecutablePath());
-        if (CheckProgramPassword(mainWindow->dm())) {
+        auto mainWindow = StartMainWindow(Platform::ExecutablePath());
+        if (mainWindow) {
             mainWindow->show();
             // Asked once the window is up, so the runner it may open has its parent on screen.
             QTimer::singleShot(0, mainWindow.get(), [&mainWindow] {

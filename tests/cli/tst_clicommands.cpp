@@ -96,7 +96,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         for (const char* command : {"init-db", "encipher", "decipher-log", "list", "generate", "test-login",
-                                    "change-password", "send-mail", "import", "export"})
+                                    "change-password", "send-mail", "import", "export", "rekey"})
             QTest::newRow(command) << QStringList{QString::fromLatin1(command), "--help"};
         for (const char* action : {"add", "edit", "delete"}) {
             QTest::newRow(qPrintable(QStringLiteral("host ") + QLatin1String(action)))

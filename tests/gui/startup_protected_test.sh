@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The real program on a database under the program password: the login dialog comes up before any
+# main window, a wrong password is refused and changes nothing, the right one opens the file and the
+# main window with it. Runs under its own Xvfb display.
+set -euo pipefail
+veltrane=$1
+cli=$2
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -s "$work/out.log" ] && sed 's/^/program: /' "$work/out.log" >&2
+    exit 1
+}
+
+visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true; }
+
+# An installation of our own, its database under a password of the user's.
+cp "$veltrane" "$work/veltrane"
+"$cli" init-db "$work/veltrane.db" >/dev/null
+"$cli" --db "$work/veltrane.db" host add 10.9.9.9 --note protected >/dev/null
+printf 'Open-Sesame 7\n' >"$work/pw"
+"$cli" --db "$work/veltrane.db" rekey --new-password-file "$work/pw" >/dev/null
+before=$(sha256sum "$work/veltrane.db" | cut -d' ' -f1)
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 150); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start within 15 s"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$work/veltrane" >"$work/out.log" 2>&1 &
+app_pid=$!
+
+login=""
+for _ in $(seq 100); do
+    login=$(visible '^Check Password $')
+    [ -n "$login" ] && break
+    kill -0 "$app_pid" 2>/dev/null || fail "the program ended before asking for the password"
+    sleep 0.1
+done
+[ -n "$login" ] || fail "no login dialog within 10 s"
+[ -z "$(visible '^Veltrane$')" ] || fail "the main window is visible while the password is asked"
+
+# Typed into the focused window: keys sent to a window that has no focus do not reach its fields.
+xdotool windowfocus --sync "$login"
+
+# A wrong password: the dialog stays, no main window, the file is as it was.
+xdotool type --delay 20 'open-sesame 7'
+xdotool key Return
+sleep 1
+kill -0 "$app_pid" 2>/dev/null || fail "the program ended after a wrong password"
+[ -n "$(visible '^Check Password $')" ] || fail "the login dialog closed after a wrong password"
+[ -z "$(visible '^Veltrane$')" ] || fail "a wrong password opened the main window"
+after=$(sha256sum "$work/veltrane.db" | cut -d' ' -f1)
+[ "$before" = "$after" ] || fail "a wrong password changed the database"
+
+# The right one opens the file, and the main window comes up.
+xdotool windowfocus --sync "$login"
+# The refused entry stays in the field (at most 30 characters) for another try.
+xdotool key --repeat 30 --delay 10 BackSpace
+xdotool type --delay 20 'Open-Sesame 7'
+xdotool key Return
+main=""
+for _ in $(seq 100); do
+    main=$(visible '^Veltrane$')
+    [ -n "$main" ] && break
+    kill -0 "$app_pid" 2>/dev/null || fail "the program ended after the right password"
+    sleep 0.1
+done
+[ -n "$main" ] || fail "no main window within 10 s of the right password"
+grep -qi 'error\|closed database' "$work/out.log" && fail "the program reported an error"
+echo "PASS: the login's password opened the protected database; a wrong one was refused"
