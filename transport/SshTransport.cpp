@@ -89,8 +89,8 @@ struct SshTransport::Impl
                          .arg(socketTimeoutMs));
         } else {
             left = idleTimeoutMs - (now - lastArrivalMs);
-            if (left <= 0 && lastArrivalMs == 0) {
-                // Not a byte since the connect: whatever listens there is no SSH server.
+            if (left <= 0 && !ssh_get_serverbanner(session.get())) {
+                // No SSH banner since the connect: whatever listens there is no SSH server.
                 close();
                 throw SshError(SshError::Kind::Silent,
                                QStringLiteral("No SSH greeting from %1 within %2 s: the host accepted the "
