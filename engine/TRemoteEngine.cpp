@@ -25,15 +25,6 @@ const QString kProbeCommand = QStringLiteral("echo 2009");
 // a few percent of a core while answering a prompt at most this much later.
 constexpr unsigned long kIdlePauseMs = 2;
 
-// Only A to Z are folded: prompts are matched byte for byte otherwise, whatever the host's locale.
-QByteArray foldAsciiCase(QByteArray bytes)
-{
-    for (char& c : bytes)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return bytes;
-}
-
 } // namespace
 
 TRemoteEngine::TRemoteEngine(TdmPublic& dm) : m_dm(dm)
@@ -166,7 +157,7 @@ void TRemoteEngine::recordOutput(const QByteArray& received, qsizetype dropped)
 
 bool TRemoteEngine::WaitForText(const QString& expected)
 {
-    const QByteArray wanted = foldAsciiCase(expected.toUtf8());
+    const QByteArray wanted = FoldAsciiCase(expected.toUtf8());
     QByteArray received;
     qsizetype dropped = 0;
     const auto recordReceived = qScopeGuard([&] { recordOutput(received, dropped); });
@@ -185,7 +176,7 @@ bool TRemoteEngine::WaitForText(const QString& expected)
     const auto takeChunk = [&] {
         SSHClient.ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
         const qsizetype from = qMax<qsizetype>(0, received.size() - wanted.size() + 1);
-        received += foldAsciiCase(channelOutput);
+        received += FoldAsciiCase(channelOutput);
         const bool found = !wanted.isEmpty() && received.indexOf(wanted, from) >= 0;
         if (received.size() > MaxKeptOutputBytes) {
             const qsizetype cut = received.size() - MaxKeptOutputBytes;

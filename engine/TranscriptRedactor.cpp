@@ -2,17 +2,13 @@
 
 #include <QString>
 
-namespace {
-
-QByteArray foldAsciiCase(QByteArray bytes)
+QByteArray FoldAsciiCase(QByteArray bytes)
 {
     for (char& c : bytes)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return bytes;
 }
-
-} // namespace
 
 void TranscriptRedactor::Reset()
 {
@@ -24,7 +20,7 @@ void TranscriptRedactor::AddSecret(const SecretBuffer& secret)
 {
     if (secret.bytes().isEmpty())
         return;
-    SecretBuffer folded(foldAsciiCase(secret.bytes()));
+    SecretBuffer folded(FoldAsciiCase(secret.bytes()));
     for (const SecretBuffer& known : m_secrets)
         if (known.bytes() == folded.bytes())
             return;

@@ -26,3 +26,7 @@ private:
     QList<SecretBuffer> m_secrets;
     QList<QByteArray> m_outputs;
 };
+
+/// bytes with A to Z folded to lower case and nothing else changed: prompts and secrets are matched
+/// byte for byte otherwise, whatever the host's locale.
+QByteArray FoldAsciiCase(QByteArray bytes);
