@@ -2,10 +2,14 @@
 
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
+#include "ui/ModalDialogKeeper.h"
 
 #include <exception>
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    installEventFilter(new TModalDialogKeeper(this));
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {

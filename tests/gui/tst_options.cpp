@@ -4,6 +4,7 @@
 #include "engine/TfrmOperationSetting.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/ModalDialogKeeper.h"
 #include "ui/TfrmAbout.h"
 #include "ui/TfrmBase.h"
 #include "ui/TfrmChangePass.h"
@@ -27,6 +28,21 @@ class TestOptions : public QObject
     Q_OBJECT
 
 private slots:
+    void minimisedModalDialogComesBack()
+    {
+        TModalDialogKeeper keeper;
+        qApp->installEventFilter(&keeper);
+        RecordingUiServices ui;
+        TestEnvironment env;
+        TfrmOptions dialog(env.dm());
+        dialog.setModal(true);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!(dialog.windowState() & Qt::WindowMinimized));
+        qApp->removeEventFilter(&keeper);
+    }
+
     void cleanup() { TfrmBase::SetModalHook({}); }
 
     void stepLengthStaysWithinZeroAndThirty_data()
