@@ -3,6 +3,7 @@
 # Escape cancels it, the process ends, no main window was ever mapped, the database is unchanged and
 # the column widths are still written. Runs under its own Xvfb display.
 set -euo pipefail
+. "$(dirname "$0")/xvfb_display.sh"
 veltrane=$1
 cli=$2
 
@@ -31,12 +32,7 @@ update SysParams set EnablePWD = '1';
 SQL
 before=$(sha256sum "$work/veltrane.db" | cut -d' ' -f1)
 
-# Xvfb picks a free display itself and writes its number once it takes connections.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 150); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start within 15 s"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb 1280x1024
 
 XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$work/veltrane" >"$work/out.log" 2>&1 &
 app_pid=$!

@@ -3,6 +3,7 @@
 # frame included, fits the work area, so the status bar with the hint pane and the counts is on
 # screen. Runs under its own Xvfb display.
 set -euo pipefail
+. "$(dirname "$0")/xvfb_display.sh"
 veltrane=$1
 cli=$2
 screen_height=800
@@ -22,11 +23,8 @@ fail() {
 cp "$veltrane" "$work/veltrane"
 "$cli" init-db "$work/veltrane.db" >/dev/null
 
-Xvfb -displayfd 3 -screen 0 1280x${screen_height}x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 150); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start within 15 s"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb 1280x${screen_height}
+pids+=("$xvfb_pid")
 
 HOME=$work openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
