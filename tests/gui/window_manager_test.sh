@@ -10,8 +10,10 @@ screen_height=800
 
 work=$(mktemp -d)
 pids=()
+xvfb_pid=""
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    stop_xvfb
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -24,11 +26,11 @@ cp "$veltrane" "$work/veltrane"
 "$cli" init-db "$work/veltrane.db" >/dev/null
 
 start_xvfb 1280x${screen_height}
-pids+=("$xvfb_pid")
 
 HOME=$work openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
+xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || fail "openbox did not come up within 10 s"
 
 XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$work/veltrane" >"$work/out.log" 2>&1 &
 pids+=($!)
