@@ -1,6 +1,5 @@
 #include "batch/PasswordVerifier.h"
 
-#include "batch/TBatchOperations.h"
 #include "core/DayNumber.h"
 
 QString PendingPassword(const TUser& user)
@@ -8,8 +7,8 @@ QString PendingPassword(const TUser& user)
     return user.HasOpenIntent() ? user.pwIntent : user.pwNew;
 }
 
-TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, bool pendingFirst,
-                              const ProgressCallback& progress)
+TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, const TPreparedWork& work,
+                              bool pendingFirst, TRunContext& run)
 {
     struct Candidate
     {
@@ -31,7 +30,7 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, b
     for (const Candidate& candidate : candidates) {
         TUser probe = user;
         probe.pwNow = candidate.password;
-        operations.TestLogin(probe, result.login, progress);
+        operations.TestLogin(probe, work, result.login, run);
         if (result.login.Code == acLoginSucceeded) {
             result.accepted = candidate.meaning;
             return result;

@@ -1,10 +1,8 @@
 #pragma once
 
+#include "batch/TBatchOperations.h"
 #include "core/Records.h"
-#include "core/TdmPublic.h"
 #include "engine/TActionStaus.h"
-
-class TBatchOperations;
 
 /// Which stored password the host accepted.
 enum class TAcceptedPassword
@@ -30,8 +28,8 @@ QString PendingPassword(const TUser& user);
 /// Logs in as user with its current and its pending password, in that order or pending first,
 /// and stops at the first the host accepts. A refused password leads to the next; any other failed
 /// login ends the check as Unknown, since it says nothing about the password.
-TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, bool pendingFirst,
-                              const ProgressCallback& progress);
+TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, const TPreparedWork& work,
+                              bool pendingFirst, TRunContext& run);
 
 /// Makes user's record say what the check found; returns whether the passwords changed.
 /// Current: the intent is dropped. Pending: pwNow := the pending password, pwLastTime := opTime,

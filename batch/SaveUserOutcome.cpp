@@ -66,7 +66,7 @@ TSaveOutcome SaveUserRecord(TdmPublic& dm, const TUser& before, TUser& user, con
     TSaveOutcome outcome;
     try {
         outcome.logFilePath =
-            WriteFallbackLogFile(dm.ExecutableDir(), user, dm.GetTranscriptText(), DayNumber::CurrentDateTime());
+            WriteFallbackLogFile(dm.ExecutableDir(), user, user.LastLog, DayNumber::CurrentDateTime());
     } catch (const FallbackLogError& error) {
         // The row must not claim a log file that does not exist.
         user.ResultText = SaveAndLogFileErrorText;

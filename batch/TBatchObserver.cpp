@@ -1,3 +1,5 @@
 #include "batch/TBatchObserver.h"
 
 TBatchObserver::~TBatchObserver() = default;
+
+void TBatchObserver::RowProgress(int, const QString&) {}

@@ -12,7 +12,7 @@ enum class TRowState : int
 };
 
 /// What a batch shows while it runs. The runner window and the command-line companion each
-/// implement it; every call happens on the one UI thread, inside TBatchRunner::RunBatch.
+/// implement it; every call happens on the main thread. Several rows may be running at once.
 class TBatchObserver
 {
 public:
@@ -24,6 +24,8 @@ public:
     virtual void RowStarted(int row) = 0;
     /// The user of row is done: its state and the "[elapsed]  result" text; done users so far.
     virtual void RowFinished(int row, TRowState state, const QString& text, int done) = 0;
+    /// The latest progress text of a running row.
+    virtual void RowProgress(int row, const QString& message);
     /// The title line (caption and counters) and the status line (a blank and the latest message).
     virtual void ProgressShown(const QString& title, const QString& status) = 0;
     /// The batch is over (also after a stop or an error): the final title line with the totals.

@@ -1,3 +1,5 @@
 #include "batch/TBatchOperations.h"
 
 TBatchOperations::~TBatchOperations() = default;
+
+void TBatchOperations::Prepare(const TUser&, TOperationType, TOperationOptions, TPreparedWork&) {}

@@ -1,23 +1,42 @@
 #pragma once
 
+#include "batch/NoticeMailSettings.h"
 #include "core/Records.h"
-#include "core/TdmPublic.h"
+#include "engine/ChangePlan.h"
 #include "engine/TActionStaus.h"
+#include "engine/TRemoteEngine.h"
+#include "engine/TRunContext.h"
 
-/// The three remote operations a batch runs per user. Each fills status and never throws; the
-/// runner judges success by status.Code alone.
+/// What one user's remote work needs from the database and the settings, looked up on the main
+/// thread before the work starts, so that the work itself touches neither.
+struct TPreparedWork
+{
+    /// The host, its prompt profile and the login mode of a change.
+    TChangePlan change;
+    NoticeMailSettings mail;
+    QString mailCaFile;
+    /// Why the mail settings could not be read; the mail then fails with it.
+    QString mailProblem;
+    QString knownHostsPath;
+    int readTimeOut = TRemoteEngine::DefaultReadTimeOut;
+};
+
+/// The remote operations a batch runs per user. Prepare runs on the main thread; the others run on
+/// a worker thread, several at once for different hosts, so they keep no state between calls. Each
+/// fills status and never throws; the runner judges success by status.Code alone.
 class TBatchOperations
 {
 public:
     virtual ~TBatchOperations();
 
-    /// Probes that user can log in (success is code 2).
-    virtual void TestLogin(const TUser& user, TActionStaus& status, const ProgressCallback& progress) = 0;
-    /// Changes user's password from pwNow to pwNew on its host (success is code 4). With
-    /// ooSendNoticeMail a successful change is followed by the notice mail, whose outcome replaces the
-    /// code; status.PasswordChanged then still tells that the password changed.
-    virtual void ChangePassword(const TUser& user, TOperationOptions options, TActionStaus& status,
-                                const ProgressCallback& progress) = 0;
+    /// Looks up what the user's operation of type needs (main thread).
+    virtual void Prepare(const TUser& user, TOperationType type, TOperationOptions options, TPreparedWork& work);
+    /// Probes that user can log in with pwNow (success is code 2).
+    virtual void TestLogin(const TUser& user, const TPreparedWork& work, TActionStaus& status, TRunContext& run) = 0;
+    /// Changes user's password from pwNow to pwNew on its host (success is code 4).
+    virtual void ChangePassword(const TUser& user, const TPreparedWork& work, TActionStaus& status,
+                                TRunContext& run) = 0;
     /// Sends the notice mail to user.Email (success is code 6).
-    virtual void SendNoticeMail(const TUser& user, TActionStaus& status, const ProgressCallback& progress) = 0;
+    virtual void SendNoticeMail(const TUser& user, const TPreparedWork& work, TActionStaus& status,
+                                TRunContext& run) = 0;
 };

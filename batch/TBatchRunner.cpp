@@ -8,19 +8,90 @@
 #include "core/DayNumber.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
+#include "engine/TRemoteShell.h"
+#include "transport/CancelSignal.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLocale>
+#include <QObject>
 #include <QScopeGuard>
+#include <QThreadPool>
 
-#include <memory>
+#include <future>
+#include <optional>
+
+/// What one user's run carries from the main thread to its worker and back.
+struct TBatchRunner::Job
+{
+    int row = 0;
+    QString hostKey;
+    TUser user;
+    TUser before;
+    double opTime = 0;
+    qint64 startTick = 0;
+    TPreparedWork work;
+    TRunContext run;
+    TActionStaus status;
+    bool success = false;
+    TRecordChanges changes;
+
+    explicit Job(std::shared_ptr<CancelSignal> cancel) : run(std::move(cancel)) {}
+};
+
+/// One host's place in the run: at most one of its accounts is in flight, and in manager mode they
+/// share one connection.
+struct TBatchRunner::Lane
+{
+    bool busy = false;
+    std::unique_ptr<SshRemoteShell> connection = std::make_unique<SshRemoteShell>();
+    /// The outcome of the account that found the host unreachable; its other accounts end with it.
+    std::optional<TActionStaus> unreachable;
+};
+
+namespace {
+
+const QString kNotTriedAgain = QStringLiteral(" The host was not tried again: it could not be reached earlier in "
+                                              "this batch.");
+
+QString hostKeyOf(const TUser& user)
+{
+    return user.HostIP.toLower() + QLatin1Char(':') + QString::number(user.HostPort);
+}
+
+void dropIntent(TUser& user)
+{
+    user.pwIntent.clear();
+    user.pwIntentTime = DayNumber::None;
+}
+
+} // namespace
 
 TBatchRunner::TBatchRunner(TdmPublic& dm, TBatchOperations& operations, TOperationType type, TOperationOptions options,
                            QList<TUser> users)
-    : m_dm(dm), m_operations(operations), m_type(type), m_options(options),
-      m_caption(::OperationCaption(type, options)), m_users(std::move(users))
+    : m_context(std::make_unique<QObject>()), m_dm(dm), m_operations(operations), m_type(type), m_options(options),
+      m_caption(::OperationCaption(type, options)), m_users(std::move(users)), m_rowStarted(m_users.size(), false),
+      m_cancel(std::make_shared<CancelSignal>()), m_pool(std::make_unique<QThreadPool>()),
+      m_intentColumns(dm.IntentColumns)
 {
     SetTickSource({});
+    SetParallelHosts(DefaultParallelHosts);
+}
+
+TBatchRunner::~TBatchRunner()
+{
+    m_closing = true;
+    m_cancel->raise();
+    m_pool->waitForDone();
+    // Queued calls of the workers die with their receiver.
+    m_context.reset();
+    m_lanes.clear();
+}
+
+void TBatchRunner::SetParallelHosts(int hosts)
+{
+    m_parallelHosts = qBound(MinParallelHosts, hosts, MaxParallelHosts);
+    m_pool->setMaxThreadCount(m_parallelHosts);
 }
 
 void TBatchRunner::SetTickSource(TickSource ticks)
@@ -50,8 +121,7 @@ QString TBatchRunner::RecordedTimeText(const QDateTime& time)
 
 QString TBatchRunner::countersTitle() const
 {
-    return m_caption + QString::asprintf(" - Total: %d     Done: %d     Todo: %d  ", m_dm.BatchTotal, m_dm.BatchDone,
-                                         m_dm.BatchTotal - m_dm.BatchDone);
+    return m_caption + QString::asprintf(" - Total: %d     Done: %d     Todo: %d  ", Total(), m_done, Total() - m_done);
 }
 
 void TBatchRunner::ShowProgress(const QString& message)
@@ -60,256 +130,217 @@ void TBatchRunner::ShowProgress(const QString& message)
         m_observer->ProgressShown(countersTitle(), QLatin1Char(' ') + message);
 }
 
-void TBatchRunner::RunBatch()
+bool TBatchRunner::StopRequested() const
+{
+    return m_cancel->raised();
+}
+
+void TBatchRunner::Stop()
+{
+    m_cancel->raise();
+}
+
+void TBatchRunner::Start()
 {
     if (m_started)
         return;
     m_started = true;
-    m_dm.BatchTotal = static_cast<int>(m_users.size());
-    m_dm.BeginBatch();
-    m_dm.CancelRequested = false;
-    if (m_observer)
-        m_observer->BatchStarted(m_dm.BatchTotal);
     // While a save waits for another program's lock the window stays alive and Stop is taken.
     m_dm.DBSession.SetBusyPump([] { Ui().processEvents(); });
-    const auto noPump = qScopeGuard([this] { m_dm.DBSession.SetBusyPump({}); });
-    try {
-        for (int row = 0; row < m_users.size(); ++row) {
-            if (m_dm.CancelRequested)
-                break;
-            runUser(row);
-        }
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    if (m_observer)
+        m_observer->BatchStarted(Total());
+    post([this] { scheduleMore(); });
 }
 
-void TBatchRunner::runUser(int row)
+void TBatchRunner::RunBatch()
 {
-    const qint64 start = m_ticks();
-    Ui().processEvents();
-    TUser& user = m_users[row];
+    if (!m_started) {
+        QEventLoop loop;
+        m_quitWait = [&loop] {
+            loop.quit();
+        };
+        const auto forget = qScopeGuard([this] { m_quitWait = {}; });
+        Start();
+        if (!m_finished)
+            loop.exec();
+    }
+    if (m_error)
+        std::rethrow_exception(std::exchange(m_error, nullptr));
+}
+
+// ---- Main thread ------------------------------------------------------------------------------
+
+void TBatchRunner::post(std::function<void()> fn)
+{
+    m_mainQueue.append(std::move(fn));
+    drain();
+}
+
+void TBatchRunner::drain()
+{
+    // A save that waits for another program's lock pumps events; whatever arrives meanwhile waits
+    // its turn here instead of starting a second transaction inside the first.
+    if (m_draining)
+        return;
+    m_draining = true;
+    const auto done = qScopeGuard([this] { m_draining = false; });
+    while (!m_mainQueue.isEmpty()) {
+        const std::function<void()> fn = m_mainQueue.takeFirst();
+        try {
+            fn();
+        } catch (...) {
+            if (!m_error)
+                m_error = std::current_exception();
+            Stop();
+            if (m_started && m_inFlight == 0 && !m_finished)
+                m_mainQueue.append([this] { finish(); });
+        }
+    }
+}
+
+int TBatchRunner::nextStartableRow() const
+{
+    for (int row = 0; row < m_users.size(); ++row) {
+        if (m_rowStarted[row])
+            continue;
+        const auto lane = m_lanes.constFind(hostKeyOf(m_users[row]));
+        if (lane == m_lanes.constEnd() || !(*lane)->busy)
+            return row;
+    }
+    return -1;
+}
+
+void TBatchRunner::scheduleMore()
+{
+    while (!StopRequested() && m_inFlight < m_parallelHosts) {
+        const int row = nextStartableRow();
+        if (row < 0)
+            break;
+        startUser(row);
+    }
+    if (m_inFlight == 0 && !m_finished)
+        finish();
+}
+
+void TBatchRunner::startUser(int row)
+{
+    m_rowStarted[row] = true;
+    auto job = std::make_shared<Job>(m_cancel);
+    job->row = row;
+    job->startTick = m_ticks();
+    job->user = m_users[row];
+    job->hostKey = hostKeyOf(job->user);
     if (m_observer)
         m_observer->RowStarted(row);
 
     // Another run may have changed this user since the list was loaded: work on what is stored now.
-    RefreshPasswords(m_dm, user);
-    const TUser before = user;
-    const double opTime = DayNumber::Now();
-    m_dm.ClearTranscript();
-    m_dm.AddTranscriptLine(QStringLiteral("Recorded Time: ") + RecordedTimeText(DayNumber::CurrentDateTime()));
-    m_dm.AddTranscriptLine(QStringLiteral("Operation Type: ") + m_caption);
-    m_dm.AddTranscriptLine(QStringLiteral("Return Message: "));
+    RefreshPasswords(m_dm, job->user);
+    job->before = job->user;
+    job->opTime = DayNumber::Now();
+    job->run.AddTranscriptLine(QStringLiteral("Recorded Time: ") + RecordedTimeText(DayNumber::CurrentDateTime()));
+    job->run.AddTranscriptLine(QStringLiteral("Operation Type: ") + m_caption);
+    job->run.AddTranscriptLine(QStringLiteral("Return Message: "));
+    m_operations.Prepare(job->user, m_type, m_options, job->work);
 
-    m_status = TActionStaus();
-    const TStepOutcome step = runOperation(user, opTime);
+    std::shared_ptr<Lane>& lane = m_lanes[job->hostKey];
+    if (!lane)
+        lane = std::make_shared<Lane>();
+    lane->busy = true;
+    ++m_inFlight;
 
-    user.ResultText = m_status.Shown();
-    m_dm.AddTranscriptLine(user.ResultText);
-    user.LastLog = m_dm.GetTranscriptText();
-    const bool success = step.success;
-    const bool passwordChanged = user.pwNow != before.pwNow;
+    if (lane->unreachable && m_type != otSendMail) {
+        // Each account would only wait for the time-out that the first one already met.
+        job->status = *lane->unreachable;
+        job->status.Detail += kNotTriedAgain;
+        finishUser(job);
+        return;
+    }
 
-    const TSaveOutcome saved = SaveUserRecord(m_dm, before, user, m_caption, success, step.changes, opTime);
-
-    const double elapsed = static_cast<double>(m_ticks() - start) / 1000.0;
-    if (success)
-        ++m_dm.BatchSucceeded;
-    ++m_dm.BatchDone;
-    if (m_observer)
-        m_observer->RowFinished(row, success ? TRowState::Succeeded : TRowState::Failed,
-                                QString::asprintf("[%.2fs]  ", elapsed) + user.ResultText, m_dm.BatchDone);
-    if (!saved.logFileError.isEmpty())
-        throw UnsavedOutcomeError(saved.logFileError +
-                                      QStringLiteral(" The batch stopped at %1 on %2:%3: its outcome is "
-                                                     "in neither the database nor a log file.")
-                                          .arg(user.LoginName, user.HostIP)
-                                          .arg(user.HostPort),
-                                  user, passwordChanged);
-}
-
-ProgressCallback TBatchRunner::progress()
-{
-    return [this](const QString& message) {
-        ShowProgress(message);
+    job->run.HostConnection = lane->connection.get();
+    QObject* context = m_context.get();
+    job->run.Progress = [this, context, row](const QString& message) {
+        QMetaObject::invokeMethod(
+            context, [this, row, message] { post([this, row, message] { progressOf(row, message); }); },
+            Qt::QueuedConnection);
     };
-}
-
-TBatchRunner::TStepOutcome TBatchRunner::runOperation(TUser& user, double opTime)
-{
-    TStepOutcome step;
-    switch (m_type) {
-    case otTestLogin:
-        m_operations.TestLogin(user, m_status, progress());
-        break;
-    case otChangePassword:
-        return changeStep(user, opTime);
-    case otSendMail:
-        m_operations.SendNoticeMail(user, m_status, progress());
-        break;
-    case otVerifyPassword:
-        return verifyStep(user, opTime);
-    }
-    step.success = m_status.Code == SuccessCode(m_type);
-    return step;
-}
-
-namespace {
-
-void dropIntent(TUser& user)
-{
-    user.pwIntent.clear();
-    user.pwIntentTime = DayNumber::None;
-}
-
-} // namespace
-
-TVerifyResult TBatchRunner::reconcile(TUser& user, TStepOutcome& step, double opTime)
-{
-    // The new password first: after a change of unknown outcome it is the likelier one.
-    const TVerifyResult result = VerifyPasswords(m_operations, user, true, progress());
-    if (ApplyVerifyResult(user, result.accepted, opTime))
-        step.changes.passwords = true;
-    if (!user.HasOpenIntent())
-        step.changes.intent = m_dm.IntentColumns;
-    return result;
-}
-
-TBatchRunner::TStepOutcome TBatchRunner::changeStep(TUser& user, double opTime)
-{
-    TStepOutcome step;
-    if (user.HasOpenIntent()) {
-        // An earlier change of this user never reported back: which password is live decides what
-        // the old password is, so that is found out before anything else is sent.
-        m_dm.AddTranscriptLine(QStringLiteral("An earlier change of this password was never confirmed; checking "
-                                              "which password the host accepts."));
-        const TVerifyResult found = reconcile(user, step, opTime);
-        if (found.accepted == TAcceptedPassword::Neither || found.accepted == TAcceptedPassword::Unknown) {
-            m_status.Set(acChangeFailed);
-            m_status.Detail =
-                found.accepted == TAcceptedPassword::Neither
-                    ? QStringLiteral("Not started: an earlier change was never confirmed, and the host accepts "
-                                     "neither the old nor the new password; both are kept. ")
-                    : QStringLiteral("Not started: an earlier change was never confirmed, and the host could not "
-                                     "be asked which password it accepts (") +
-                          found.login.Shown().trimmed() + QStringLiteral("). Run Verify Password later. ");
-            return step;
-        }
-        if (found.accepted == TAcceptedPassword::Pending && user.pwNew.isEmpty()) {
-            m_status.Set(acChangeSucceeded);
-            m_status.Detail = QStringLiteral("Verified: the new password of an earlier, unconfirmed change is in use.");
-            step.success = true;
-            return step;
-        }
-    }
-
-    if (!user.pwNew.isEmpty() && m_writeAheadIntent) {
+    m_pool->start([this, context, job] {
         try {
-            RecordChangeIntent(m_dm, user, opTime);
-        } catch (const DatabaseError& error) {
-            m_status.Set(acChangeFailed);
-            m_status.Detail = QStringLiteral("Not started: the change could not be recorded in the database before "
-                                             "sending it (") +
-                              error.message() + QStringLiteral("). Nothing was sent to the host. ");
-            return step;
+            work(*job);
+        } catch (const std::exception& error) {
+            job->status.Detail = QString::fromUtf8(error.what());
         }
-    }
-
-    m_operations.ChangePassword(user, m_options, m_status, progress());
-    if (m_status.PasswordChanged && m_status.Code != acChangeSucceeded) {
-        // The notice mail that followed replaced the outcome; the password did change, and the
-        // record must say so, so the change stays the outcome and the mail's is shown after it.
-        const QString mail = m_status.Shown();
-        m_status.Set(acChangeSucceeded);
-        m_status.Detail = mail;
-    }
-
-    if (m_status.Code == acChangeSucceeded) {
-        user.pwNow = user.pwNew;
-        user.pwLastTime = opTime;
-        user.pwNew.clear();
-        dropIntent(user);
-        step.changes = {true, m_dm.IntentColumns};
-        step.success = true;
-        return step;
-    }
-    if (!m_status.NewPasswordSent) {
-        // Nothing reached the host that could have changed it.
-        if (user.HasOpenIntent()) {
-            dropIntent(user);
-            step.changes.intent = true;
-        }
-        return step;
-    }
-
-    const TActionStaus failure = m_status;
-    const TVerifyResult found = reconcile(user, step, opTime);
-    m_status = failure;
-    switch (found.accepted) {
-    case TAcceptedPassword::Pending:
-        m_status.Detail += QStringLiteral(" Verified: the new password is in use.");
-        step.success = true;
-        break;
-    case TAcceptedPassword::Current:
-        m_status.Detail += QStringLiteral(" Verified: the old password is still in use.");
-        break;
-    case TAcceptedPassword::Neither:
-        m_status.Detail += QStringLiteral(" Verified: the host accepts neither the new nor the old password; both "
-                                          "are kept. Run Verify Password later.");
-        break;
-    case TAcceptedPassword::Unknown:
-        m_status.Detail += QStringLiteral(" Not verified (") + found.login.Shown().trimmed() +
-                           QStringLiteral("); both passwords are kept. Run Verify Password later.");
-        break;
-    }
-    return step;
+        QMetaObject::invokeMethod(
+            context, [this, job] { post([this, job] { finishUser(job); }); }, Qt::QueuedConnection);
+    });
 }
 
-TBatchRunner::TStepOutcome TBatchRunner::verifyStep(TUser& user, double opTime)
+void TBatchRunner::progressOf(int row, const QString& message)
 {
-    TStepOutcome step;
-    const TVerifyResult found = VerifyPasswords(m_operations, user, false, progress());
-    const bool hadIntent = user.HasOpenIntent();
-    step.changes.passwords = ApplyVerifyResult(user, found.accepted, opTime);
-    step.changes.intent = hadIntent && !user.HasOpenIntent();
-    switch (found.accepted) {
-    case TAcceptedPassword::Current:
-        m_status.Set(acVerifySucceeded);
-        m_status.Detail = QStringLiteral("The current password is in use.");
-        step.success = true;
-        break;
-    case TAcceptedPassword::Pending:
-        m_status.Set(acVerifySucceeded);
-        m_status.Detail = QStringLiteral("The new password is in use; it is now the current password.");
-        step.success = true;
-        break;
-    case TAcceptedPassword::Neither:
-        m_status.Set(acVerifyFailed);
-        m_status.Detail = found.hadPending
-                              ? QStringLiteral("The host accepts neither the current nor the new password; nothing "
-                                               "was changed.")
-                              : QStringLiteral("The host does not accept the current password, and there is no new "
-                                               "password to try; nothing was changed.");
-        break;
-    case TAcceptedPassword::Unknown:
-        m_status.Set(acVerifyFailed);
-        m_status.Detail = found.login.Shown().trimmed() + QStringLiteral(" Nothing was changed.");
-        break;
+    ShowProgress(message);
+    if (m_observer)
+        m_observer->RowProgress(row, message);
+    Ui().setStatusText(message);
+}
+
+void TBatchRunner::finishUser(const std::shared_ptr<Job>& job)
+{
+    TUser& user = job->user;
+    user.ResultText = job->status.Shown();
+    job->run.AddTranscriptLine(user.ResultText);
+    user.LastLog = job->run.GetTranscriptText();
+    const bool passwordChanged = user.pwNow != job->before.pwNow;
+
+    const std::shared_ptr<Lane> lane = m_lanes.value(job->hostKey);
+    lane->busy = false;
+    if (job->status.HostUnreachable && !lane->unreachable && m_type != otSendMail)
+        lane->unreachable = job->status;
+    --m_inFlight;
+
+    const TSaveOutcome saved =
+        SaveUserRecord(m_dm, job->before, user, m_caption, job->success, job->changes, job->opTime);
+    m_users[job->row] = user;
+
+    bool laneDone = true;
+    for (int row = 0; row < m_users.size() && laneDone; ++row)
+        laneDone = m_rowStarted[row] || hostKeyOf(m_users[row]) != job->hostKey;
+    if (laneDone)
+        lane->connection->CloseSession();
+
+    const double elapsed = static_cast<double>(m_ticks() - job->startTick) / 1000.0;
+    if (job->success)
+        ++m_succeeded;
+    ++m_done;
+    if (m_observer)
+        m_observer->RowFinished(job->row, job->success ? TRowState::Succeeded : TRowState::Failed,
+                                QString::asprintf("[%.2fs]  ", elapsed) + user.ResultText, m_done);
+    if (!saved.logFileError.isEmpty()) {
+        // No further password may change where its outcome could not be kept.
+        Stop();
+        if (!m_error)
+            m_error = std::make_exception_ptr(UnsavedOutcomeError(
+                saved.logFileError + QStringLiteral(" The batch stopped at %1 on %2:%3: its outcome "
+                                                    "is in neither the database nor a log file.")
+                                         .arg(user.LoginName, user.HostIP)
+                                         .arg(user.HostPort),
+                user, passwordChanged));
     }
-    return step;
+    scheduleMore();
 }
 
 void TBatchRunner::finish()
 {
     m_finished = true;
-    m_dm.CancelRequested = false;
+    m_dm.DBSession.SetBusyPump({});
     ShowProgress(QStringLiteral("Finished!"));
+    for (const auto& lane : std::as_const(m_lanes))
+        lane->connection->CloseSession();
     if (m_observer)
         m_observer->BatchFinished(m_caption + QString::asprintf(" - Total: %d     Successed: %d     Failed: %d     ",
-                                                                m_dm.BatchTotal, m_dm.BatchSucceeded,
-                                                                m_dm.BatchTotal - m_dm.BatchSucceeded));
+                                                                Total(), m_succeeded, Total() - m_succeeded));
+    if (m_finishedHandler)
+        m_finishedHandler();
+    if (m_quitWait)
+        m_quitWait();
 }
 
 QString TBatchRunner::RunLogText() const
@@ -324,4 +355,195 @@ QString TBatchRunner::RunLogText() const
 QString TBatchRunner::RowHistoryText(int row) const
 {
     return row >= 0 && row < m_users.size() ? UserHistoryText(m_users[row]) : QString();
+}
+
+// ---- Worker threads ---------------------------------------------------------------------------
+
+void TBatchRunner::onMainThread(const std::function<void()>& fn)
+{
+    struct Call
+    {
+        std::promise<void> done;
+        std::atomic<bool> abandoned{false};
+    };
+    auto call = std::make_shared<Call>();
+    std::future<void> result = call->done.get_future();
+    QMetaObject::invokeMethod(
+        m_context.get(),
+        [this, call, fn] {
+            post([call, fn] {
+                if (call->abandoned)
+                    return;
+                try {
+                    fn();
+                    call->done.set_value();
+                } catch (...) {
+                    call->done.set_exception(std::current_exception());
+                }
+            });
+        },
+        Qt::QueuedConnection);
+    while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        if (m_closing) {
+            // The runner is going away on the main thread; it will never run the call.
+            call->abandoned = true;
+            throw std::runtime_error("The batch was closed before this step could be recorded.");
+        }
+    }
+    result.get();
+}
+
+void TBatchRunner::work(Job& job)
+{
+    switch (m_type) {
+    case otTestLogin:
+        m_operations.TestLogin(job.user, job.work, job.status, job.run);
+        break;
+    case otChangePassword:
+        changeStep(job);
+        return;
+    case otSendMail:
+        m_operations.SendNoticeMail(job.user, job.work, job.status, job.run);
+        break;
+    case otVerifyPassword:
+        verifyStep(job);
+        return;
+    }
+    job.success = job.status.Code == SuccessCode(m_type);
+}
+
+TVerifyResult TBatchRunner::reconcile(Job& job)
+{
+    // The new password first: after a change of unknown outcome it is the likelier one.
+    const TVerifyResult result = VerifyPasswords(m_operations, job.user, job.work, true, job.run);
+    if (ApplyVerifyResult(job.user, result.accepted, job.opTime))
+        job.changes.passwords = true;
+    if (!job.user.HasOpenIntent())
+        job.changes.intent = m_intentColumns;
+    return result;
+}
+
+void TBatchRunner::changeStep(Job& job)
+{
+    TUser& user = job.user;
+    TActionStaus& status = job.status;
+    if (user.HasOpenIntent()) {
+        // An earlier change of this user never reported back: which password is live decides what
+        // the old password is, so that is found out before anything else is sent.
+        job.run.AddTranscriptLine(QStringLiteral("An earlier change of this password was never confirmed; checking "
+                                                 "which password the host accepts."));
+        const TVerifyResult found = reconcile(job);
+        if (found.accepted == TAcceptedPassword::Neither || found.accepted == TAcceptedPassword::Unknown) {
+            status.Set(acChangeFailed);
+            status.HostUnreachable = found.login.HostUnreachable;
+            status.Detail =
+                found.accepted == TAcceptedPassword::Neither
+                    ? QStringLiteral("Not started: an earlier change was never confirmed, and the host accepts "
+                                     "neither the old nor the new password; both are kept. ")
+                    : QStringLiteral("Not started: an earlier change was never confirmed, and the host could not "
+                                     "be asked which password it accepts (") +
+                          found.login.Shown().trimmed() + QStringLiteral("). Run Verify Password later. ");
+            return;
+        }
+        if (found.accepted == TAcceptedPassword::Pending && user.pwNew.isEmpty()) {
+            status.Set(acChangeSucceeded);
+            status.Detail = QStringLiteral("Verified: the new password of an earlier, unconfirmed change is in use.");
+            job.success = true;
+            return;
+        }
+    }
+
+    if (!user.pwNew.isEmpty() && m_writeAheadIntent) {
+        try {
+            onMainThread([this, &job] { RecordChangeIntent(m_dm, job.user, job.opTime); });
+        } catch (const DatabaseError& error) {
+            status.Set(acChangeFailed);
+            status.Detail = QStringLiteral("Not started: the change could not be recorded in the database before "
+                                           "sending it (") +
+                            error.message() + QStringLiteral("). Nothing was sent to the host. ");
+            return;
+        }
+    }
+
+    m_operations.ChangePassword(user, job.work, status, job.run);
+    if (status.Code == acChangeSucceeded && (m_options & ooSendNoticeMail)) {
+        // The password did change, so the change stays the outcome and the mail's is shown after it.
+        TActionStaus mail;
+        m_operations.SendNoticeMail(user, job.work, mail, job.run);
+        status.Detail = mail.Shown();
+    }
+
+    if (status.Code == acChangeSucceeded) {
+        user.pwNow = user.pwNew;
+        user.pwLastTime = job.opTime;
+        user.pwNew.clear();
+        dropIntent(user);
+        job.changes = {true, m_intentColumns};
+        job.success = true;
+        return;
+    }
+    if (!status.NewPasswordSent) {
+        // Nothing reached the host that could have changed it.
+        if (user.HasOpenIntent()) {
+            dropIntent(user);
+            job.changes.intent = true;
+        }
+        return;
+    }
+
+    const TActionStaus failure = status;
+    const TVerifyResult found = reconcile(job);
+    status = failure;
+    switch (found.accepted) {
+    case TAcceptedPassword::Pending:
+        status.Detail += QStringLiteral(" Verified: the new password is in use.");
+        job.success = true;
+        break;
+    case TAcceptedPassword::Current:
+        status.Detail += QStringLiteral(" Verified: the old password is still in use.");
+        break;
+    case TAcceptedPassword::Neither:
+        status.Detail += QStringLiteral(" Verified: the host accepts neither the new nor the old password; both "
+                                        "are kept. Run Verify Password later.");
+        break;
+    case TAcceptedPassword::Unknown:
+        status.Detail += QStringLiteral(" Not verified (") + found.login.Shown().trimmed() +
+                         QStringLiteral("); both passwords are kept. Run Verify Password later.");
+        break;
+    }
+}
+
+void TBatchRunner::verifyStep(Job& job)
+{
+    TUser& user = job.user;
+    TActionStaus& status = job.status;
+    const TVerifyResult found = VerifyPasswords(m_operations, user, job.work, false, job.run);
+    const bool hadIntent = user.HasOpenIntent();
+    job.changes.passwords = ApplyVerifyResult(user, found.accepted, job.opTime);
+    job.changes.intent = hadIntent && !user.HasOpenIntent();
+    status.HostUnreachable = found.login.HostUnreachable;
+    switch (found.accepted) {
+    case TAcceptedPassword::Current:
+        status.Set(acVerifySucceeded);
+        status.Detail = QStringLiteral("The current password is in use.");
+        job.success = true;
+        break;
+    case TAcceptedPassword::Pending:
+        status.Set(acVerifySucceeded);
+        status.Detail = QStringLiteral("The new password is in use; it is now the current password.");
+        job.success = true;
+        break;
+    case TAcceptedPassword::Neither:
+        status.Set(acVerifyFailed);
+        status.Detail = found.hadPending
+                            ? QStringLiteral("The host accepts neither the current nor the new password; nothing "
+                                             "was changed.")
+                            : QStringLiteral("The host does not accept the current password, and there is no new "
+                                             "password to try; nothing was changed.");
+        break;
+    case TAcceptedPassword::Unknown:
+        status.Set(acVerifyFailed);
+        status.Detail = found.login.Shown().trimmed() + QStringLiteral(" Nothing was changed.");
+        break;
+    }
 }

@@ -26,10 +26,29 @@ QString stageText(SmtpStage stage)
 
 void TNoticeMailer::SendNoticeMail(const TUser& user, TActionStaus& status, const ProgressCallback& progress)
 {
+    NoticeMailSettings settings;
+    QString caFile;
+    try {
+        settings = NoticeMailSettings::Read(m_dm.OptionsFile.ini());
+        caFile = settings.caFilePath(m_dm.OptionsFile.ini());
+    } catch (const std::exception& error) {
+        status.Set(acSendFailed);
+        status.Detail = QString::fromUtf8(error.what());
+        return;
+    }
+    Send(settings, caFile, user, status, [&progress](const QString& text) {
+        if (progress)
+            progress(text);
+        Ui().setStatusText(text);
+    });
+}
+
+void TNoticeMailer::Send(const NoticeMailSettings& settings, const QString& caFile, const TUser& user,
+                         TActionStaus& status, const ProgressCallback& progress)
+{
     status.Set(acSendFailed);
     status.Detail.clear();
     try {
-        const NoticeMailSettings settings = NoticeMailSettings::Read(m_dm.OptionsFile.ini());
 
         SmtpMessage message;
         message.sender = settings.sender;
@@ -50,16 +69,19 @@ void TNoticeMailer::SendNoticeMail(const TUser& user, TActionStaus& status, cons
 
         SmtpServer server;
         server.security = security.security;
-        server.caFile = settings.caFilePath(m_dm.OptionsFile.ini());
+        server.caFile = caFile;
         server.host = settings.server;
         server.port = settings.port;
         server.account = settings.account;
         server.password = DecipherSecret(settings.password);
 
         SmtpTransport transport;
-        const SmtpOutcome outcome = transport.Send(
-            server, message, [&](SmtpStage stage) { m_dm.ReportProgress(stageText(stage), progress); },
-            [] { Ui().processEvents(); });
+        const SmtpOutcome outcome = transport.Send(server, message,
+                                                   [&](SmtpStage stage) {
+                                                       if (progress)
+                                                           progress(stageText(stage));
+                                                   },
+                                                   {});
         if (!outcome.sent) {
             status.Detail = outcome.message;
             return;

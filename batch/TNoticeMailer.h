@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/NoticeMailSettings.h"
 #include "core/TdmPublic.h"
 #include "engine/TActionStaus.h"
 
@@ -17,6 +18,11 @@ public:
     void SendNoticeMail(const TUser& user, TActionStaus& status, const ProgressCallback& progress);
 
     static inline const QString EmptyAddressText = QStringLiteral("E-mail is empty.");
+
+    /// The same with the settings already read (caFile: the resolved certificate file); touches
+    /// neither the database nor the screen, so any thread may send.
+    static void Send(const NoticeMailSettings& settings, const QString& caFile, const TUser& user, TActionStaus& status,
+                     const ProgressCallback& progress);
 
 private:
     TdmPublic& m_dm;

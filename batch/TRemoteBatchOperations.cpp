@@ -1,47 +1,54 @@
 #include "batch/TRemoteBatchOperations.h"
 
 #include "batch/TNoticeMailer.h"
+#include "core/TdmPublic.h"
 
-TRemoteBatchOperations::TRemoteBatchOperations(TRemoteEngine& engine, TNoticeMailer& mailer)
-    : TRemoteBatchOperations(engine,
-                             [&mailer](const TUser& user, TActionStaus& status, const ProgressCallback& progress) {
-                                 mailer.SendNoticeMail(user, status, progress);
-                             })
+void TRemoteBatchOperations::Prepare(const TUser& user, TOperationType type, TOperationOptions options,
+                                     TPreparedWork& work)
 {
-}
-
-TRemoteBatchOperations::TRemoteBatchOperations(TRemoteEngine& engine, TRemoteEngine::NoticeMailSender mail)
-    : m_engine(engine), m_mail(std::move(mail))
-{
-    m_engine.SetNoticeMailSender([this](const TUser& user, TActionStaus& status, const ProgressCallback& progress) {
-        SendNoticeMail(user, status, progress);
-    });
-}
-
-TRemoteBatchOperations::~TRemoteBatchOperations()
-{
-    m_engine.SetNoticeMailSender({});
-}
-
-void TRemoteBatchOperations::TestLogin(const TUser& user, TActionStaus& status, const ProgressCallback& progress)
-{
-    m_engine.SSHLogin(user, QString(), status, progress);
-}
-
-void TRemoteBatchOperations::ChangePassword(const TUser& user, TOperationOptions options, TActionStaus& status,
-                                            const ProgressCallback& progress)
-{
-    m_engine.ChangeUserPassword(user, options, status, progress);
-}
-
-void TRemoteBatchOperations::SendNoticeMail(const TUser& user, TActionStaus& status, const ProgressCallback& progress)
-{
-    const bool changed = status.PasswordChanged;
-    if (m_mail) {
-        m_mail(user, status, progress);
-    } else {
-        status.Set(acSendFailed);
-        status.Detail = QStringLiteral("No mail sender is set up in this program.");
+    work.knownHostsPath = KnownHostsPathOf(m_dm);
+    if (type == otChangePassword)
+        work.change = PlanChange(m_dm, user, options);
+    if (type == otSendMail || (type == otChangePassword && (options & ooSendNoticeMail))) {
+        try {
+            work.mail = NoticeMailSettings::Read(m_dm.OptionsFile.ini());
+            work.mailCaFile = work.mail.caFilePath(m_dm.OptionsFile.ini());
+        } catch (const std::exception& error) {
+            work.mailProblem = QString::fromUtf8(error.what());
+        }
     }
-    status.PasswordChanged = changed;
+}
+
+void TRemoteBatchOperations::TestLogin(const TUser& user, const TPreparedWork& work, TActionStaus& status,
+                                       TRunContext& run)
+{
+    TRemoteEngine engine(run);
+    engine.ReadTimeOut = work.readTimeOut;
+    engine.SSHLogin(LoginRequestOf(user, work.knownHostsPath), status);
+}
+
+void TRemoteBatchOperations::ChangePassword(const TUser& user, const TPreparedWork& work, TActionStaus& status,
+                                            TRunContext& run)
+{
+    const TChangeRequest request = ChangeRequestOf(work.change, user, work.knownHostsPath);
+    if (request.login.reuseConnection && run.HostConnection) {
+        TRemoteEngine engine(run, *run.HostConnection);
+        engine.ReadTimeOut = work.readTimeOut;
+        engine.ChangeUserPassword(request, status);
+        return;
+    }
+    TRemoteEngine engine(run);
+    engine.ReadTimeOut = work.readTimeOut;
+    engine.ChangeUserPassword(request, status);
+}
+
+void TRemoteBatchOperations::SendNoticeMail(const TUser& user, const TPreparedWork& work, TActionStaus& status,
+                                            TRunContext& run)
+{
+    if (!work.mailProblem.isEmpty()) {
+        status.Set(acSendFailed);
+        status.Detail = work.mailProblem;
+        return;
+    }
+    TNoticeMailer::Send(work.mail, work.mailCaFile, user, status, run.Progress);
 }

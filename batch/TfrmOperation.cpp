@@ -52,6 +52,11 @@ TfrmOperation::TfrmOperation(TdmPublic& dm, TBatchOperations& operations, TOpera
     lvList->setHorizontalHeaderLabels({QStringLiteral("Login Name"), OperationCaption()});
     fillList();
     m_runner.SetObserver(this);
+    m_runner.SetParallelHosts(dm.OptionsFile.ParallelHosts());
+    m_runner.SetFinishedHandler([this] { batchEnded(); });
+    m_elapsedTicker = new QTimer(this);
+    m_elapsedTicker->setInterval(200);
+    connect(m_elapsedTicker, &QTimer::timeout, this, [this] { showRunningRows(); });
     SetCloseEnabled(false);
     btnStop->show();
     btnLog->hide();
@@ -194,18 +199,34 @@ void TfrmOperation::showEvent(QShowEvent* event)
 
 void TfrmOperation::RunBatch()
 {
-    try {
-        m_runner.RunBatch();
-    } catch (const UnsavedOutcomeError& error) {
-        QString message = error.message();
-        if (error.passwordChanged())
-            message += QStringLiteral(" Until the program closes, the user list keeps the new password: once the "
-                                      "database can be written again, open the user with Modify User and press OK "
-                                      "to store it.");
-        MsgBox(message, ApplicationTitle, StyleError);
-    } catch (const std::exception& error) {
-        MsgBox(QString::fromUtf8(error.what()), ApplicationTitle, StyleError);
-    }
+    if (m_runner.Started())
+        return;
+    m_elapsedTicker->start();
+    m_runner.Start();
+}
+
+void TfrmOperation::batchEnded()
+{
+    m_elapsedTicker->stop();
+    m_running.clear();
+    const std::exception_ptr failure = m_runner.Error();
+    if (!failure)
+        return;
+    // Shown once the window has taken its finished state, from the event loop, not from inside the runner.
+    QTimer::singleShot(0, this, [failure] {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const UnsavedOutcomeError& error) {
+            QString message = error.message();
+            if (error.passwordChanged())
+                message += QStringLiteral(" Until the program closes, the user list keeps the new password: once "
+                                          "the database can be written again, open the user with Modify User and "
+                                          "press OK to store it.");
+            MsgBox(message, ApplicationTitle, StyleError);
+        } catch (const std::exception& error) {
+            MsgBox(QString::fromUtf8(error.what()), ApplicationTitle, StyleError);
+        }
+    });
 }
 
 void TfrmOperation::ShowProgress(const QString& message)
@@ -230,7 +251,7 @@ void TfrmOperation::SetCloseEnabled(bool enabled)
 
 void TfrmOperation::btnStopClick()
 {
-    m_dm.CancelRequested = true;
+    m_runner.Stop();
 }
 
 void TfrmOperation::btnCloseClick()
@@ -277,14 +298,31 @@ void TfrmOperation::BatchStarted(int total)
 
 void TfrmOperation::RowStarted(int row)
 {
+    m_running[row].clock.start();
     setRowState(row, TRowState::Running);
     lvList->selectRow(row);
     lvList->scrollToItem(lvList->item(row, 0));
     repaintRow(row);
 }
 
+void TfrmOperation::RowProgress(int row, const QString& message)
+{
+    const auto running = m_running.find(row);
+    if (running != m_running.end())
+        running->message = message;
+}
+
+void TfrmOperation::showRunningRows()
+{
+    for (auto running = m_running.cbegin(); running != m_running.cend(); ++running)
+        lvList->item(running.key(), 1)
+            ->setText(QString::asprintf("[%.1fs]  ", static_cast<double>(running->clock.elapsed()) / 1000.0) +
+                      running->message);
+}
+
 void TfrmOperation::RowFinished(int row, TRowState state, const QString& text, int done)
 {
+    m_running.remove(row);
     lvList->item(row, 1)->setText(text);
     setRowState(row, state);
     repaintRow(row);

@@ -4,12 +4,15 @@
 #include "batch/TBatchRunner.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QHash>
 
 class QFrame;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTimer;
 class TBatchOperations;
 class TdmPublic;
 
@@ -33,8 +36,9 @@ public:
     const QList<TUser>& Users() const { return m_runner.Users(); }
     TBatchRunner& Runner() { return m_runner; }
 
-    /// Runs the batch (only the first call does); an error that escapes it is shown in the
-    /// program's error box after the window reached its finished state.
+    /// Starts the batch (only the first call does) and returns; the window's event loop carries it
+    /// on. An error that stopped it is shown in the program's error box once the window reached its
+    /// finished state.
     void RunBatch();
     /// Shows the counters in the title line and message in the status line at once.
     void ShowProgress(const QString& message);
@@ -70,6 +74,7 @@ private:
     void BatchStarted(int total) override;
     void RowStarted(int row) override;
     void RowFinished(int row, TRowState state, const QString& text, int done) override;
+    void RowProgress(int row, const QString& message) override;
     void ProgressShown(const QString& title, const QString& status) override;
     void BatchFinished(const QString& title) override;
 
@@ -77,9 +82,19 @@ private:
     void fillList();
     void setRowState(int row, TRowState state);
     void repaintRow(int row);
+    void showRunningRows();
+    void batchEnded();
 
     TdmPublic& m_dm;
     TBatchRunner m_runner;
+    /// Rows in flight: when each started and its latest progress text.
+    struct RunningRow
+    {
+        QElapsedTimer clock;
+        QString message;
+    };
+    QHash<int, RunningRow> m_running;
+    QTimer* m_elapsedTicker = nullptr;
     bool m_closeEnabled = false;
     bool m_activated = false;
 };

@@ -31,6 +31,7 @@ constexpr BoolKey kDeleteUser{"DeleteUser", true};
 constexpr BoolKey kGenerateNew{"GenerateNew", true};
 constexpr const char* kPassLength = "Pass_Length";
 constexpr int kPassLengthDefault = 8;
+constexpr const char* kParallelHosts = "ParallelHosts";
 
 } // namespace
 
@@ -72,6 +73,18 @@ void TOptionsFile::SetPassLength(int length) const
 {
     m_ini.writeInteger(Section, QLatin1String(kPassLength),
                        length >= MinPassLength && length <= MaxPassLength ? length : kPassLengthDefault);
+}
+
+int TOptionsFile::ParallelHosts() const
+{
+    const int hosts = m_ini.readInteger(Section, QLatin1String(kParallelHosts), DefaultParallelHosts);
+    return hosts >= MinParallelHosts && hosts <= MaxParallelHosts ? hosts : DefaultParallelHosts;
+}
+
+void TOptionsFile::SetParallelHosts(int hosts) const
+{
+    m_ini.writeInteger(Section, QLatin1String(kParallelHosts),
+                       hosts >= MinParallelHosts && hosts <= MaxParallelHosts ? hosts : DefaultParallelHosts);
 }
 
 namespace {

@@ -34,6 +34,13 @@ public:
     static constexpr int MaxPassLength = 30;
     int PassLength() const;
     void SetPassLength(int length) const;
+
+    /// How many hosts a batch works on at once ([Options] ParallelHosts); out of range means 4.
+    static constexpr int MinParallelHosts = 1;
+    static constexpr int MaxParallelHosts = 32;
+    static constexpr int DefaultParallelHosts = 4;
+    int ParallelHosts() const;
+    void SetParallelHosts(int hosts) const;
     bool AutoGenerate() const;
     void SetAutoGenerate(bool on) const;
     bool TestLogin() const;

@@ -194,32 +194,3 @@ bool TdmPublic::SetPasswordProtection(bool on)
 {
     return SetSysParam(QStringLiteral("EnablePWD"), on ? QStringLiteral("1") : QStringLiteral("-1"));
 }
-
-QString TdmPublic::GetTranscriptText() const
-{
-    QString text;
-    for (const QString& line : Transcript)
-        text += line + QStringLiteral("\r\n");
-    return text;
-}
-
-void TdmPublic::BeginBatch()
-{
-    BatchSucceeded = 0;
-    BatchDone = 0;
-}
-
-void TdmPublic::ReportProgress(const QString& text, const ProgressCallback& progress)
-{
-    if (progress)
-        progress(text);
-    Ui().setStatusText(text);
-}
-
-bool TdmPublic::SSHClientMessageLoop()
-{
-    const bool cancel = CancelRequested;
-    Ui().processEvents();
-    QThread::msleep(5);
-    return !cancel;
-}

@@ -11,7 +11,7 @@
 #include <memory>
 
 /// Receives the progress texts of a remote operation; may be empty.
-using ProgressCallback = std::function<void(const QString&)>;
+#include "core/ProgressCallback.h"
 
 /// The program's name, used as the caption of the general error box.
 inline const QString ApplicationTitle = QStringLiteral("Veltrane");
@@ -39,11 +39,6 @@ public:
 
     TOptionsFile OptionsFile;
     TDBSession DBSession;
-    QStringList Transcript;
-    int BatchTotal = 0;
-    int BatchSucceeded = 0;
-    int BatchDone = 0;
-    bool CancelRequested = false;
     /// Whether the database has the Users columns of the change in flight (pwIntent, pwIntentTime);
     /// false only for a file that could not be brought up to date (read-only, say).
     bool IntentColumns = false;
@@ -77,19 +72,6 @@ public:
     bool SetUserPass(const QString& enciphered) { return SetSysParam(QStringLiteral("UserPass"), enciphered); }
     bool PasswordProtectionEnabled();
     bool SetPasswordProtection(bool on);
-
-    // Transcript of the current user operation.
-    void ClearTranscript() { Transcript.clear(); }
-    void AddTranscriptLine(const QString& line) { Transcript.append(line); }
-    /// Every entry followed by CR LF.
-    QString GetTranscriptText() const;
-
-    // Run state of a batch.
-    void BeginBatch();
-    /// Calls progress (when given) with text, then shows text in the status pane.
-    void ReportProgress(const QString& text, const ProgressCallback& progress);
-    /// One pump of the window events and a 5 ms sleep; false once the user asked to stop.
-    bool SSHClientMessageLoop();
 
 private:
     QString m_executablePath;

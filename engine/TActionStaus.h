@@ -20,6 +20,9 @@ struct TActionStaus
     /// Set by SSHLogin when the host refused the account's password (as opposed to not being reached
     /// or failing for another reason): the one login outcome that says the password is wrong.
     bool LoginRefused = false;
+    /// Set by SSHLogin when the host took no TCP connection or sent no SSH greeting: its other
+    /// accounts in the same run would only wait for the same time-out.
+    bool HostUnreachable = false;
 
     /// Sets Code and its fixed text, leaving Detail alone.
     void Set(std::uint8_t code);

@@ -1,16 +1,11 @@
 #include "engine/TRemoteEngine.h"
 
-#include "core/UiServices.h"
 #include "core/VisibleText.h"
-#include "engine/DecipherSecret.h"
-#include "engine/ManagerCommand.h"
 #include "engine/TActionFlg.h"
 #include "engine/TranscriptRedactor.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QScopeGuard>
-#include <QThread>
 
 namespace {
 
@@ -18,69 +13,70 @@ const QString kCheckNetwork = QStringLiteral("Please check network connection an
 const QString kCancelled = QStringLiteral("Cancelled by user. ");
 const QString kTimeout = QStringLiteral("Receive data timeout.");
 const QString kConnectionClosed = QStringLiteral("Connection is closed.");
-const QString kNewPasswordRequired = QStringLiteral("New password is required. ");
 const QString kProbeCommand = QStringLiteral("echo 2009");
-
-// A pass of WaitForText that found nothing sleeps this long, so a 5 s prompt wait stays far below
-// a few percent of a core while answering a prompt at most this much later.
-constexpr unsigned long kIdlePauseMs = 2;
 
 } // namespace
 
-TRemoteEngine::TRemoteEngine(TdmPublic& dm) : m_dm(dm)
+TRemoteEngine::TRemoteEngine(TRunContext& run)
+    : m_run(run), m_ownShell(std::make_unique<SshRemoteShell>()), m_shell(m_ownShell.get())
 {
-    SSHClient.setMessageLoop([this] { return m_dm.SSHClientMessageLoop(); });
+    m_shell->SetCancelSignal(m_run.Cancel());
+}
+
+TRemoteEngine::TRemoteEngine(TRunContext& run, TRemoteShell& shell) : m_run(run), m_shell(&shell)
+{
+    m_shell->SetCancelSignal(m_run.Cancel());
 }
 
 TRemoteEngine::~TRemoteEngine()
 {
-    SSHClient.CloseSession();
-}
-
-QString TRemoteEngine::KnownHostsPath() const
-{
-    return QDir(m_dm.ExecutableDir()).filePath(QStringLiteral("known_hosts"));
-}
-
-void TRemoteEngine::SetNoticeMailSender(NoticeMailSender sender)
-{
-    m_noticeMail = std::move(sender);
+    if (m_ownShell)
+        m_ownShell->CloseSession();
 }
 
 void TRemoteEngine::CloseSession()
 {
-    SSHClient.CloseSession();
+    m_shell->CloseSession();
 }
 
 bool TRemoteEngine::SessionActive()
 {
-    return SSHClient.SessionActive();
+    return m_shell->SessionActive();
 }
 
-void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionStaus& status,
-                             const ProgressCallback& progress)
+void TRemoteEngine::endCommand(bool keepConnection)
+{
+    if (keepConnection && !m_run.CancelRequested())
+        m_shell->CloseChannel();
+    else
+        m_shell->CloseSession();
+}
+
+void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
 {
     status = TActionStaus{};
-    SSHClient.CloseSession();
+    if (!request.reuseConnection)
+        m_shell->CloseSession();
     // A new conversation: its secrets and outputs start afresh.
     m_redactor.Reset();
     m_outputEntries.clear();
     m_outputDropped.clear();
 
-    const QString connectText = QString::asprintf("Connect to %s:%d (login as %s)", qUtf8Printable(user.HostIP),
-                                                  user.HostPort, qUtf8Printable(user.LoginName));
-    m_dm.AddTranscriptLine(connectText + QStringLiteral("... "));
-    m_dm.ReportProgress(connectText + QStringLiteral(", Please wait... "), progress);
+    const QString connectText = QString::asprintf("Connect to %s:%d (login as %s)", qUtf8Printable(request.address),
+                                                  request.port, qUtf8Printable(request.loginName));
+    m_run.AddTranscriptLine(connectText + QStringLiteral("... "));
+    m_run.ReportProgress(connectText + QStringLiteral(", Please wait... "));
 
     SshOpenParams params;
-    params.address = user.HostIP;
-    params.port = user.HostPort;
-    params.username = user.LoginName;
-    params.password = DecipherSecret(user.pwNow);
+    params.address = request.address;
+    params.port = request.port;
+    params.username = request.loginName;
+    params.password = request.password;
     m_redactor.AddSecret(params.password);
     params.socketTimeoutMs = 5000;
-    params.command = command.isEmpty() ? kProbeCommand : command;
-    params.knownHostsPath = KnownHostsPath();
+    params.command = request.command.isEmpty() ? kProbeCommand : request.command;
+    params.knownHostsPath = request.knownHostsPath;
+    params.reuseConnection = request.reuseConnection;
 
     std::uint8_t code = acConnectFailed;
     if (params.username.isEmpty()) {
@@ -90,7 +86,7 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
         status.Detail = kCheckNetwork;
     } else {
         try {
-            SSHClient.OpenSession(params);
+            m_shell->OpenSession(params);
             // The command may already have ended by now ("echo 2009" nearly always has): the login
             // succeeded all the same, and an ended conversation is reported by its first wait.
             code = acLoginSucceeded;
@@ -118,18 +114,20 @@ void TRemoteEngine::SSHLogin(const TUser& user, const QString& command, TActionS
             }
             const bool keyExchanged =
                 error.kind() == SshError::Kind::HostKeyChanged || error.kind() == SshError::Kind::KnownHostsFile;
-            code = keyExchanged || SSHClient.CanConnectSocket() ? acLoginFailed : acConnectFailed;
+            code = keyExchanged || m_shell->CanConnectSocket() ? acLoginFailed : acConnectFailed;
+            status.HostUnreachable = error.kind() != SshError::Kind::Cancelled &&
+                                     (code == acConnectFailed || error.kind() == SshError::Kind::Silent);
         } catch (const std::exception&) {
             status.Detail = kCheckNetwork;
-            code = SSHClient.CanConnectSocket() ? acLoginFailed : acConnectFailed;
+            code = m_shell->CanConnectSocket() ? acLoginFailed : acConnectFailed;
         }
     }
     params.password.wipe();
     status.Set(code);
-    m_dm.ReportProgress(connectText + QStringLiteral("... ") + status.Text, progress);
+    m_run.ReportProgress(connectText + QStringLiteral("... ") + status.Text);
 
-    if (command.isEmpty() || status.Code != acLoginSucceeded)
-        SSHClient.CloseSession();
+    if (request.command.isEmpty() || status.Code != acLoginSucceeded)
+        m_shell->CloseSession();
 }
 
 QString TRemoteEngine::shownOutput(const QByteArray& redacted, qsizetype dropped)
@@ -144,15 +142,15 @@ QString TRemoteEngine::shownOutput(const QByteArray& redacted, qsizetype dropped
 
 void TRemoteEngine::recordOutput(const QByteArray& received, qsizetype dropped)
 {
-    m_outputEntries.append(static_cast<int>(m_dm.Transcript.size()));
+    m_outputEntries.append(static_cast<int>(m_run.Transcript.size()));
     m_outputDropped.append(dropped);
-    m_dm.AddTranscriptLine(QString());
+    m_run.AddTranscriptLine(QString());
     // Earlier outputs of this conversation may end in the first part of a secret that this one
     // completes: every entry is written again from the redacted whole.
     const QList<QByteArray> redacted = m_redactor.Append(received);
     for (qsizetype i = 0; i < redacted.size() && i < m_outputEntries.size(); ++i)
-        if (m_outputEntries[i] < m_dm.Transcript.size())
-            m_dm.Transcript[m_outputEntries[i]] = shownOutput(redacted[i], m_outputDropped[i]);
+        if (m_outputEntries[i] < m_run.Transcript.size())
+            m_run.Transcript[m_outputEntries[i]] = shownOutput(redacted[i], m_outputDropped[i]);
 }
 
 bool TRemoteEngine::WaitForText(const QString& expected)
@@ -174,7 +172,7 @@ bool TRemoteEngine::WaitForText(const QString& expected)
     // Only the new bytes (and the end of the old ones) are searched, and only the latest output is
     // kept, so a host that floods the channel costs neither time nor memory.
     const auto takeChunk = [&] {
-        SSHClient.ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
+        m_shell->ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
         const qsizetype from = qMax<qsizetype>(0, received.size() - wanted.size() + 1);
         received += FoldAsciiCase(channelOutput);
         const bool found = !wanted.isEmpty() && received.indexOf(wanted, from) >= 0;
@@ -188,15 +186,14 @@ bool TRemoteEngine::WaitForText(const QString& expected)
 
     try {
         for (;;) {
-            if (m_dm.CancelRequested)
+            if (m_run.CancelRequested())
                 throw RemoteError(kCancelled);
             if (clock.elapsed() > ReadTimeOut)
                 throw RemoteError(kTimeout);
-            Ui().processEvents();
-            if (!SSHClient.SessionActive()) {
+            if (!m_shell->SessionActive()) {
                 // Output that arrived with the close is still the host's last word (its error line
                 // or even the awaited text), so it is taken before giving up.
-                while (SSHClient.PollOutput()) {
+                while (m_shell->PollOutput()) {
                     const qsizetype before = received.size() + dropped;
                     if (takeChunk())
                         return true;
@@ -205,12 +202,13 @@ bool TRemoteEngine::WaitForText(const QString& expected)
                 }
                 throw RemoteError(hostsWords());
             }
-            if (!SSHClient.PollOutput()) {
+            if (!m_shell->PollOutput()) {
                 // Error-stream bytes are never announced, and while they lie unread libssh keeps the
                 // channel open: taking them lets a host that ended after them show as closed.
                 if (takeChunk())
                     return true;
-                QThread::msleep(kIdlePauseMs);
+                // Blocks on the socket and the stop request; one millisecond past the limit decides it.
+                m_shell->WaitOutput(static_cast<int>(qMax<qint64>(1, ReadTimeOut - clock.elapsed() + 1)));
                 continue;
             }
             if (takeChunk())
@@ -218,7 +216,7 @@ bool TRemoteEngine::WaitForText(const QString& expected)
         }
     } catch (const SshError& error) {
         // A connection that went down ends the wait as a closed session does: with the host's last words.
-        if (!SSHClient.SessionActive())
+        if (!m_shell->SessionActive())
             throw RemoteError(hostsWords());
         throw RemoteError(error.message());
     }
@@ -232,91 +230,48 @@ void TRemoteEngine::SendLine(const SecretBuffer& text)
     // Whatever the host prints back from here on must not show it.
     m_redactor.AddSecret(text);
     try {
-        SSHClient.WriteInput(secretLine.bytes());
+        m_shell->WriteInput(secretLine.bytes());
     } catch (const SshError& error) {
         throw RemoteError(error.message());
     }
 }
 
-void TRemoteEngine::ChangeUserPassword(const TUser& user, TOperationOptions options, TActionStaus& status,
-                                       const ProgressCallback& progress)
+void TRemoteEngine::ChangeUserPassword(const TChangeRequest& request, TActionStaus& status)
 {
     status = TActionStaus{};
     status.Set(acChangeFailed);
-
-    THost host;
-    TActionFlg profile;
-    try {
-        if (user.pwNew.isEmpty())
-            throw RemoteError(kNewPasswordRequired);
-        auto query = m_dm.NewQuery();
-        query->SelectSQL = QStringLiteral("select * from hosts where hid = ") + QString::number(user.hID);
-        m_dm.OpenQuery(*query);
-        HostFromQuery(*query, host);
-        profile.OSID = host.OSID;
-        LoadActionFlg(m_dm, profile);
-    } catch (const std::exception& error) {
-        status.Detail = QString::fromStdString(error.what());
+    if (!request.refusal.isEmpty()) {
+        status.Detail = request.refusal;
         return;
     }
+    const TActionFlg& profile = request.profile;
 
-    if (host.UseManager == -1)
-        options |= ooLoginAsManager;
-
-    if (options & ooLoginAsManager) {
-        // passwd takes a leading "-" as an option even when quoted; as root, "passwd -d" would
-        // remove the manager's own password. No valid login name starts with one.
-        if (user.LoginName.startsWith(QLatin1Char('-'))) {
-            status.Detail = QStringLiteral("Login name \"%1\" starts with \"-\" and would be taken as an option of "
-                                           "passwd; correct the login name. ")
-                                .arg(user.LoginName);
-            return;
-        }
-        TUser manager;
-        manager.HostIP = user.HostIP;
-        manager.HostPort = user.HostPort;
-        manager.LoginName = host.MngLogin;
-        manager.pwNow = host.MngPwd;
-        SSHLogin(manager, ManagerPasswdCommand(user.LoginName), status, progress);
-    } else {
-        SSHLogin(user, QStringLiteral("passwd"), status, progress);
-    }
+    SSHLogin(request.login, status);
     if (status.Code != acLoginSucceeded)
         return;
 
     status.Set(acChangeFailed);
     try {
         // A command that ended at once may have left its reason buffered; the first wait reports it.
-        if (!SSHClient.SessionActive() && !SSHClient.PollOutput())
+        if (!m_shell->SessionActive() && !m_shell->PollOutput())
             throw RemoteError(kConnectionClosed);
-        m_dm.ReportProgress(QStringLiteral("Changing password for user [") + user.LoginName +
-                                QStringLiteral("], please wait..."),
-                            progress);
+        m_run.ReportProgress(QStringLiteral("Changing password for user [") + request.userLogin +
+                             QStringLiteral("], please wait..."));
         if (profile.canskip == -1) {
             WaitForText(profile.InputOldPassword);
-            SendLine(DecipherSecret(user.pwNow));
+            SendLine(request.oldPassword);
         }
         WaitForText(profile.InputNewPassword);
         // Set before the write: a write that fails half way may still have reached the host.
         status.NewPasswordSent = true;
-        SendLine(DecipherSecret(user.pwNew));
+        SendLine(request.newPassword);
         WaitForText(profile.RetypeNewPassword);
-        SendLine(DecipherSecret(user.pwNew));
+        SendLine(request.newPassword);
         WaitForText(profile.ChangeSuccessfully);
         status.Set(acChangeSucceeded);
         status.PasswordChanged = true;
     } catch (const std::exception& error) {
         status.Detail = QString::fromStdString(error.what());
     }
-    SSHClient.CloseSession();
-
-    if (status.PasswordChanged && (options & ooSendNoticeMail) && m_noticeMail) {
-        try {
-            m_noticeMail(user, status, progress);
-        } catch (const std::exception& error) {
-            status.Set(acSendFailed);
-            status.Detail = QString::fromStdString(error.what());
-        }
-        status.PasswordChanged = true;
-    }
+    endCommand(request.login.reuseConnection);
 }

@@ -1,26 +1,24 @@
 #pragma once
 
-#include "core/TdmPublic.h"
+#include "engine/ConversationRequest.h"
 #include "engine/TActionStaus.h"
+#include "engine/TRemoteShell.h"
+#include "engine/TRunContext.h"
 #include "engine/TranscriptRedactor.h"
-#include "transport/SshTransport.h"
 
+#include <QList>
 #include <QString>
 
-#include <functional>
+#include <memory>
 #include <stdexcept>
 
-/// The remote password engine: SSH login probe, the prompt conversation primitives and the
-/// password change. Lives as long as the data module it works with (its transcript, cancel flag,
-/// progress and message loop).
+/// The remote password engine: one conversation with a host at a time, from a request to an
+/// outcome. It reads no database, opens no window and calls nothing back but the run context's
+/// progress; its waits block on the remote shell, so it belongs on a thread of its own (or in a
+/// test). The run context holds its transcript and the stop request.
 class TRemoteEngine
 {
 public:
-    /// Sends the notice mail after a successful change (the batch layer provides it). It receives the
-    /// status of the change (Code 4) and replaces Code, Text and Detail with the mail's outcome;
-    /// status.PasswordChanged stays true afterwards whatever it does.
-    using NoticeMailSender = std::function<void(const TUser&, TActionStaus&, const ProgressCallback&)>;
-
     /// Awaited-text limit of one WaitForText, in milliseconds from the start of the wait.
     static constexpr int DefaultReadTimeOut = 5000;
     /// Bytes taken from each output stream per pass of WaitForText.
@@ -30,18 +28,21 @@ public:
     static constexpr qsizetype MaxKeptOutputBytes = 64 * 1024;
     static constexpr qsizetype KeptOutputHeadBytes = 16 * 1024;
 
-    /// Binds the engine to dm and gives the transport dm.SSHClientMessageLoop() as its wait handler.
-    explicit TRemoteEngine(TdmPublic& dm);
+    /// An engine with an SSH shell of its own.
+    explicit TRemoteEngine(TRunContext& run);
+    /// An engine on shell (not owned), e.g. a host's shared manager connection or a test's script.
+    TRemoteEngine(TRunContext& run, TRemoteShell& shell);
     ~TRemoteEngine();
     TRemoteEngine(const TRemoteEngine&) = delete;
     TRemoteEngine& operator=(const TRemoteEngine&) = delete;
 
-    /// Opens a session to user.HostIP:HostPort as user.LoginName with the deciphered user.pwNow and
-    /// starts command; an empty command probes the login with "echo 2009" and closes again. Fills
-    /// status with code 0 (no TCP connection), 1 (connected, but no login; also a changed host key,
-    /// whose Detail names the known_hosts line to remove) or 2 (logged in, command started; it may
-    /// have ended already). An empty login name gives code 1 without connecting. Never throws.
-    void SSHLogin(const TUser& user, const QString& command, TActionStaus& status, const ProgressCallback& progress);
+    /// Opens a session to request.address:port as request.loginName and starts request.command; an
+    /// empty command probes the login with "echo 2009" and closes again. Fills status with code 0
+    /// (no TCP connection), 1 (connected, but no login; also a changed host key, whose Detail names
+    /// the known_hosts line to remove) or 2 (logged in, command started; it may have ended already).
+    /// HostUnreachable tells a host that took no connection or sent no SSH greeting. An empty login
+    /// name gives code 1 without connecting. Never throws.
+    void SSHLogin(const TLoginRequest& request, TActionStaus& status);
 
     /// Waits until expected (letters A to Z folded) appears in the channel output received during this
     /// wait, for at most ReadTimeOut ms from its start; everything received (lower-cased) becomes one
@@ -54,27 +55,19 @@ public:
     /// transport's message when the session cannot take it.
     void SendLine(const SecretBuffer& text);
 
-    /// Ends the session, if any.
+    /// Ends the session, if any, connection included.
     void CloseSession();
     /// Whether a session with its command channel is open.
     bool SessionActive();
 
-    /// Changes user's password on its host through passwd, logging in as the user ("passwd") or, when
-    /// the host uses its manager account or options hold ooLoginAsManager, as the manager
-    /// ("passwd NAME"). Fills status (Code 4 on success, 0 to 3 on failure with Detail saying why);
-    /// the session is always closed afterwards. With ooSendNoticeMail and a sender installed, a
-    /// successful change is followed by the notice mail, whose outcome replaces Code; PasswordChanged
-    /// then still tells that the change succeeded. Never throws.
-    void ChangeUserPassword(const TUser& user, TOperationOptions options, TActionStaus& status,
-                            const ProgressCallback& progress);
+    /// Changes a password through passwd as request says (the user's own login running "passwd", or
+    /// the manager's running "passwd NAME"). Fills status: Code 4 and PasswordChanged on success, 0 to
+    /// 3 on failure with Detail saying why; NewPasswordSent once the new password went out. The
+    /// command is always ended afterwards; a reusable connection stays open. Never throws.
+    void ChangeUserPassword(const TChangeRequest& request, TActionStaus& status);
 
-    /// Installs the notice-mail follow-up of ChangeUserPassword (none by default).
-    void SetNoticeMailSender(NoticeMailSender sender);
+    TRemoteShell& Shell() { return *m_shell; }
 
-    /// The known_hosts file beside the executable.
-    QString KnownHostsPath() const;
-
-    SshTransport SSHClient;
     /// Limit of one WaitForText in milliseconds.
     int ReadTimeOut = DefaultReadTimeOut;
 
@@ -82,9 +75,11 @@ private:
     /// Adds one wait's output to the transcript, with every secret of the conversation hidden.
     void recordOutput(const QByteArray& received, qsizetype dropped);
     static QString shownOutput(const QByteArray& redacted, qsizetype dropped);
+    void endCommand(bool keepConnection);
 
-    TdmPublic& m_dm;
-    NoticeMailSender m_noticeMail;
+    TRunContext& m_run;
+    std::unique_ptr<TRemoteShell> m_ownShell;
+    TRemoteShell* m_shell;
     TranscriptRedactor m_redactor;
     QList<int> m_outputEntries;
     QList<qsizetype> m_outputDropped;

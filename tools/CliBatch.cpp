@@ -4,10 +4,8 @@
 #include "batch/ChangeIntent.h"
 #include "batch/SaveUserOutcome.h"
 #include "batch/TBatchRunner.h"
-#include "batch/TNoticeMailer.h"
 #include "batch/TRemoteBatchOperations.h"
 #include "core/TdmPublic.h"
-#include "engine/TRemoteEngine.h"
 #include "tools/CliArguments.h"
 #include "tools/CliBatchPrinter.h"
 #include "tools/CliContext.h"
@@ -17,6 +15,9 @@
 #include "tools/CliOutput.h"
 #include "tools/CliSelection.h"
 #include "tools/CliStore.h"
+
+#include <QScopeGuard>
+#include <QTimer>
 
 #include <memory>
 
@@ -39,11 +40,27 @@ namespace {
 
 /// Runs one batch through the shared runner with the console printer; returns false when a user's
 /// outcome could be kept nowhere (the error and, after a change, the password are on stderr).
-bool runPrinted(TdmPublic& dm, TBatchOperations& operations, TOperationType type, const QList<TUser>& users)
+struct TBatchTotals
+{
+    int total = 0;
+    int succeeded = 0;
+};
+
+bool runPrinted(TdmPublic& dm, TBatchOperations& operations, TOperationType type, const QList<TUser>& users,
+                int parallelHosts, TBatchTotals& totals)
 {
     TBatchRunner runner(dm, operations, type, 0, users);
+    runner.SetParallelHosts(parallelHosts);
     CliBatchPrinter printer(runner.Users(), CliOutput::stdoutIsTerminal());
     runner.SetObserver(&printer);
+    // Ctrl+C is the Stop button: the users in flight end as cancelled, no further one starts.
+    QTimer interruptWatch;
+    QObject::connect(&interruptWatch, &QTimer::timeout, [&runner] {
+        if (CliInterrupt::requested())
+            runner.Stop();
+    });
+    interruptWatch.start(50);
+    const auto count = qScopeGuard([&] { totals = {runner.Total(), runner.Succeeded()}; });
     try {
         runner.RunBatch();
     } catch (const UnsavedOutcomeError& error) {
@@ -96,12 +113,9 @@ int CliBatch::run(const QStringList& arguments)
     // A batch goes on after a failed save, as the runner window does; show each one as it happens.
     m_context.ui().setDeferDatabaseErrors(false);
 
-    TRemoteEngine engine(dm);
-    TNoticeMailer mailer(dm);
-    TRemoteBatchOperations operations(
-        engine, [&mailer](const TUser& user, TActionStaus& status, const ProgressCallback& progress) {
-            mailer.SendNoticeMail(user, status, progress);
-        });
+    TRemoteBatchOperations operations(dm);
+    const int parallelHosts = m_context.parallelHosts();
+    TBatchTotals totals;
 
     bool leftoversSettled = true;
     if (lock) {
@@ -110,9 +124,9 @@ int CliBatch::run(const QStringList& arguments)
             CliOutput::out(QStringLiteral("Checking %1 user(s) whose password change an interrupted run left "
                                           "unconfirmed:\n")
                                .arg(leftovers.size()));
-            if (!runPrinted(dm, operations, otVerifyPassword, leftovers))
+            if (!runPrinted(dm, operations, otVerifyPassword, leftovers, parallelHosts, totals))
                 return ExitFailure;
-            leftoversSettled = dm.BatchSucceeded == dm.BatchTotal;
+            leftoversSettled = totals.succeeded == totals.total;
         }
         if (!changesPasswords(m_type))
             lock.reset();
@@ -120,8 +134,8 @@ int CliBatch::run(const QStringList& arguments)
     if (CliInterrupt::requested())
         return ExitFailure;
 
-    if (!runPrinted(dm, operations, m_type, users))
+    if (!runPrinted(dm, operations, m_type, users, parallelHosts, totals))
         return ExitFailure;
-    const bool allSucceeded = dm.BatchSucceeded == dm.BatchTotal;
+    const bool allSucceeded = totals.succeeded == totals.total;
     return allSucceeded && leftoversSettled && !m_context.ui().failed() ? ExitOk : ExitFailure;
 }

@@ -35,10 +35,13 @@ void CliBatchPrinter::RowFinished(int row, TRowState, const QString& text, int)
     m_row = -1;
 }
 
-void CliBatchPrinter::ProgressShown(const QString&, const QString& status)
+void CliBatchPrinter::ProgressShown(const QString&, const QString&) {}
+
+void CliBatchPrinter::RowProgress(int row, const QString& message)
 {
-    if (m_row >= 0)
-        showProgress(status.trimmed());
+    // Several users may run at once; the line follows whichever spoke last.
+    m_row = row;
+    showProgress(message.trimmed());
 }
 
 void CliBatchPrinter::BatchFinished(const QString& title)

@@ -19,6 +19,7 @@ public:
     void RowStarted(int row) override;
     void RowFinished(int row, TRowState state, const QString& text, int done) override;
     void ProgressShown(const QString& title, const QString& status) override;
+    void RowProgress(int row, const QString& message) override;
     void BatchFinished(const QString& title) override;
 
     /// The line printed for a finished user.

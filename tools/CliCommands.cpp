@@ -1,5 +1,7 @@
 #include "tools/CliCommands.h"
 
+#include "core/TOptionsFile.h"
+
 #include "core/DatabaseCreator.h"
 #include "tools/CliBatch.h"
 #include "tools/CliCipher.h"
@@ -92,12 +94,25 @@ int run(const QStringList& allArguments)
     QStringList arguments = allArguments;
     QString databasePath;
     QString passwordFile;
-    while (!arguments.isEmpty() && arguments[0].startsWith(QLatin1String("--db"))) {
+    QString parallel;
+    while (!arguments.isEmpty() &&
+           (arguments[0].startsWith(QLatin1String("--db")) || arguments[0].startsWith(QLatin1String("--parallel")))) {
         const QString option = arguments.takeFirst();
         if (!takeGlobalOption(option, QStringLiteral("--db"), QStringLiteral("PATH"), arguments, databasePath) &&
             !takeGlobalOption(option, QStringLiteral("--db-password-file"), QStringLiteral("FILE"), arguments,
-                              passwordFile))
+                              passwordFile) &&
+            !takeGlobalOption(option, QStringLiteral("--parallel"), QStringLiteral("number of hosts"), arguments,
+                              parallel))
             throw CliError::usage(QStringLiteral("unknown option %1").arg(option));
+    }
+    int parallelHosts = 0;
+    if (!parallel.isEmpty()) {
+        bool ok = false;
+        parallelHosts = parallel.toInt(&ok);
+        if (!ok || parallelHosts < TOptionsFile::MinParallelHosts || parallelHosts > TOptionsFile::MaxParallelHosts)
+            throw CliError::usage(QStringLiteral("--parallel takes a number of hosts from %1 to %2")
+                                      .arg(TOptionsFile::MinParallelHosts)
+                                      .arg(TOptionsFile::MaxParallelHosts));
     }
     if (arguments.isEmpty())
         throw CliError::usage(QStringLiteral("no command given"));
@@ -115,6 +130,7 @@ int run(const QStringList& allArguments)
         return CliCipher::runDecipherLog(arguments);
 
     CliContext context(databasePath, passwordFile);
+    context.setParallelHosts(parallelHosts);
     const int code = runOnDatabase(context, command, arguments);
     if (code == ExitOk && context.ui().failed()) {
         // A statement failed that the command itself did not stop on.

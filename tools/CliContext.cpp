@@ -84,3 +84,8 @@ void CliContext::statementFailed(const QString& whatWasNotDone)
         throw CliError::failure(whatWasNotDone);
     throw CliError::failure(whatWasNotDone + QStringLiteral(": ") + CliUiServices::DatabaseFailureLine(reason));
 }
+
+int CliContext::parallelHosts()
+{
+    return m_parallelHosts > 0 ? m_parallelHosts : dm().OptionsFile.ParallelHosts();
+}

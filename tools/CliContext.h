@@ -29,6 +29,10 @@ public:
     TdmPublic& dm();
     CliUiServices& ui() { return m_ui; }
 
+    /// Hosts a batch works on at once: --parallel N, else [Options] ParallelHosts.
+    int parallelHosts();
+    void setParallelHosts(int hosts) { m_parallelHosts = hosts; }
+
     /// Ends the command after a statement failed: one line naming what was not done and why.
     [[noreturn]] void statementFailed(const QString& whatWasNotDone);
 
@@ -36,5 +40,6 @@ private:
     CliUiServices m_ui;
     QString m_databaseOverride;
     QString m_passwordFile;
+    int m_parallelHosts = 0;
     std::unique_ptr<TdmPublic> m_dm;
 };

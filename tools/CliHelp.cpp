@@ -219,7 +219,7 @@ Example:
 
 QString overview()
 {
-    return QStringLiteral(R"(Usage: veltrane-cli [--db PATH] [--db-password-file FILE] COMMAND [OPTIONS]
+    return QStringLiteral(R"(Usage: veltrane-cli [--db PATH] [--db-password-file FILE] [--parallel N] COMMAND [OPTIONS]
 
 Commands:
   init-db PATH                          create a new encrypted database
@@ -247,7 +247,9 @@ the password typed at a prompt on a terminal. Passwords are read from standard i
 line, never from the command line. Exit status: 0 done, 1 failed, 2 wrong command line. 'veltrane-cli COMMAND --help' shows a command with an example.
 
 Every batch command (test-login, change-password, verify, send-mail) first checks the users whose
-change an interrupted run left unconfirmed, and records the password their hosts accept.
+change an interrupted run left unconfirmed, and records the password their hosts accept. A batch
+works on up to N hosts at once (--parallel N, 1 to 32; default: ParallelHosts in Options.ini, or
+4); the accounts of one host run one after another, and each user's line is printed when it ends.
 
 Example:
   veltrane-cli --db /srv/veltrane/veltrane.db test-login --all

@@ -1,7 +1,6 @@
 #include "tools/CliUiServices.h"
 
 #include "core/TdmPublic.h"
-#include "tools/CliInterrupt.h"
 #include "tools/CliOutput.h"
 
 #include <QCoreApplication>
@@ -67,10 +66,6 @@ void CliUiServices::showBalloonTip(QObject*, const QString& text, BalloonIcon, i
 
 void CliUiServices::processEvents()
 {
-    // Every wait of the engine pumps here, so this is where Ctrl+C becomes Stop. The flag is
-    // copied each time because a batch clears CancelRequested when it starts.
-    if (CliInterrupt::requested() && dmPublic)
-        dmPublic->CancelRequested = true;
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
 }

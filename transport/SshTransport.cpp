@@ -1,5 +1,6 @@
 #include "transport/SshTransport.h"
 
+#include "transport/CancelSignal.h"
 #include "transport/KnownHostsFile.h"
 #include "transport/SshHandles.h"
 
@@ -15,8 +16,6 @@
 
 namespace {
 
-/// Longest single wait for network data before the message loop gets its turn.
-constexpr int kWaitStepMs = 200;
 /// Keyboard-interactive rounds before a server that keeps asking is given up on.
 constexpr int kMaxKeyboardRounds = 16;
 /// Longest wait for the send window when writing input.
@@ -35,11 +34,15 @@ bool SocketConnected(socket_t fd)
 
 struct SshTransport::Impl
 {
-    MessageLoop messageLoop;
+    std::shared_ptr<const CancelSignal> cancel;
     SshSessionHandle session; // declared before the channel: the channel is freed first
     SshChannelHandle channel;
     bool tcpConnected = false;
     QString endpoint; // "address:port" for messages
+    // Whom the open connection belongs to, so that a later open can tell whether it may reuse it.
+    QString connectedAs;
+    SecretBuffer connectedPassword;
+    bool reused = false;
 
     // Timing of the open in progress.
     QElapsedTimer openClock;
@@ -51,6 +54,33 @@ struct SshTransport::Impl
     {
         channel.reset();
         session.reset();
+        connectedAs.clear();
+        connectedPassword.wipe();
+    }
+
+    bool cancelled() const { return cancel && cancel->raised(); }
+
+    [[noreturn]] void abandon()
+    {
+        close();
+        throw SshError(SshError::Kind::Cancelled,
+                       QStringLiteral("501 Cancelled: the connection to %1 was abandoned.").arg(endpoint));
+    }
+
+    /// Waits up to waitMs for events on the session's socket or for the cancel signal; returns the
+    /// socket's events.
+    short pollSocket(short events, int waitMs)
+    {
+        pollfd fds[2] = {{session ? ssh_get_fd(session.get()) : SSH_INVALID_SOCKET, events, 0},
+                         {cancel ? cancel->fd() : -1, POLLIN, 0}};
+        if (fds[0].fd == SSH_INVALID_SOCKET && fds[1].fd < 0) {
+            QThread::msleep(static_cast<unsigned long>(std::min(waitMs, 10)));
+            return 0;
+        }
+        // A negative descriptor is skipped by poll().
+        if (::poll(fds, 2, std::max(waitMs, 0)) <= 0)
+            return 0;
+        return fds[0].revents;
     }
 
     QString libsshError() const
@@ -73,8 +103,9 @@ struct SshTransport::Impl
         }
     }
 
-    /// One wait step of the open: enforces the connect and idle limits, waits at most kWaitStepMs
-    /// for the socket, then lets the message loop run. Throws when a limit passes or on cancel.
+    /// One wait step of the open: enforces the connect and idle limits and blocks until the socket
+    /// is ready, the cancel signal is raised or the nearest limit passes. Throws when a limit passes
+    /// or on cancel.
     void waitStep(const char* stage)
     {
         noteTcpState();
@@ -106,21 +137,14 @@ struct SshTransport::Impl
                          .arg(idleTimeoutMs / 1000)
                          .arg(QLatin1String(stage)));
         }
-        const socket_t fd = ssh_get_fd(session.get());
-        const int waitMs = static_cast<int>(std::min<qint64>(left, kWaitStepMs));
-        if (fd != SSH_INVALID_SOCKET) {
-            pollfd p{fd, static_cast<short>(tcpConnected ? POLLIN : POLLOUT), 0};
-            if (::poll(&p, 1, waitMs) > 0 && tcpConnected && (p.revents & (POLLIN | POLLHUP | POLLERR)))
-                lastArrivalMs = openClock.elapsed();
-        } else {
-            QThread::msleep(static_cast<unsigned long>(std::min(waitMs, 10)));
-        }
+        if (cancelled())
+            abandon();
+        const short revents = pollSocket(static_cast<short>(tcpConnected ? POLLIN : POLLOUT), static_cast<int>(left));
+        if (tcpConnected && (revents & (POLLIN | POLLHUP | POLLERR)))
+            lastArrivalMs = openClock.elapsed();
         noteTcpState();
-        if (messageLoop && !messageLoop()) {
-            close();
-            throw SshError(SshError::Kind::Cancelled,
-                           QStringLiteral("501 Cancelled: the connection to %1 was abandoned.").arg(endpoint));
-        }
+        if (cancelled())
+            abandon();
     }
 
     /// Calls a non-blocking libssh step until it stops answering "again".
@@ -284,13 +308,38 @@ SshTransport::~SshTransport()
     CloseSession();
 }
 
-void SshTransport::setMessageLoop(MessageLoop loop)
+void SshTransport::setCancelSignal(std::shared_ptr<const CancelSignal> cancel)
 {
-    d->messageLoop = std::move(loop);
+    d->cancel = std::move(cancel);
 }
+
+namespace {
+
+QString accountKey(const SshOpenParams& params)
+{
+    return QStringLiteral("%1\n%2\n%3").arg(params.address).arg(params.port).arg(params.username);
+}
+
+} // namespace
 
 void SshTransport::OpenSession(const SshOpenParams& params)
 {
+    d->channel.reset();
+    d->reused = false;
+    if (params.reuseConnection && d->session && ssh_is_connected(d->session.get()) &&
+        d->connectedAs == accountKey(params) && d->connectedPassword.bytes() == params.password.bytes()) {
+        d->openClock.start();
+        d->lastArrivalMs = 0;
+        try {
+            d->startCommand(params);
+            d->reused = true;
+            return;
+        } catch (const SshError& error) {
+            if (error.kind() == SshError::Kind::Cancelled)
+                throw;
+            // The connection went stale since its last command: a fresh login follows.
+        }
+    }
     CloseSession();
     d->tcpConnected = false;
     d->endpoint = QStringLiteral("%1:%2").arg(params.address).arg(params.port);
@@ -305,7 +354,19 @@ void SshTransport::OpenSession(const SshOpenParams& params)
     d->connect();
     d->checkHostKey(params);
     d->authenticate(params);
+    d->connectedAs = accountKey(params);
+    d->connectedPassword = params.password;
     d->startCommand(params);
+}
+
+void SshTransport::CloseChannel() noexcept
+{
+    d->channel.reset();
+}
+
+bool SshTransport::ReusedConnection() const
+{
+    return d->reused;
 }
 
 void SshTransport::CloseSession() noexcept
@@ -335,6 +396,33 @@ bool SshTransport::PollOutput()
     // polled first so that packets keep moving while main-stream output waits to be taken.
     ssh_channel_poll(d->channel.get(), 1);
     return ssh_channel_poll(d->channel.get(), 0) > 0;
+}
+
+bool SshTransport::WaitOutput(int maxMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (PollOutput())
+            return true;
+        // Error-stream bytes count as well: while they lie unread the channel never shows its end.
+        if (d->channel && ssh_channel_poll(d->channel.get(), 1) > 0)
+            return true;
+        if (!SessionActive() || d->cancelled())
+            return false;
+        const qint64 left = maxMs - clock.elapsed();
+        if (left <= 0)
+            return false;
+        d->pollSocket(POLLIN, static_cast<int>(left));
+    }
+}
+
+int SshTransport::ExitStatus()
+{
+    if (!d->channel)
+        return -1;
+    // Reported with the close; libssh answers -1 until it has seen it.
+    return ssh_channel_get_exit_status(d->channel.get());
 }
 
 void SshTransport::ReadOutput(int maxBytes, QByteArray& channelOutput, QByteArray& extendedOutput)
@@ -388,8 +476,10 @@ void SshTransport::WriteInput(const QByteArray& bytes)
                 throw SshError(
                     SshError::Kind::Failed,
                     QStringLiteral("%1 accepted no input for %2 s.").arg(d->endpoint).arg(kWriteLimitMs / 1000));
-            pollfd p{ssh_get_fd(d->session.get()), POLLIN, 0};
-            ::poll(&p, 1, 50);
+            if (d->cancelled())
+                throw SshError(SshError::Kind::Cancelled,
+                               QStringLiteral("501 Cancelled: the input to %1 was abandoned.").arg(d->endpoint));
+            d->pollSocket(POLLIN, 50);
             ssh_channel_poll(d->channel.get(), 0);
         }
     }

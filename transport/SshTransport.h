@@ -25,9 +25,15 @@ struct SshOpenParams
     /// OpenSSH-format known_hosts file: the first connection to a host and port records its key,
     /// a later connection with a different key fails before authentication.
     QString knownHostsPath;
+    /// Start the command on a new channel of the open connection when that connection is to the same
+    /// address and port, as the same account with the same password; otherwise (or when the channel
+    /// cannot be opened there) log in afresh.
+    bool reuseConnection = false;
 };
 
 /// A failed transport operation. The message is readable; kind tells callers what happened.
+class CancelSignal;
+
 class SshError : public std::runtime_error
 {
 public:
@@ -48,20 +54,19 @@ private:
     Kind m_kind;
 };
 
-/// A thin RAII client over libssh: one session with one command channel at a time, non-blocking
-/// all the way, calling the message loop on every wait step.
+/// A thin RAII client over libssh: one connection with one command channel at a time, non-blocking
+/// all the way. Its waits block on the socket and on the cancel signal, never longer than a limit.
+/// One transport belongs to one thread at a time.
 class SshTransport
 {
 public:
-    /// Called on every wait step of OpenSession; returning false abandons the open (SshError Cancelled).
-    using MessageLoop = std::function<bool()>;
-
     SshTransport();
     ~SshTransport();
     SshTransport(const SshTransport&) = delete;
     SshTransport& operator=(const SshTransport&) = delete;
 
-    void setMessageLoop(MessageLoop loop);
+    /// Raising the signal abandons an open in progress (SshError Cancelled) and ends WaitOutput.
+    void setCancelSignal(std::shared_ptr<const CancelSignal> cancel);
 
     /// Connects, checks the host key, authenticates (keyboard-interactive first when offered, then
     /// password), opens the session channel with its pseudo-terminal and starts the command.
@@ -69,12 +74,21 @@ public:
     void OpenSession(const SshOpenParams& params);
     /// Ends channel and connection and drops buffered output; harmless when nothing is open.
     void CloseSession() noexcept;
+    /// Ends the command channel only; the connection stays for a later open that reuses it.
+    void CloseChannel() noexcept;
+    /// Whether the last OpenSession ran its command on a connection that was already open.
+    bool ReusedConnection() const;
     /// Connected and the command channel open; false once the host closed the channel.
     bool SessionActive();
     /// After an open: whether its TCP connection was established.
     bool CanConnectSocket() const;
     /// Processes whatever arrived without blocking; true when channel output is buffered.
     bool PollOutput();
+    /// Blocks until channel output is buffered, the channel or connection ends, the cancel signal is
+    /// raised or maxMs pass, whichever comes first; true when output is buffered.
+    bool WaitOutput(int maxMs);
+    /// The command's exit status once the host reported it; -1 before or when it never does.
+    int ExitStatus();
     /// Takes up to maxBytes of buffered channel output and of extended (error-stream) output.
     /// Throws SshError when reading fails.
     void ReadOutput(int maxBytes, QByteArray& channelOutput, QByteArray& extendedOutput);

@@ -1,14 +1,13 @@
 #include "ui/MainWindowBatch.h"
 
-#include "batch/TNoticeMailer.h"
 #include "batch/TRemoteBatchOperations.h"
 #include "batch/TfrmOperation.h"
 #include "core/TdmPublic.h"
 #include "ui/TfrmBase.h"
 
-std::unique_ptr<TBatchOperations> MakeBatchOperations(TRemoteEngine& engine, TNoticeMailer& mailer)
+std::unique_ptr<TBatchOperations> MakeBatchOperations(TdmPublic& dm)
 {
-    return std::make_unique<TRemoteBatchOperations>(engine, mailer);
+    return std::make_unique<TRemoteBatchOperations>(dm);
 }
 
 QList<TUser> ShowBatchWindow(TdmPublic& dm, TBatchOperations& operations, TOperationType type,

@@ -9,12 +9,10 @@
 
 class QWidget;
 class TBatchOperations;
-class TNoticeMailer;
-class TRemoteEngine;
 class TdmPublic;
 
-/// The batch operations of the program: the remote engine, and mailer for the notice mail.
-std::unique_ptr<TBatchOperations> MakeBatchOperations(TRemoteEngine& engine, TNoticeMailer& mailer);
+/// The batch operations of the program: the remote engine and the notice mail.
+std::unique_ptr<TBatchOperations> MakeBatchOperations(TdmPublic& dm);
 
 /// Shows the runner window for one batch over copies of users, modally over parent, and returns
 /// the users as the run left them once it is closed.

@@ -6,7 +6,7 @@
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
-#include "engine/TRemoteEngine.h"
+#include "engine/ChangePlan.h"
 #include "engine/TfrmOperationSetting.h"
 #include "ui/BallHint.h"
 #include "ui/DrawnIcons.h"
@@ -23,7 +23,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QToolButton>
 
 #include <memory>
@@ -51,8 +50,7 @@ bool isEnterKey(int key)
 
 } // namespace
 
-TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent)
-    : TfrmBase(parent), m_dm(dm), m_engine(engine)
+TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m_dm(dm)
 {
     using namespace EditorLayout;
     setObjectName(QStringLiteral("frmHostEdit"));
@@ -261,11 +259,9 @@ void TfrmHostEdit::sbSettingClick()
 
 void TfrmHostEdit::sbTestClick()
 {
-    // The probe pumps the window's events while it waits: a second click must not start a second
-    // session on the one transport.
-    if (m_probing || !ValidateHost())
+    // The probe runs on its own thread; a click while it runs starts no second one.
+    if (m_probe.Running() || !ValidateHost())
         return;
-    const QScopedValueRollback<bool> probing(m_probing, true);
     TUser probe;
     ClearUser(probe);
     probe.HostIP = edtName->text();
@@ -274,11 +270,11 @@ void TfrmHostEdit::sbTestClick()
     probe.HostPort = isNumber ? port : 22;
     probe.LoginName = edtMngLogin->text();
     probe.pwNow = EncipherPassword(edtMngPwd->text());
-    TActionStaus status;
-    m_engine.SSHLogin(probe, QString(), status, ProgressCallback());
-    // Closed meanwhile: a balloon would outlive the dialog.
-    if (isVisible())
-        ShowLoginTestOutcome(sbTest, status);
+    m_probe.Start(LoginRequestOf(probe, KnownHostsPathOf(m_dm)), this, [this](const TActionStaus& status) {
+        // Closed meanwhile: a balloon would outlive the dialog.
+        if (isVisible())
+            ShowLoginTestOutcome(sbTest, status);
+    });
 }
 
 void TfrmHostEdit::SpeedButton3Click()
@@ -332,9 +328,9 @@ bool TfrmHostEdit::eventFilter(QObject* watched, QEvent* event)
     return TfrmBase::eventFilter(watched, event);
 }
 
-bool EditHostRecord(QWidget* parent, TdmPublic& dm, TRemoteEngine& engine, THost& host, bool adding)
+bool EditHostRecord(QWidget* parent, TdmPublic& dm, THost& host, bool adding)
 {
-    auto editor = std::make_unique<TfrmHostEdit>(dm, engine, parent);
+    auto editor = std::make_unique<TfrmHostEdit>(dm, parent);
     editor->setWindowTitle(adding ? QStringLiteral("Add Host") : QStringLiteral("Host Editing"));
     editor->ShowHost(host);
     editor->ShowModal();

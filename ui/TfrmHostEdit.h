@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/TLoginProbe.h"
+
 #include "core/Records.h"
 #include "ui/TfrmBase.h"
 
@@ -10,7 +12,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
-class TRemoteEngine;
 class TdmPublic;
 
 /// The modal dialog in which a host is added or changed: address, SSH port, operating system (its
@@ -31,7 +32,7 @@ public:
     static inline const QString UsersAccountValue = QStringLiteral("1");
 
     /// dm gives the profile list; engine runs the manager login test.
-    TfrmHostEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent = nullptr);
+    TfrmHostEdit(TdmPublic& dm, QWidget* parent = nullptr);
 
     /// Set only by OK after a successful validation.
     bool Accepted = false;
@@ -94,11 +95,10 @@ protected:
 
 private:
     TdmPublic& m_dm;
-    TRemoteEngine& m_engine;
-    bool m_probing = false;
+    TLoginProbe m_probe;
 };
 
 /// Runs the host editor for one add ("Add Host") or change ("Host Editing") of host and reads the
 /// fields back into host whatever closed it; returns Accepted. When adding, the caller has already
 /// given host its hID, port 22 and UseManager -1; storing the record is the caller's.
-bool EditHostRecord(QWidget* parent, TdmPublic& dm, TRemoteEngine& engine, THost& host, bool adding);
+bool EditHostRecord(QWidget* parent, TdmPublic& dm, THost& host, bool adding);

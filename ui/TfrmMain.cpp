@@ -5,12 +5,10 @@
 
 #include "batch/History.h"
 #include "batch/TBatchOperations.h"
-#include "batch/TNoticeMailer.h"
 #include "core/DayNumber.h"
 #include "core/FileExposure.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
-#include "engine/TRemoteEngine.h"
 #include "ui/CommandVisibility.h"
 #include "ui/GuiUiServices.h"
 #include "ui/MainWindowBatch.h"
@@ -61,9 +59,7 @@ TfrmMain::TfrmMain(std::unique_ptr<TdmPublic> dm, QWidget* parent) : QMainWindow
 {
     frmMain = this;
     setObjectName(QStringLiteral("frmMain"));
-    m_engine = std::make_unique<TRemoteEngine>(*m_dm);
-    m_mailer = std::make_unique<TNoticeMailer>(*m_dm);
-    m_operations = MakeBatchOperations(*m_engine, *m_mailer);
+    m_operations = MakeBatchOperations(*m_dm);
     m_batchWindow = [this](TOperationType type, TOperationOptions options, const QList<TUser>& users) {
         return ShowBatchWindow(*m_dm, *m_operations, type, options, users, this);
     };
@@ -597,7 +593,7 @@ void TfrmMain::EditHost(THostNode* node)
         host.hPort = 22;
         host.UseManager = -1;
     }
-    if (!EditHostRecord(this, *m_dm, *m_engine, host, adding))
+    if (!EditHostRecord(this, *m_dm, host, adding))
         return;
     if (adding) {
         // Stored first: a node whose row could not be stored would stand for a host that does not exist.
@@ -730,8 +726,8 @@ void TfrmMain::EditUser(int row)
         user.HostIP = host.hAddress;
         user.HostPort = host.hPort;
     }
-    const bool accepted = EditUserRecord(this, *m_dm, *m_engine, user, adding,
-                                         [this](const TUser& stored) { AddUserItem(stored, false); });
+    const bool accepted =
+        EditUserRecord(this, *m_dm, user, adding, [this](const TUser& stored) { AddUserItem(stored, false); });
     if (!accepted)
         return;
     if (adding) {

@@ -19,10 +19,8 @@ class QPlainTextEdit;
 class QStatusBar;
 class TBatchOperations;
 class TCommandKeys;
-class TNoticeMailer;
 class THostNode;
 class THostTreeView;
-class TRemoteEngine;
 class TToolImageButton;
 class TUserListView;
 class TdmPublic;
@@ -47,7 +45,6 @@ public:
     ~TfrmMain() override;
 
     TdmPublic& dm() const { return *m_dm; }
-    TRemoteEngine& Engine() const { return *m_engine; }
 
     // Commands, in the order of the command table.
     QAction* actHostAdd = nullptr;
@@ -195,8 +192,6 @@ private:
 
     // The data module comes first: it must exist before anything else is built and go last.
     std::unique_ptr<TdmPublic> m_dm;
-    std::unique_ptr<TRemoteEngine> m_engine;
-    std::unique_ptr<TNoticeMailer> m_mailer;
     std::unique_ptr<TBatchOperations> m_operations;
     TBatchWindow m_batchWindow;
     QList<QAction*> m_commands;

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
@@ -242,6 +243,7 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
     chkTestLogin->setChecked(options.TestLogin());
     chkVerifyPassword->setChecked(options.VerifyPassword());
     chkGenerateNew->setChecked(options.GenerateNew());
+    spnParallelHosts->setValue(options.ParallelHosts());
     // Marks "no node chosen" as deliberate, or the view would choose the first node when it takes the focus.
     tvOption->setCurrentIndex(QModelIndex());
     tvOption->setFocus();
@@ -307,6 +309,15 @@ void TfrmOptions::buildPages()
     chkSendMail->setVisible(false); // the notice mail is not offered; its switch is still kept
     chkVerifyPassword = addCheck(confirmations, QStringLiteral("chkVerifyPassword"),
                                  QStringLiteral("Confirm before batched &verify password"), 120);
+    auto* parallelLabel = new QLabel(QStringLiteral("&Hosts at once:"), confirmations);
+    parallelLabel->setGeometry(20, 156, 110, 21);
+    spnParallelHosts = new QSpinBox(confirmations);
+    spnParallelHosts->setObjectName(QStringLiteral("spnParallelHosts"));
+    spnParallelHosts->setRange(TOptionsFile::MinParallelHosts, TOptionsFile::MaxParallelHosts);
+    spnParallelHosts->setGeometry(132, 156, 65, 21);
+    spnParallelHosts->setToolTip(QStringLiteral("How many hosts a batch works on at the same time; the accounts of "
+                                                "one host always run one after another."));
+    parallelLabel->setBuddy(spnParallelHosts);
     addNote(confirmations, QStringLiteral("Batch operations need to take some time."), 200);
     pages->addWidget(confirmations);
 
@@ -412,6 +423,7 @@ void TfrmOptions::RzBitBtn1Click()
     chkVerifyPassword->setChecked(true);
     chkDelUser->setChecked(true);
     chkGenerateNew->setChecked(true);
+    spnParallelHosts->setValue(TOptionsFile::DefaultParallelHosts);
 }
 
 void TfrmOptions::btnSaveClick()
@@ -429,6 +441,7 @@ void TfrmOptions::btnSaveClick()
     options.SetTestLogin(chkTestLogin->isChecked());
     options.SetVerifyPassword(chkVerifyPassword->isChecked());
     options.SetGenerateNew(chkGenerateNew->isChecked());
+    options.SetParallelHosts(spnParallelHosts->value());
     accept();
 }
 

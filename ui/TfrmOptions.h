@@ -5,6 +5,7 @@
 class TdmPublic;
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 class QPushButton;
 class QStackedWidget;
 class QTabBar;
@@ -61,6 +62,7 @@ public:
     QCheckBox* chkChangePassword = nullptr;
     QCheckBox* chkSendMail = nullptr;
     QCheckBox* chkVerifyPassword = nullptr;
+    QSpinBox* spnParallelHosts = nullptr;
     QPushButton* RzBitBtn1 = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;

@@ -6,8 +6,8 @@
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
+#include "engine/ChangePlan.h"
 #include "engine/PasswordGenerator.h"
-#include "engine/TRemoteEngine.h"
 #include "ui/BallHint.h"
 #include "ui/DrawnIcons.h"
 #include "ui/EditorIcons.h"
@@ -21,7 +21,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QToolButton>
 
 #include <memory>
@@ -54,8 +53,7 @@ int periodOf(const QLineEdit* field)
 
 } // namespace
 
-TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent)
-    : TfrmBase(parent), m_dm(dm), m_engine(engine)
+TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m_dm(dm)
 {
     using namespace EditorLayout;
     setObjectName(QStringLiteral("frmUserEdit"));
@@ -251,22 +249,19 @@ void TfrmUserEdit::btnCancelClick()
 
 void TfrmUserEdit::sbTestClick()
 {
-    // The probe pumps the window's events while it waits: a second click must not start a second
-    // session on the one transport.
-    if (m_probing || !ValidateUser())
+    // The probe runs on its own thread; a click while it runs starts no second one.
+    if (m_probe.Running() || !ValidateUser())
         return;
-    const QScopedValueRollback<bool> probing(m_probing, true);
     User.LoginName = edtLogin->text();
     User.pwNow = EncipherPassword(edtOldPwd->text());
     User.uRemark = moRemark->toPlainText();
     User.pwPeriod = periodOf(edtPeriod);
-    TActionStaus status;
-    // A copy: "S&ave and add " may start the next record while the probe waits.
-    const TUser probe = User;
-    m_engine.SSHLogin(probe, QString(), status, ProgressCallback());
-    // Closed meanwhile: a balloon would outlive the dialog.
-    if (isVisible())
-        ShowLoginTestOutcome(sbTest, status);
+    // The request is a copy: "S&ave and add " may start the next record while the probe runs.
+    m_probe.Start(LoginRequestOf(User, KnownHostsPathOf(m_dm)), this, [this](const TActionStaus& status) {
+        // Closed meanwhile: a balloon would outlive the dialog.
+        if (isVisible())
+            ShowLoginTestOutcome(sbTest, status);
+    });
 }
 
 void TfrmUserEdit::sbKeybrdClick()
@@ -297,10 +292,10 @@ void TfrmUserEdit::done(int result)
     TfrmBase::done(result);
 }
 
-bool EditUserRecord(QWidget* parent, TdmPublic& dm, TRemoteEngine& engine, TUser& user, bool adding,
+bool EditUserRecord(QWidget* parent, TdmPublic& dm, TUser& user, bool adding,
                     const std::function<void(const TUser&)>& userStored)
 {
-    auto editor = std::make_unique<TfrmUserEdit>(dm, engine, parent);
+    auto editor = std::make_unique<TfrmUserEdit>(dm, parent);
     editor->User = user;
     editor->UserStored = userStored;
     editor->SetAddMode(adding);

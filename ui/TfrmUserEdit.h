@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/TLoginProbe.h"
+
 #include "core/Records.h"
 #include "ui/TfrmBase.h"
 
@@ -11,7 +13,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
-class TRemoteEngine;
 class TdmPublic;
 
 /// The modal dialog in which a user account of one host is added or changed. In add mode it can also
@@ -28,7 +29,7 @@ public:
     static constexpr int PasswordMaxLength = 30;
 
     /// dm gives the settings and the database; engine runs the login test.
-    TfrmUserEdit(TdmPublic& dm, TRemoteEngine& engine, QWidget* parent = nullptr);
+    TfrmUserEdit(TdmPublic& dm, QWidget* parent = nullptr);
 
     /// The record being edited; in add mode the caller sets hID, HostIP and HostPort of the host.
     TUser User;
@@ -91,8 +92,7 @@ private:
     QString GeneratedPassword() const;
 
     TdmPublic& m_dm;
-    TRemoteEngine& m_engine;
-    bool m_probing = false;
+    TLoginProbe m_probe;
 };
 
 /// Runs the user editor for one add ("Add User") or change ("User Editing") of user, captioned with
@@ -100,5 +100,5 @@ private:
 /// Accepted. When adding, user is an empty record with hID, HostIP and HostPort of the host; the users
 /// stored meanwhile by "S&ave and add " are passed to userStored. Storing the returned record is the
 /// caller's.
-bool EditUserRecord(QWidget* parent, TdmPublic& dm, TRemoteEngine& engine, TUser& user, bool adding,
+bool EditUserRecord(QWidget* parent, TdmPublic& dm, TUser& user, bool adding,
                     const std::function<void(const TUser&)>& userStored);

@@ -1,13 +1,18 @@
 #include "transport/SshTransport.h"
 
 #include "tests/support/TestServers.h"
+#include "transport/CancelSignal.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <atomic>
+#include <thread>
 
 using namespace TestServers;
 
@@ -111,14 +116,8 @@ private slots:
     void opensAndRunsTheCommand()
     {
         SshTransport transport;
-        int loopCalls = 0;
-        transport.setMessageLoop([&] {
-            ++loopCalls;
-            return true;
-        });
         transport.OpenSession(params(OpenSshAddress, kAccount, QStringLiteral("echo 2009")));
         QVERIFY(transport.CanConnectSocket());
-        QVERIFY(loopCalls > 0);
         const Collected got = read(transport, QByteArray());
         QCOMPARE(got.channel, QByteArray("2009\r\n")); // the terminal turns LF into CR LF
         QVERIFY(!transport.SessionActive());
@@ -181,7 +180,6 @@ private slots:
         QFETCH(int, kind);
 
         SshTransport transport;
-        transport.setMessageLoop([] { return true; });
         QElapsedTimer clock;
         clock.start();
         try {
@@ -200,7 +198,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(SshError, transport.WriteInput("x\r"));
     }
 
-    void cancelFromTheMessageLoop_data()
+    void cancelFromAnotherThread_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("password");
@@ -215,7 +213,7 @@ private slots:
         QTest::newRow("during authentication") << OpenSshAddress << "not-the-password" << 700 << true;
     }
 
-    void cancelFromTheMessageLoop()
+    void cancelFromAnotherThread()
     {
         QFETCH(QString, address);
         QFETCH(QString, password);
@@ -223,16 +221,18 @@ private slots:
         QFETCH(bool, tcpConnected);
 
         SshTransport transport;
+        auto cancel = std::make_shared<CancelSignal>();
+        transport.setCancelSignal(cancel);
         QElapsedTimer clock;
         clock.start();
-        qint64 cancelledAt = -1;
-        transport.setMessageLoop([&] {
-            if (clock.elapsed() < cancelAfterMs)
-                return true;
-            if (cancelledAt < 0)
-                cancelledAt = clock.elapsed();
-            return false;
+        std::atomic<qint64> cancelledAt{-1};
+        // The open blocks on its socket; the signal must wake it, not a timer of this thread.
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(cancelAfterMs));
+            cancelledAt = clock.elapsed();
+            cancel->raise();
         });
+        const auto joined = qScopeGuard([&] { canceller.join(); });
         try {
             transport.OpenSession(params(address, kAccount, QStringLiteral("echo 2009"), password));
             QFAIL("the open succeeded");
@@ -241,9 +241,48 @@ private slots:
             QVERIFY2(error.message().contains(QStringLiteral("501")), qPrintable(error.message()));
         }
         QVERIFY(cancelledAt >= 0);
-        QVERIFY2(clock.elapsed() - cancelledAt < 300, "the open went on after the cancel");
+        QVERIFY2(clock.elapsed() - cancelledAt < 100, "the open went on after the cancel");
         QCOMPARE(transport.CanConnectSocket(), tcpConnected);
         QVERIFY(!transport.SessionActive());
+    }
+
+    void commandsShareOneConnectionOfTheSameAccount()
+    {
+        SshTransport transport;
+        SshOpenParams p = params(OpenSshAddress, kAccount, QStringLiteral("echo first"));
+        p.reuseConnection = true;
+        transport.OpenSession(p);
+        QVERIFY(!transport.ReusedConnection());
+        QCOMPARE(read(transport, QByteArray()).channel, QByteArray("first\r\n"));
+        transport.CloseChannel();
+
+        p.command = QStringLiteral("echo second; exit 3");
+        transport.OpenSession(p);
+        QVERIFY(transport.ReusedConnection());
+        QCOMPARE(read(transport, QByteArray()).channel, QByteArray("second\r\n"));
+        QCOMPARE(transport.ExitStatus(), 3);
+
+        // Another password is another login, even for the same account.
+        p.password = SecretBuffer(QStringLiteral("not-the-password"));
+        QVERIFY_THROWS_EXCEPTION(SshError, transport.OpenSession(p));
+        QVERIFY(!transport.ReusedConnection());
+    }
+
+    void waitForOutputEndsAtTheCancelSignal()
+    {
+        SshTransport transport;
+        auto cancel = std::make_shared<CancelSignal>();
+        transport.setCancelSignal(cancel);
+        transport.OpenSession(params(OpenSshAddress, kAccount, QStringLiteral("sleep 20")));
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            cancel->raise();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!transport.WaitOutput(10000));
+        canceller.join();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void firstConnectionRecordsTheHostKey()

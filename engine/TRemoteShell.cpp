@@ -1,0 +1,3 @@
+#include "engine/TRemoteShell.h"
+
+TRemoteShell::~TRemoteShell() = default;
