@@ -36,20 +36,23 @@ void TNoticeMailer::SendNoticeMail(const TUser& user, TActionStaus& status, cons
         status.Detail = QString::fromUtf8(error.what());
         return;
     }
-    Send(settings, caFile, user, status, [&progress](const QString& text) {
-        if (progress)
-            progress(text);
-        Ui().setStatusText(text);
-    });
+    // On the main thread the windows stay alive while the server answers.
+    Send(
+        settings, caFile, user, status,
+        [&progress](const QString& text) {
+            if (progress)
+                progress(text);
+            Ui().setStatusText(text);
+        },
+        [] { Ui().processEvents(); });
 }
 
 void TNoticeMailer::Send(const NoticeMailSettings& settings, const QString& caFile, const TUser& user,
-                         TActionStaus& status, const ProgressCallback& progress)
+                         TActionStaus& status, const ProgressCallback& progress, const std::function<void()>& pump)
 {
     status.Set(acSendFailed);
     status.Detail.clear();
     try {
-
         SmtpMessage message;
         message.sender = settings.sender;
         message.recipients = SplitRecipientList(user.Email);
@@ -76,12 +79,13 @@ void TNoticeMailer::Send(const NoticeMailSettings& settings, const QString& caFi
         server.password = DecipherSecret(settings.password);
 
         SmtpTransport transport;
-        const SmtpOutcome outcome = transport.Send(server, message,
-                                                   [&](SmtpStage stage) {
-                                                       if (progress)
-                                                           progress(stageText(stage));
-                                                   },
-                                                   {});
+        const SmtpOutcome outcome = transport.Send(
+            server, message,
+            [&](SmtpStage stage) {
+                if (progress)
+                    progress(stageText(stage));
+            },
+            pump);
         if (!outcome.sent) {
             status.Detail = outcome.message;
             return;

@@ -20,9 +20,10 @@ public:
     static inline const QString EmptyAddressText = QStringLiteral("E-mail is empty.");
 
     /// The same with the settings already read (caFile: the resolved certificate file); touches
-    /// neither the database nor the screen, so any thread may send.
+    /// neither the database nor the screen, so any thread may send. pump, when given, runs between
+    /// short waits on the socket.
     static void Send(const NoticeMailSettings& settings, const QString& caFile, const TUser& user, TActionStaus& status,
-                     const ProgressCallback& progress);
+                     const ProgressCallback& progress, const std::function<void()>& pump = {});
 
 private:
     TdmPublic& m_dm;

@@ -4,6 +4,8 @@
 // (goal: under 5 % of a core). Needs the test servers (tests/servers/start-all.sh).
 #include "bench/BenchSupport.h"
 #include "core/PasswordCipher.h"
+#include "core/TdmPublic.h"
+#include "engine/ChangePlan.h"
 #include "engine/TRemoteEngine.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
@@ -53,7 +55,8 @@ int main(int argc, char** argv)
     host.OSID = 1; // Linux
     host.UseManager = 1;
     dm.SaveHost(host, TSaveMode::Insert);
-    TRemoteEngine engine(dm);
+    TRunContext run;
+    TRemoteEngine engine(run);
     TUser user;
     user.hID = 1;
     user.HostIP = TestServers::OpenSshAddress;
@@ -71,7 +74,7 @@ int main(int argc, char** argv)
         TActionStaus status;
         QElapsedTimer clock;
         clock.start();
-        engine.ChangeUserPassword(user, 0, status, {});
+        ChangeUserPassword(dm, engine, user, 0, status);
         const double ms = clock.nsecsElapsed() / 1e6;
         if (status.Code != acChangeSucceeded) {
             std::fprintf(stderr, "ChangeUserPassword failed: %s\n", qPrintable(status.Shown()));
@@ -112,7 +115,7 @@ int main(int argc, char** argv)
         // One prompt wait that runs its full 5 s: passwd waits for the old password meanwhile.
         user.pwNow = EncipherPassword(current);
         TActionStaus login;
-        engine.SSHLogin(user, QStringLiteral("passwd"), login, {});
+        engine.SSHLogin(LoginRequestOf(user, KnownHostsPathOf(dm), QStringLiteral("passwd")), login);
         if (login.Code == acLoginSucceeded) {
             engine.WaitForText(QStringLiteral("password:"));
             const double cpuBefore = processCpuMs();

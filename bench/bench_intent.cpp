@@ -7,7 +7,7 @@
 #include "batch/TRemoteBatchOperations.h"
 #include "bench/BenchSupport.h"
 #include "core/PasswordCipher.h"
-#include "engine/TRemoteEngine.h"
+#include "core/TdmPublic.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestServers.h"
@@ -52,7 +52,7 @@ double timedBatch(TdmPublic& dm, TBatchOperations& operations, TOperationType ty
     clock.start();
     runner.RunBatch();
     const double ms = clock.nsecsElapsed() / 1e6;
-    if (dm.BatchSucceeded != dm.BatchTotal) {
+    if (runner.Succeeded() != runner.Total()) {
         std::fprintf(stderr, "batch failed: %s\n", qPrintable(runner.Users().first().ResultText));
         return -1;
     }
@@ -71,8 +71,7 @@ int main(int argc, char** argv)
     TestEnvironment env;
     RecordingUiServices ui;
     TdmPublic& dm = env.dm();
-    TRemoteEngine engine(dm);
-    TRemoteBatchOperations operations(engine, TRemoteEngine::NoticeMailSender());
+    TRemoteBatchOperations operations(dm);
 
     // (1) The scripted Debian dialog takes any answers, so every run is the same change.
     addHost(dm, 1, TestServers::DialogAddress);

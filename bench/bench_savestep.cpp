@@ -163,13 +163,13 @@ Cost saveStep(const QList<TUser>& users, double opTime, bool sync)
 class InstantChange : public TBatchOperations
 {
 public:
-    void TestLogin(const TUser&, TActionStaus&, const ProgressCallback&) override {}
-    void ChangePassword(const TUser&, TOperationOptions, TActionStaus& status, const ProgressCallback&) override
+    void TestLogin(const TUser&, const TPreparedWork&, TActionStaus&, TRunContext&) override {}
+    void ChangePassword(const TUser&, const TPreparedWork&, TActionStaus& status, TRunContext&) override
     {
         status.Set(acChangeSucceeded);
         status.PasswordChanged = true;
     }
-    void SendNoticeMail(const TUser&, TActionStaus&, const ProgressCallback&) override {}
+    void SendNoticeMail(const TUser&, const TPreparedWork&, TActionStaus&, TRunContext&) override {}
 };
 
 Cost wholeRunner(const QList<TUser>& users, bool sync)

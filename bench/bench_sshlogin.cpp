@@ -3,6 +3,7 @@
 // (goal: <= 0.8). Needs the test servers (tests/servers/start-all.sh).
 #include "bench/BenchSupport.h"
 #include "core/PasswordCipher.h"
+#include "engine/ChangePlan.h"
 #include "engine/TRemoteEngine.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
@@ -21,7 +22,8 @@ int main(int argc, char** argv)
     const QString account = QStringLiteral("vtst_bench1");
     TestEnvironment env;
     RecordingUiServices ui;
-    TRemoteEngine engine(env.dm());
+    TRunContext run;
+    TRemoteEngine engine(run);
     TUser user;
     user.HostIP = TestServers::OpenSshAddress;
     user.HostPort = TestServers::Port;
@@ -47,7 +49,7 @@ int main(int argc, char** argv)
         TActionStaus status;
         QElapsedTimer clock;
         clock.start();
-        engine.SSHLogin(user, QString(), status, {});
+        engine.SSHLogin(LoginRequestOf(user, KnownHostsPathOf(env.dm())), status);
         const double ms = clock.nsecsElapsed() / 1e6;
         if (status.Code != acLoginSucceeded) {
             std::fprintf(stderr, "SSHLogin failed: %s\n", qPrintable(status.Shown()));

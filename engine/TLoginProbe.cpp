@@ -15,12 +15,23 @@ void TLoginProbe::join()
         m_thread.join();
 }
 
-bool TLoginProbe::Start(TLoginRequest request, QObject* receiver, Done done)
+void TLoginProbe::Cancel()
+{
+    if (m_run)
+        m_run->RequestCancel();
+}
+
+bool TLoginProbe::Start(TLoginRequest request, QObject* receiver, Done done, ProgressCallback progress)
 {
     if (Running())
         return false;
     join();
     m_run = std::make_shared<TRunContext>();
+    if (progress)
+        m_run->Progress = [receiver, progress](const QString& text) {
+            QMetaObject::invokeMethod(
+                receiver, [progress, text] { progress(text); }, Qt::QueuedConnection);
+        };
     auto finished = std::make_shared<std::atomic<bool>>(false);
     m_running = finished;
     m_thread = std::thread([run = m_run, finished, receiver, request = std::move(request), done = std::move(done)] {

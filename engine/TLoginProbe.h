@@ -25,8 +25,12 @@ public:
     TLoginProbe& operator=(const TLoginProbe&) = delete;
 
     /// Starts probing request; false (and nothing started) while an earlier probe still runs.
-    bool Start(TLoginRequest request, QObject* receiver, Done done);
+    /// progress (may be empty) receives the progress texts on the receiver's thread too.
+    bool Start(TLoginRequest request, QObject* receiver, Done done, ProgressCallback progress = {});
+    /// Until its outcome has been delivered.
     bool Running() const { return m_running && !m_running->load(); }
+    /// Makes a running probe stop at its next wait; its outcome still arrives.
+    void Cancel();
 
 private:
     void join();

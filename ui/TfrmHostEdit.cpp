@@ -270,11 +270,14 @@ void TfrmHostEdit::sbTestClick()
     probe.HostPort = isNumber ? port : 22;
     probe.LoginName = edtMngLogin->text();
     probe.pwNow = EncipherPassword(edtMngPwd->text());
-    m_probe.Start(LoginRequestOf(probe, KnownHostsPathOf(m_dm)), this, [this](const TActionStaus& status) {
-        // Closed meanwhile: a balloon would outlive the dialog.
-        if (isVisible())
-            ShowLoginTestOutcome(sbTest, status);
-    });
+    m_probe.Start(
+        LoginRequestOf(probe, KnownHostsPathOf(m_dm)), this,
+        [this](const TActionStaus& status) {
+            // Closed meanwhile: a balloon would outlive the dialog.
+            if (isVisible())
+                ShowLoginTestOutcome(sbTest, status);
+        },
+        [](const QString& text) { Ui().setStatusText(text); });
 }
 
 void TfrmHostEdit::SpeedButton3Click()
@@ -302,8 +305,9 @@ void TfrmHostEdit::btnCancelClick()
 
 void TfrmHostEdit::done(int result)
 {
-    // No balloon may outlive the dialog it points into.
+    // No balloon may outlive the dialog it points into, nor a Test Login go on waiting for it.
     CloseAllBalloons();
+    m_probe.Cancel();
     TfrmBase::done(result);
 }
 

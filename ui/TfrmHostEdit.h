@@ -78,6 +78,8 @@ public:
     /// Probes the manager login typed in the dialog and shows the outcome beside the Test button; a click
     /// while a probe runs is ignored.
     void sbTestClick();
+    /// Whether a Test Login is still waiting for the host.
+    bool ProbeRunning() const { return m_probe.Running(); }
     /// Shows or masks the manager password.
     void SpeedButton3Click();
     void sbKeybrdClick();
@@ -87,6 +89,7 @@ public:
     /// The chosen OS entry's value as a number, -1 when none is chosen.
     int ChosenOSID() const;
 
+    /// Closes every balloon and stops a Test Login still waiting; its outcome is then not shown.
     void done(int result) override;
 
 protected:

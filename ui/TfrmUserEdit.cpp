@@ -257,11 +257,14 @@ void TfrmUserEdit::sbTestClick()
     User.uRemark = moRemark->toPlainText();
     User.pwPeriod = periodOf(edtPeriod);
     // The request is a copy: "S&ave and add " may start the next record while the probe runs.
-    m_probe.Start(LoginRequestOf(User, KnownHostsPathOf(m_dm)), this, [this](const TActionStaus& status) {
-        // Closed meanwhile: a balloon would outlive the dialog.
-        if (isVisible())
-            ShowLoginTestOutcome(sbTest, status);
-    });
+    m_probe.Start(
+        LoginRequestOf(User, KnownHostsPathOf(m_dm)), this,
+        [this](const TActionStaus& status) {
+            // Closed meanwhile: a balloon would outlive the dialog.
+            if (isVisible())
+                ShowLoginTestOutcome(sbTest, status);
+        },
+        [](const QString& text) { Ui().setStatusText(text); });
 }
 
 void TfrmUserEdit::sbKeybrdClick()
@@ -287,8 +290,9 @@ void TfrmUserEdit::SpeedButton3Click()
 
 void TfrmUserEdit::done(int result)
 {
-    // No balloon may outlive the dialog it points into.
+    // No balloon may outlive the dialog it points into, nor a Test Login go on waiting for it.
     CloseAllBalloons();
+    m_probe.Cancel();
     TfrmBase::done(result);
 }
 

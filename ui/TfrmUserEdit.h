@@ -79,6 +79,8 @@ public:
     /// Probes the typed login and current password on the user's host and shows the outcome; a click
     /// while a probe runs is ignored.
     void sbTestClick();
+    /// Whether a Test Login is still waiting for the host.
+    bool ProbeRunning() const { return m_probe.Running(); }
     void sbKeybrdClick();
     void SpeedButton1Click();
     /// Puts a generated password into the new-password field.
@@ -86,6 +88,7 @@ public:
     /// Shows or masks the current password; the new password follows it.
     void SpeedButton3Click();
 
+    /// Closes every balloon and stops a Test Login still waiting; its outcome is then not shown.
     void done(int result) override;
 
 private:

@@ -86,9 +86,8 @@ struct BatchFixture
     TestEnvironment env;
     RecordingUiServices ui;
     TdmPublic& dm = env.dm();
-    TRemoteEngine engine{dm};
     TNoticeMailer mailer{dm};
-    TRemoteBatchOperations operations{engine, mailer};
+    TRemoteBatchOperations operations{dm};
 
     /// Points the notice mail at the loopback SMTP server shared by the test areas.
     void UseTestMailServer()
@@ -211,7 +210,7 @@ struct BatchFixture
             text += QString::fromUtf8(LogFile(name));
         for (const auto& shown : ui.all)
             text += shown.text + shown.caption;
-        return text + dm.GetTranscriptText();
+        return text;
     }
 };
 

@@ -6,6 +6,7 @@
 #include "batch/SaveUserOutcome.h"
 #include "batch/TBatchRunner.h"
 #include "tests/batch/BatchFixture.h"
+#include "tests/batch/ScriptedOperations.h"
 
 #include <QJsonArray>
 #include <QRandomGenerator>
@@ -78,7 +79,6 @@ private slots:
         TBatchRunner runner(f.dm, f.operations, otTestLogin, 0, users);
         RecordingObserver observer(3);
         runner.SetObserver(&observer);
-        f.dm.CancelRequested = true; // left over from an earlier batch: must not stop this one
         runner.RunBatch();
 
         for (const auto& row : observer.rows) {
@@ -93,10 +93,8 @@ private slots:
         QCOMPARE(observer.statuses.last(), QStringLiteral(" Finished!"));
         QCOMPARE(observer.lastDone, 3);
         QCOMPARE(observer.finished, 1);
-        QCOMPARE(f.dm.BatchSucceeded, 3);
-        QCOMPARE(f.dm.BatchDone, 3);
-        QVERIFY(!f.dm.CancelRequested);
-        QVERIFY(f.ui.pumps >= 3);
+        QCOMPARE(runner.Succeeded(), 3);
+        QCOMPARE(runner.Done(), 3);
         QVERIFY(runner.Finished());
 
         const TUser& first = runner.Users()[0];
@@ -176,7 +174,7 @@ private slots:
         RecordingObserver observer(5);
         observer.onRowStarted = [&](int row) {
             if (row == 1) // the slow dialog answers each prompt after a second: stop in the middle
-                QTimer::singleShot(1500, [&] { f.dm.CancelRequested = true; });
+                QTimer::singleShot(1500, [&] { runner.Stop(); });
         };
         runner.SetObserver(&observer);
         runner.RunBatch();
@@ -194,7 +192,6 @@ private slots:
         QCOMPARE(observer.finalTitle,
                  QStringLiteral("Change Password  - Total: 5     Successed: 1     Failed: 4     "));
         QCOMPARE(observer.lastDone, 2);
-        QVERIFY(!f.dm.CancelRequested);
         QCOMPARE(f.LogRows().size(), 2);
         QCOMPARE(runner.RunLogText(), UserHistoryText(runner.Users()[0]) + UserHistoryText(runner.Users()[1]));
         VerifyNoSecret(f.EverythingKept() + observer.everything(), {Password, newPassword});
@@ -230,7 +227,7 @@ private slots:
         QCOMPARE(rows[0].pwAfter, before.pwNew);
         QCOMPARE(rows[0].actionDone, QStringLiteral("True"));
         QCOMPARE(rows[0].doAction, QStringLiteral("Change Password "));
-        QCOMPARE(f.dm.BatchSucceeded, 1);
+        QCOMPARE(runner.Succeeded(), 1);
         VerifyNoSecret(f.EverythingKept() + observer.everything(), {Password, newPassword});
 
         // The host really took it: the stored record now logs in.
@@ -267,7 +264,7 @@ private slots:
         QCOMPARE(f.LogRows().size(), 1);
         QCOMPARE(f.LogRows()[0].actionDone, QStringLiteral("False"));
         QCOMPARE(f.LogRows()[0].pwAfter, before.pwNew);
-        QCOMPARE(f.dm.BatchSucceeded, 0);
+        QCOMPARE(runner.Succeeded(), 0);
         VerifyNoSecret(f.EverythingKept() + observer.everything(), {Password, newPassword});
     }
 
@@ -299,7 +296,7 @@ private slots:
             QCOMPARE(f.LogRows()[i].actionDone, QStringLiteral("True"));
             QCOMPARE(f.LogRows()[i].doAction, QStringLiteral("Change Password  and Send Notice Mail "));
         }
-        QCOMPARE(f.dm.BatchSucceeded, 2);
+        QCOMPARE(runner.Succeeded(), 2);
         QCOMPARE(observer.finalTitle, QStringLiteral("Change Password  and Send Notice Mail  - Total: 2     "
                                                      "Successed: 2     Failed: 0     "));
         QCOMPARE(mailsTo(owner), 1);
@@ -369,7 +366,7 @@ private slots:
         QCOMPARE(after.ResultText, SaveDataErrorText);
         QVERIFY(elapsedThen(observer.rows[0].text, QStringLiteral("Save data error, logfile instead.")));
         QCOMPARE(observer.rows[0].state, TRowState::Succeeded); // the login itself succeeded
-        QCOMPARE(f.dm.BatchSucceeded, 1);
+        QCOMPARE(runner.Succeeded(), 1);
         QCOMPARE(f.dm.DBSession.TransactionDepth(), 0);
         QCOMPARE(f.ui.shown(QStringLiteral("runlog")).isEmpty(), !statementReported);
 
@@ -406,21 +403,7 @@ private slots:
     void waitForAnotherProgramsLockKeepsTheWindowAlive()
     {
         // Operations that take no time, so every pump counted comes from the database wait.
-        struct Instant : TBatchOperations
-        {
-            void TestLogin(const TUser&, TActionStaus& status, const ProgressCallback&) override
-            {
-                status.Set(acLoginSucceeded);
-            }
-            void ChangePassword(const TUser&, TOperationOptions, TActionStaus& status, const ProgressCallback&) override
-            {
-                status.Set(acChangeFailed);
-            }
-            void SendNoticeMail(const TUser&, TActionStaus& status, const ProgressCallback&) override
-            {
-                status.Set(acSendFailed);
-            }
-        } instant;
+        ScriptedOperations instant;
         BatchFixture f;
         f.AddHost(1, OpenSshAddress);
         const TUser user = f.AddUser(1, 1, OpenSshAddress, QStringLiteral("vtst_bat5"), Password);
@@ -526,7 +509,6 @@ private slots:
         QCOMPARE(observer.statuses.last(), QStringLiteral(" Finished!"));
         QCOMPARE(observer.finalTitle,
                  runner.OperationCaption() + QStringLiteral(" - Total: 2     Successed: 1     Failed: 1     "));
-        QVERIFY(!f.dm.CancelRequested);
         QCOMPARE(f.dm.DBSession.TransactionDepth(), 0);
         QCOMPARE(f.LogRows().size(), 0);
     }

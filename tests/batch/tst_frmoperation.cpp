@@ -142,7 +142,7 @@ private slots:
             if (rowState(window, 1) != TRowState::Running || poked)
                 return;
             poked = true;
-            // Fired from the engine's own pumping, past the login and into the slow conversation.
+            // Fired from the window's event loop, past the login and into the slow conversation.
             QTimer::singleShot(1500, [&] {
                 window.close();
                 stillOpenAfterClose = window.isVisible();
@@ -169,7 +169,6 @@ private slots:
         QCOMPARE(window.lbTitle->text(),
                  QStringLiteral("Change Password  - Total: 5     Successed: 1     Failed: 4     "));
         QCOMPARE(window.pbDoing->value(), 2);
-        QVERIFY(!f.dm.CancelRequested);
 
         QTest::mouseClick(window.btnLog, Qt::LeftButton);
         auto viewers = f.ui.shown(QStringLiteral("runlog"));

@@ -135,7 +135,8 @@ private slots:
         importData("127.0.0.2,2222,,,,user,\r\n127.0.0.4,2222,,,,user,closed\r\n",
                    userRow(OpenSshAddress, "vtst_cli3", "not-the-password") +
                        userRow(OpenSshAddress, "vtst_cli4", Password) + userRow(ClosedAddress, "vtst_cli4", Password));
-        const CliResult result = cli({"test-login", "--all"});
+        // One host at a time: the lines come in list order, exactly as a batch has always printed them.
+        const CliResult result = cli({"--parallel", "1", "test-login", "--all"});
         EXPECT_EXIT(result, 1);
         const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
@@ -157,7 +158,7 @@ private slots:
                    userRow(OpenSshAddress, "vtst_cli3", Password) + userRow(SilentAddress, "vtst_cli1", Password) +
                        userRow(OpenSshAddress, "vtst_cli4", Password));
         QProcess process;
-        m_install->start(process, {"test-login", "--all"});
+        m_install->start(process, {"--parallel", "1", "test-login", "--all"});
         QVERIFY(process.waitForStarted(10000));
         process.closeWriteChannel();
         QByteArray out;

@@ -5,6 +5,7 @@
 
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
+#include "engine/ChangePlan.h"
 #include "engine/TRemoteEngine.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
@@ -13,6 +14,9 @@
 #include <QStringList>
 #include <QtTest>
 
+#include <chrono>
+#include <thread>
+
 #include <sys/resource.h>
 
 struct EngineFixture
@@ -20,11 +24,42 @@ struct EngineFixture
     TestEnvironment env;
     RecordingUiServices ui;
     TdmPublic& dm = env.dm();
-    TRemoteEngine engine{dm};
+    TRunContext run;
+    TRemoteEngine engine{run};
     QStringList progressTexts;
-    ProgressCallback progress = [this](const QString& text) {
-        progressTexts << text;
-    };
+    std::thread canceller;
+
+    EngineFixture()
+    {
+        run.Progress = [this](const QString& text) {
+            progressTexts << text;
+        };
+    }
+    ~EngineFixture()
+    {
+        if (canceller.joinable())
+            canceller.join();
+    }
+
+    QString knownHostsPath() const { return KnownHostsPathOf(dm); }
+    /// Logs in as user with its current password and starts command (empty: the probe).
+    void login(const TUser& user, const QString& command, TActionStaus& status)
+    {
+        engine.SSHLogin(LoginRequestOf(user, knownHostsPath(), command), status);
+    }
+    /// Plans and runs the change of user's password.
+    void change(const TUser& user, TOperationOptions options, TActionStaus& status)
+    {
+        ChangeUserPassword(dm, engine, user, options, status);
+    }
+    /// Presses Stop from another thread after ms, as the runner window does while the engine waits.
+    void cancelAfter(int ms)
+    {
+        canceller = std::thread([this, ms] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            run.RequestCancel();
+        });
+    }
 
     /// A user record as the list query fills it (host address and port included).
     static TUser User(const QString& address, const QString& login, const QString& password,
@@ -59,7 +94,7 @@ struct EngineFixture
     /// Everything the engine showed or recorded, to search for secrets.
     QString EverythingShown() const
     {
-        QString text = dm.GetTranscriptText() + progressTexts.join(QLatin1Char('\n'));
+        QString text = run.GetTranscriptText() + progressTexts.join(QLatin1Char('\n'));
         for (const auto& shown : ui.shown(QStringLiteral("status")))
             text += shown.text;
         return text;

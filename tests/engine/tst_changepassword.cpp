@@ -23,7 +23,7 @@ QString freshPassword()
 int probe(EngineFixture& f, const QString& address, const QString& login, const QString& password)
 {
     TActionStaus status;
-    f.engine.SSHLogin(EngineFixture::User(address, login, password), QString(), status, {});
+    f.login(EngineFixture::User(address, login, password), QString(), status);
     return status.Code;
 }
 
@@ -68,14 +68,13 @@ private slots:
         f.AddHost(1, OpenSshAddress, 1);
         const QString newPassword = freshPassword();
         TActionStaus status;
-        f.engine.ChangeUserPassword(EngineFixture::User(OpenSshAddress, account, Password, newPassword), 0, status,
-                                    f.progress);
+        f.change(EngineFixture::User(OpenSshAddress, account, Password, newPassword), 0, status);
         QCOMPARE(status.Shown(), QStringLiteral("Changed Successed. "));
         QCOMPARE(int(status.Code), 4);
         QVERIFY(status.PasswordChanged);
         QVERIFY(!f.engine.SessionActive());
 
-        const QStringList& transcript = f.dm.Transcript;
+        const QStringList& transcript = f.run.Transcript;
         QCOMPARE(transcript.size(), 5); // connect line, then old, new, retype and confirmation waits
         QCOMPARE(transcript[0], QStringLiteral("Connect to 127.0.0.2:2222 (login as vtst_eng1)... "));
         QVERIFY(transcript[1].contains(QStringLiteral("current password:")));
@@ -105,11 +104,11 @@ private slots:
         const QString newPassword = freshPassword();
         // The user's own password is wrong on purpose: root's passwd never asks for it.
         TActionStaus status;
-        f.engine.ChangeUserPassword(EngineFixture::User(OpenSshAddress, account, QStringLiteral("unused"), newPassword),
-                                    TOperationOptions(options), status, f.progress);
+        f.change(EngineFixture::User(OpenSshAddress, account, QStringLiteral("unused"), newPassword),
+                 TOperationOptions(options), status);
         QCOMPARE(status.Shown(), QStringLiteral("Changed Successed. "));
-        QCOMPARE(f.dm.Transcript.size(), 4); // no old-password step
-        QCOMPARE(f.dm.Transcript[0], QStringLiteral("Connect to 127.0.0.2:2222 (login as vtst_mgr)... "));
+        QCOMPARE(f.run.Transcript.size(), 4); // no old-password step
+        QCOMPARE(f.run.Transcript[0], QStringLiteral("Connect to 127.0.0.2:2222 (login as vtst_mgr)... "));
         QVERIFY(
             f.progressTexts.contains(QStringLiteral("Changing password for user [%1], please wait...").arg(account)));
         checkNothingSecretShown(f, {Password, newPassword});
@@ -124,8 +123,7 @@ private slots:
         const int osid = saveDebianProfile(f);
         f.AddHost(1, OpenSshAddress, osid, ManagerAccount, -1);
         TActionStaus status;
-        f.engine.ChangeUserPassword(EngineFixture::User(OpenSshAddress, account, Password, freshPassword()), 0, status,
-                                    f.progress);
+        f.change(EngineFixture::User(OpenSshAddress, account, Password, freshPassword()), 0, status);
         QCOMPARE(status.Shown(), QStringLiteral("Changed Failed. Receive data timeout."));
         QVERIFY(!status.PasswordChanged);
         QCOMPARE(probe(f, OpenSshAddress, account, Password), 2);
@@ -143,14 +141,13 @@ private slots:
         // The manager's host really runs a second command given unquoted: what the quoting must prevent.
         TUser manager = EngineFixture::User(OpenSshAddress, ManagerAccount, Password);
         TActionStaus status;
-        f.engine.SSHLogin(manager, QStringLiteral("passwd ") + hostile, status, {});
+        f.login(manager, QStringLiteral("passwd ") + hostile, status);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
         f.engine.CloseSession();
         QVERIFY(QFile::remove(marker));
 
-        f.dm.ClearTranscript();
-        f.engine.ChangeUserPassword(EngineFixture::User(OpenSshAddress, hostile, Password, freshPassword()), 0, status,
-                                    f.progress);
+        f.run.ClearTranscript();
+        f.change(EngineFixture::User(OpenSshAddress, hostile, Password, freshPassword()), 0, status);
         QCOMPARE(int(status.Code), 3);
         QVERIFY2(status.Detail.contains(QStringLiteral("only \"passwd vtst_name\" is allowed")),
                  qPrintable(status.Detail));
@@ -163,12 +160,10 @@ private slots:
         EngineFixture f;
         f.AddHost(1, OpenSshAddress, 2, ManagerAccount, -1);
         TActionStaus status;
-        f.engine.ChangeUserPassword(
-            EngineFixture::User(OpenSshAddress, QStringLiteral("-d"), Password, freshPassword()), 0, status,
-            f.progress);
+        f.change(EngineFixture::User(OpenSshAddress, QStringLiteral("-d"), Password, freshPassword()), 0, status);
         QCOMPARE(int(status.Code), 3);
         QVERIFY(status.Detail.contains(QStringLiteral("\"-d\"")));
-        QVERIFY(f.dm.Transcript.isEmpty()); // nothing was even connected
+        QVERIFY(f.run.Transcript.isEmpty()); // nothing was even connected
     }
 
     void dialogsOfOtherSystems_data()
@@ -205,10 +200,9 @@ private slots:
         QVERIFY(ClearDialogAnswers(account));
         const QString newPassword = freshPassword();
         TActionStaus status;
-        f.engine.ChangeUserPassword(EngineFixture::User(DialogAddress, account, Password, newPassword), 0, status,
-                                    f.progress);
+        f.change(EngineFixture::User(DialogAddress, account, Password, newPassword), 0, status);
         QCOMPARE(status.Shown(), QStringLiteral("Changed Successed. "));
-        QCOMPARE(f.dm.Transcript.size(), 1 + waits);
+        QCOMPARE(f.run.Transcript.size(), 1 + waits);
         checkNothingSecretShown(f, {Password, newPassword});
 
         // Each password went exactly once, in step order, ending in a single CR.
@@ -229,8 +223,7 @@ private slots:
         QVERIFY(ClearDialogAnswers(DialogDebian));
         const QString newPassword = freshPassword();
         TActionStaus status;
-        f.engine.ChangeUserPassword(EngineFixture::User(DialogAddress, DialogDebian, Password, newPassword), 0, status,
-                                    f.progress);
+        f.change(EngineFixture::User(DialogAddress, DialogDebian, Password, newPassword), 0, status);
         // The retype prompt then arrives where the confirmation is awaited.
         QCOMPARE(status.Shown(), QStringLiteral("Changed Failed. Receive data timeout."));
         const auto answers = DialogAnswers(DialogDebian);
@@ -294,76 +287,29 @@ private slots:
         if (situation == QLatin1String("closed database"))
             f.dm.DBSession.Close();
         if (situation.startsWith(QLatin1String("stop at ")))
-            QTimer::singleShot(situation.section(QLatin1Char(' '), 2, 2).toInt(), [&] { f.dm.CancelRequested = true; });
-        ProgressCallback progress = f.progress;
+            f.cancelAfter(situation.section(QLatin1Char(' '), 2, 2).toInt());
         if (situation == QLatin1String("drop after login")) {
             // Stands in for a host that closes the session just after accepting the login.
-            progress = [&](const QString& text) {
+            f.run.Progress = [&](const QString& text) {
                 f.progressTexts << text;
                 if (text.endsWith(QLatin1String("Login Successed. ")))
                     f.engine.CloseSession();
             };
         } else if (situation == QLatin1String("stop in the first wait")) {
-            progress = [&](const QString& text) {
+            f.run.Progress = [&](const QString& text) {
                 f.progressTexts << text;
                 if (text.startsWith(QLatin1String("Changing password")))
-                    QTimer::singleShot(500, [&] { f.dm.CancelRequested = true; });
+                    f.cancelAfter(500);
             };
         }
         TActionStaus status;
-        f.engine.ChangeUserPassword(EngineFixture::User(address, account, password, newPassword), 0, status, progress);
+        f.change(EngineFixture::User(address, account, password, newPassword), 0, status);
         QCOMPARE(status.Shown(), shown);
         QCOMPARE(int(status.Code), code);
         QVERIFY(!status.PasswordChanged);
         QVERIFY(!f.engine.SessionActive());
-        QCOMPARE(f.dm.Transcript.size(), entries);
+        QCOMPARE(f.run.Transcript.size(), entries);
         checkNothingSecretShown(f, {Password, newPassword.isEmpty() ? Password : newPassword});
-    }
-
-    void noticeMailFollowsOnlyASuccessfulChange_data()
-    {
-        QTest::addColumn<QString>("account");
-        QTest::addColumn<int>("options");
-        QTest::addColumn<QString>("mail"); // what the sender does: "fails", "throws"
-        QTest::addColumn<int>("calls");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<bool>("changed");
-        QTest::newRow("mail fails after change")
-            << DialogDebian << int(ooSendNoticeMail) << "fails" << 1 << "Send Failed. mail server down" << true;
-        QTest::newRow("sender throws") << DialogDebian << int(ooSendNoticeMail) << "throws" << 1
-                                       << "Send Failed. no route" << true;
-        QTest::newRow("option not given") << DialogDebian << 0 << "fails" << 0 << "Changed Successed. " << true;
-        QTest::newRow("change failed") << DialogReject << int(ooSendNoticeMail) << "fails" << 0
-                                       << "Changed Failed. \r\nbad password: too short\r\n"
-                                       << false;
-    }
-    void noticeMailFollowsOnlyASuccessfulChange()
-    {
-        QFETCH(QString, account);
-        QFETCH(int, options);
-        QFETCH(QString, mail);
-        QFETCH(int, calls);
-        QFETCH(QString, shown);
-        QFETCH(bool, changed);
-        EngineFixture f;
-        f.AddHost(1, DialogAddress, saveDebianProfile(f));
-        int called = 0;
-        f.engine.SetNoticeMailSender([&](const TUser& user, TActionStaus& status, const ProgressCallback&) {
-            ++called;
-            QCOMPARE(user.LoginName, account);
-            QCOMPARE(int(status.Code), 4);
-            if (mail == QLatin1String("throws"))
-                throw std::runtime_error("no route");
-            status = TActionStaus{};
-            status.Set(acSendFailed);
-            status.Detail = QStringLiteral("mail server down");
-        });
-        TActionStaus status;
-        f.engine.ChangeUserPassword(EngineFixture::User(DialogAddress, account, Password, freshPassword()),
-                                    TOperationOptions(options), status, f.progress);
-        QCOMPARE(called, calls);
-        QCOMPARE(status.Shown(), shown);
-        QCOMPARE(status.PasswordChanged, changed);
     }
 };
 

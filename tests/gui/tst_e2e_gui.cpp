@@ -4,6 +4,7 @@
 // row of the batch is refreshed and unchecked.
 
 #include "batch/TfrmOperation.h"
+#include "engine/ChangePlan.h"
 #include "engine/TRemoteEngine.h"
 #include "tests/gui/MainWindowTestSupport.h"
 #include "tests/support/TestServers.h"
@@ -90,7 +91,9 @@ void AddUser(TfrmMain& window, const QString& login, const QString& password)
 TActionStaus Probe(TfrmMain& window, const TUser& user)
 {
     TActionStaus status;
-    window.Engine().SSHLogin(user, QString(), status, ProgressCallback());
+    TRunContext run;
+    TRemoteEngine engine(run);
+    engine.SSHLogin(LoginRequestOf(user, KnownHostsPathOf(window.dm())), status);
     return status;
 }
 

@@ -2,7 +2,6 @@
 // editor, reading the record back, the keyboard of the dialog and its balloons.
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
-#include "engine/TRemoteEngine.h"
 #include "engine/TfrmOperationSetting.h"
 #include "tests/gui/EditorTestSupport.h"
 #include "tests/support/RecordingUiServices.h"
@@ -52,8 +51,7 @@ struct Editor
 {
     TestEnvironment env;
     TdmPublic& dm = env.dm();
-    TRemoteEngine engine{dm};
-    TfrmHostEdit dialog{dm, engine};
+    TfrmHostEdit dialog{dm};
 
     explicit Editor(const THost& host = sampleHost())
     {
@@ -323,7 +321,6 @@ private slots:
         QFETCH(bool, closed);
         TestEnvironment env;
         RecordingUiServices ui;
-        TRemoteEngine engine(env.dm());
         THost host = sampleHost();
         bool stillOpen = false;
         QString focusAfter;
@@ -340,7 +337,7 @@ private slots:
             if (stillOpen)
                 dialog.reject();
         });
-        QCOMPARE(EditHostRecord(nullptr, env.dm(), engine, host, false), accepted);
+        QCOMPARE(EditHostRecord(nullptr, env.dm(), host, false), accepted);
         QCOMPARE(!stillOpen, closed);
         QCOMPARE(noteAfter, QStringLiteral("Accounting's server"));
         if (field == QLatin1String("edtNote"))
@@ -363,7 +360,6 @@ private slots:
         QFETCH(QString, caption);
         TestEnvironment env;
         RecordingUiServices ui;
-        TRemoteEngine engine(env.dm());
         THost host = sampleHost();
         QString shownCaption;
         QString focused;
@@ -374,7 +370,7 @@ private slots:
             editor.edtNote->setPlainText(QStringLiteral("changed"));
             (ok ? editor.btnSave : editor.btnCancel)->click();
         });
-        QCOMPARE(EditHostRecord(nullptr, env.dm(), engine, host, adding), ok);
+        QCOMPARE(EditHostRecord(nullptr, env.dm(), host, adding), ok);
         QCOMPARE(shownCaption, caption);
         QCOMPARE(focused, QStringLiteral("edtName"));
         QCOMPARE(host.hNote, QStringLiteral("changed"));

@@ -128,8 +128,8 @@ void TestMainWindow::startsHiddenWithEverythingLoaded()
     QCOMPARE(window->pos().y(), -1);
     QTRY_COMPARE(window->stCountLabel->text(), QStringLiteral(" 4 Users,"));
     QCOMPARE(window->stCountValue->text(), QStringLiteral(" 0 Selected."));
-    // The engine's progress reports reach the status pane.
-    window->dm().ReportProgress(QStringLiteral("Connect to 10.0.0.1:22"), ProgressCallback());
+    // The progress reports a batch forwards reach the status pane.
+    Ui().setStatusText(QStringLiteral("Connect to 10.0.0.1:22"));
     QCOMPARE(window->pnlStatus->text(), QStringLiteral("Connect to 10.0.0.1:22"));
 }
 

@@ -3,7 +3,6 @@
 #include "core/DayNumber.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
-#include "engine/TRemoteEngine.h"
 #include "tests/gui/EditorTestSupport.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
@@ -63,7 +62,6 @@ struct Fixture
 {
     TestEnvironment env;
     TdmPublic& dm = env.dm();
-    TRemoteEngine engine{dm};
 
     Fixture()
     {
@@ -76,7 +74,7 @@ struct Fixture
 /// An editor opened as the user list opens it.
 struct Editor : Fixture
 {
-    TfrmUserEdit dialog{dm, engine};
+    TfrmUserEdit dialog{dm};
 
     explicit Editor(bool adding)
     {
@@ -111,7 +109,7 @@ private slots:
         Fixture fixture;
         fixture.dm.OptionsFile.SetAutoGenerate(autoGenerate);
         fixture.dm.OptionsFile.SetPassLength(12);
-        TfrmUserEdit dialog(fixture.dm, fixture.engine);
+        TfrmUserEdit dialog(fixture.dm);
         dialog.User = storedUser(); // left-overs that a new record must not inherit
         dialog.ShowUser(true);
 
@@ -221,8 +219,8 @@ private slots:
             }
             dialog.btnCancel->click();
         });
-        const bool accepted = EditUserRecord(nullptr, fixture.dm, fixture.engine, user, true,
-                                             [&](const TUser& stored) { listed << stored; });
+        const bool accepted =
+            EditUserRecord(nullptr, fixture.dm, user, true, [&](const TUser& stored) { listed << stored; });
         QVERIFY(!accepted);
         QCOMPARE(freshIds, (QList<int>{6, 7}));
         QCOMPARE(storedLogins(fixture.dm), (QStringList{"4|7|alice", "5|7|bob", "6|7|carol"}));
@@ -304,7 +302,7 @@ private slots:
             if (dialog.isVisible())
                 dialog.reject();
         });
-        QCOMPARE(EditUserRecord(nullptr, fixture.dm, fixture.engine, user, adding, {}), accepted);
+        QCOMPARE(EditUserRecord(nullptr, fixture.dm, user, adding, {}), accepted);
         QCOMPARE(saveAddVisible, adding);
         QCOMPARE(storedLogins(fixture.dm).size(), 1 + storedByEditor);
         if (field == QLatin1String("moRemark"))
@@ -466,7 +464,7 @@ private slots:
             dialog.edtOldPwd->setText(QStringLiteral("pw"));
             dialog.btnSave->click();
         });
-        QVERIFY(EditUserRecord(nullptr, fixture.dm, fixture.engine, user, adding, {}));
+        QVERIFY(EditUserRecord(nullptr, fixture.dm, user, adding, {}));
         QCOMPARE(shownCaption, caption);
         QCOMPARE(user.LoginName, QStringLiteral("frank"));
         QCOMPARE(user.uID, adding ? 5 : 4);

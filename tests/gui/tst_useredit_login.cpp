@@ -2,7 +2,6 @@
 // in the dialog are probed on the user's host; the record takes the typed fields, nothing is stored.
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
-#include "engine/TRemoteEngine.h"
 #include "tests/gui/EditorTestSupport.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
@@ -10,8 +9,8 @@
 #include "ui/TfrmUserEdit.h"
 
 #include <QLineEdit>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 
@@ -52,8 +51,7 @@ private slots:
         TestEnvironment env;
         RecordingUiServices ui;
         TdmPublic& dm = env.dm();
-        TRemoteEngine engine(dm);
-        TfrmUserEdit dialog(dm, engine);
+        TfrmUserEdit dialog(dm);
         ClearUser(dialog.User);
         dialog.User.uID = -1;
         dialog.User.hID = 3;
@@ -68,6 +66,9 @@ private slots:
         dialog.moRemark->setPlainText(QStringLiteral("probe"));
 
         QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+        // The probe runs on its own thread: the window answers meanwhile, the outcome comes later.
+        QVERIFY(dialog.ProbeRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.ProbeRunning(), 20000);
 
         const auto balloons = ui.shown(QStringLiteral("balloon"));
         QCOMPARE(balloons.size(), 1);
@@ -75,7 +76,6 @@ private slots:
         QCOMPARE(balloons[0].text, message);
         QCOMPARE(int(balloons[0].icon), icon);
         QCOMPARE(balloons[0].durationMs, 0);
-        QVERIFY(!engine.SessionActive());
         QVERIFY(dialog.isVisible());
         QVERIFY(!dialog.Accepted);
         QCOMPARE(Rows(dm, QStringLiteral("select count(*) from Users")), QStringList{"0"});
@@ -91,8 +91,7 @@ private slots:
     {
         TestEnvironment env;
         RecordingUiServices ui;
-        TRemoteEngine engine(env.dm());
-        TfrmUserEdit dialog(env.dm(), engine);
+        TfrmUserEdit dialog(env.dm());
         dialog.User.HostIP = TestServers::SilentAddress;
         dialog.User.HostPort = TestServers::Port;
         dialog.ShowUser(false);
@@ -106,6 +105,9 @@ private slots:
         });
 
         QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 5000);
+        // Closing stopped the probe at its wait, long before the silent host's 15 s.
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.ProbeRunning(), 3000);
 
         int probes = 0;
         for (const auto& shown : ui.shown(QStringLiteral("status")))
@@ -119,8 +121,7 @@ private slots:
     {
         TestEnvironment env;
         RecordingUiServices ui;
-        TRemoteEngine engine(env.dm());
-        TfrmUserEdit dialog(env.dm(), engine);
+        TfrmUserEdit dialog(env.dm());
         dialog.User.HostIP = TestServers::OpenSshAddress;
         dialog.User.HostPort = TestServers::Port;
         dialog.ShowUser(false);
@@ -132,7 +133,7 @@ private slots:
         const auto balloons = ui.shown(QStringLiteral("balloon"));
         QCOMPARE(balloons.size(), 1);
         QCOMPARE(balloons[0].control, dialog.edtOldPwd);
-        QVERIFY(env.dm().Transcript.isEmpty());
+        QVERIFY(!dialog.ProbeRunning());
         QVERIFY(dialog.User.LoginName.isEmpty());
     }
 };
