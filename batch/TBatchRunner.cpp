@@ -469,7 +469,12 @@ void TBatchRunner::changeStep(Job& job)
     if (status.Code == acChangeSucceeded && (m_options & ooSendNoticeMail)) {
         // The password did change, so the change stays the outcome and the mail's is shown after it.
         TActionStaus mail;
-        m_operations.SendNoticeMail(user, job.work, mail, job.run);
+        try {
+            m_operations.SendNoticeMail(user, job.work, mail, job.run);
+        } catch (const std::exception& error) {
+            mail.Set(acSendFailed);
+            mail.Detail = QString::fromUtf8(error.what());
+        }
         status.Detail = mail.Shown();
     }
 

@@ -24,6 +24,7 @@ openssh_accounts=(
     vtst_rec1 vtst_rec2 vtst_rec3 vtst_rec4
     vtst_crash1 vtst_crash2 vtst_crash3 vtst_crash4
     vtst_fault1 vtst_fault2 vtst_fault3
+    vtst_par1 vtst_par2 vtst_par3 vtst_par4
 )
 manager_account=vtst_mgr
 
