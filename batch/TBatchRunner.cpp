@@ -256,7 +256,7 @@ void TBatchRunner::startUser(int row)
         return;
     }
 
-    job->run.HostConnection = lane->connection.get();
+    job->run.HostConnection = m_shareConnections ? lane->connection.get() : nullptr;
     QObject* context = m_context.get();
     job->run.Progress = [this, context, row](const QString& message) {
         QMetaObject::invokeMethod(

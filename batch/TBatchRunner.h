@@ -56,6 +56,9 @@ public:
     /// Whether a change is recorded in the database before its new password goes out (the default);
     /// only benchmarks turn it off, to measure what it costs.
     void SetWriteAheadIntent(bool on) { m_writeAheadIntent = on; }
+    /// Whether the accounts of one host share the manager's connection (the default); only benchmarks
+    /// turn it off, to compare with a login per account.
+    void SetShareHostConnections(bool on) { m_shareConnections = on; }
     /// How many hosts are worked on at once (clamped to 1..32); 1 runs the users in list order.
     void SetParallelHosts(int hosts);
     int ParallelHosts() const { return m_parallelHosts; }
@@ -144,6 +147,7 @@ private:
     bool m_finished = false;
     bool m_writeAheadIntent = true;
     bool m_intentColumns = false;
+    bool m_shareConnections = true;
     bool m_draining = false;
     std::function<void()> m_quitWait;
 };

@@ -15,6 +15,8 @@
 //   127.0.0.6  a small SSH server that writes to the extended (error) stream, which OpenSSH never
 //              does for a command with a terminal (Streams* accounts).
 //   127.0.0.7  unanswered: a TCP connect gets no answer at all, so it runs into its time limit.
+//   127.0.0.30..37  more addresses of the dialog server (127.0.0.3), for benchmarks of many hosts;
+//              vtdlg_distant1..4 answer each prompt 300 ms late, as a distant host does.
 //
 // Every account has the password Password after each start. Each test area has its own accounts
 // so that areas can run in parallel:

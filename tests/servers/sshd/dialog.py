@@ -213,6 +213,8 @@ DIALOGS = {
     "vtdlg_long": long_banner,
     "vtdlg_weak": weak,
     "vtdlg_slow": lambda: debian(pause_s=1.0, first_pause_s=1.0),
+    # A host far away: every prompt arrives 300 ms after the answer before it.
+    "vtdlg_distant": lambda: debian(pause_s=0.3, first_pause_s=0.3),
     "vtdlg_vanish": vanish_after_real_change,
     "vtdlg_echo": echo_everything,
     "vtdlg_noisy": noisy,

@@ -12,6 +12,8 @@ address_silent=127.0.0.5    # accepts TCP, never speaks
 address_streams=127.0.0.6   # writes to the extended (error) stream despite the terminal
 address_unanswered=127.0.0.7 # TCP connects get no answer at all
 port=2222
+# More addresses of the dialog server, so that benchmarks can stand for many hosts.
+addresses_dialog_extra=(127.0.0.30 127.0.0.31 127.0.0.32 127.0.0.33 127.0.0.34 127.0.0.35 127.0.0.36 127.0.0.37)
 
 # Accounts that log in to the OpenSSH instance and run the real passwd.
 openssh_accounts=(
@@ -36,4 +38,5 @@ dialog_accounts=(
     vtdlg_long vtdlg_weak vtdlg_slow
     vtdlg_debian1 vtdlg_debian2 vtdlg_debian3 vtdlg_debian4 vtdlg_slow1 vtdlg_slow2
     vtdlg_vanish1 vtdlg_debian5 vtdlg_echo1 vtdlg_noisy1
+    vtdlg_distant1 vtdlg_distant2 vtdlg_distant3 vtdlg_distant4
 )

@@ -104,7 +104,9 @@ CONF
 }
 write_sshd_config a "$address_openssh" "vtst_*" "Match User $manager_account
     ForceCommand $work_dir/mgr-wrapper.sh"
-write_sshd_config b "$address_dialogs" "vtdlg_*" "ForceCommand /usr/bin/python3 $work_dir/dialog.py"
+extra_listen=""
+for extra in "${addresses_dialog_extra[@]}"; do extra_listen+="ListenAddress $extra:$port"$'\n'; done
+write_sshd_config b "$address_dialogs" "vtdlg_*" "${extra_listen}ForceCommand /usr/bin/python3 $work_dir/dialog.py"
 
 port_open() {
     timeout 1 bash -c "exec 3<>/dev/tcp/$1/$2" 2>/dev/null
