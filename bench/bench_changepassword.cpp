@@ -77,7 +77,8 @@ int main(int argc, char** argv)
         ChangeUserPassword(dm, engine, user, 0, status);
         const double ms = clock.nsecsElapsed() / 1e6;
         if (status.Code != acChangeSucceeded) {
-            std::fprintf(stderr, "ChangeUserPassword failed: %s\n", qPrintable(status.Shown()));
+            std::fprintf(stderr, "ChangeUserPassword failed: %s\n%s\n", qPrintable(status.Shown()),
+                         qPrintable(run.GetTranscriptText()));
             return -1;
         }
         swap();
