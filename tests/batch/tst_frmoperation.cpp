@@ -87,10 +87,14 @@ private slots:
             users << f.AddUser(i, 1, OpenSshAddress, QStringLiteral("vtst_bat%1").arg(i), Password);
         TfrmOperation window(f.dm, f.operations, otTestLogin, 0, users);
         QStringList statusesSeen;
+        bool runningRowShowedItsTime = false;
         QTimer watcher; // samples what the window shows while the batch runs
         connect(&watcher, &QTimer::timeout, [&] {
             if (!statusesSeen.contains(window.plStatus->text()))
                 statusesSeen << window.plStatus->text();
+            for (int row = 0; row < 3; ++row)
+                runningRowShowedItsTime |= rowState(window, row) == TRowState::Running &&
+                                           window.lvList->item(row, 1)->text().startsWith(QLatin1Char('['));
         });
         watcher.start(5);
         window.show();
@@ -108,6 +112,7 @@ private slots:
         QVERIFY(statusesSeen.contains(QStringLiteral(" Connect to 127.0.0.2:2222 (login as vtst_bat2)... Login "
                                                      "Successed. ")));
         QCOMPARE(window.Users()[2].ResultText, QStringLiteral("Login Successed. "));
+        QVERIFY(runningRowShowedItsTime); // "[0.2s]  Connect to ..." while the row runs
         VerifyNoSecret(windowTexts(window), {Password});
 
         // Activating the window again (after a viewer or a message box) does not rerun the batch.

@@ -150,6 +150,16 @@ private slots:
         QCOMPARE(text("select group_concat(ActionDone) from Logs"), QStringLiteral("False,True,False"));
     }
 
+    void parallelOutOfRangeIsAUsageError()
+    {
+        for (const char* value : {"0", "33", "many"}) {
+            const CliResult result = cli({"--parallel", value, "test-login", "--all"});
+            EXPECT_EXIT(result, 2);
+            QVERIFY2(result.err.contains(QLatin1String("--parallel takes a number of hosts from 1 to 32")),
+                     qPrintable(result.err));
+        }
+    }
+
     void ctrlCStopsAfterTheUserInProgress()
     {
         using namespace TestServers;
