@@ -82,7 +82,7 @@ private slots:
             // A batch that already ended has no process id, and kill(0) would hit this whole process group.
             if (const qint64 pid = batch.processId(); pid > 0)
                 ::kill(static_cast<pid_t>(pid), SIGKILL);
-            QVERIFY(batch.waitForFinished(10000));
+            QVERIFY(batch.state() == QProcess::NotRunning || batch.waitForFinished(10000));
 
             // Whatever the moment, verify leaves every record holding what its host accepts.
             const CliResult verified = cli({"verify", "--all"});
