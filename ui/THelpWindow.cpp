@@ -59,7 +59,7 @@ THelpWindow::THelpWindow(QWidget& owner) : QWidget(&owner, Qt::Window)
 {
     setObjectName(QStringLiteral("helpWindow"));
     setWindowTitle(QStringLiteral("Veltrane Help"));
-    resize(960, 720);
+    resize(1000, 740);
 
     btnBack = toolButton(this, "btnBack", QStyle::SP_ArrowBack, QStringLiteral("Back (Alt+Left)"));
     btnForward = toolButton(this, "btnForward", QStyle::SP_ArrowForward, QStringLiteral("Forward (Alt+Right)"));
@@ -96,7 +96,7 @@ THelpWindow::THelpWindow(QWidget& owner) : QWidget(&owner, Qt::Window)
     splitter->addWidget(lstContents);
     splitter->addWidget(brwPage);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({220, 740});
+    splitter->setSizes({280, 680});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -221,13 +221,16 @@ void THelpWindow::pageChanged(const QUrl& url)
     m_current = url;
     const QString title = brwPage->documentTitle();
     setWindowTitle(title.isEmpty() ? QStringLiteral("Veltrane Help") : QStringLiteral("Veltrane Help - ") + title);
+    // The contents follow the page; the start page is the contents themselves and marks none.
     const QString name = pageName(url);
-    for (int row = 0; row < lstContents->count(); ++row) {
+    QListWidgetItem* current = nullptr;
+    for (int row = 0; row < lstContents->count() && !current; ++row) {
         QListWidgetItem* item = lstContents->item(row);
-        if (pageName(QUrl(item->data(kHrefRole).toString())) == name) {
-            const QSignalBlocker quiet(lstContents);
-            lstContents->setCurrentItem(item);
-            break;
-        }
+        if (pageName(QUrl(item->data(kHrefRole).toString())) == name)
+            current = item;
     }
+    const QSignalBlocker quiet(lstContents);
+    lstContents->setCurrentItem(current);
+    if (!current)
+        lstContents->clearSelection();
 }
