@@ -42,7 +42,7 @@ QString DataDir(const QString& executableDir)
 {
     if (!IsInstalledCopy(executableDir))
         return executableDir;
-    // The base directory specification ignores a relative value.
+    // XDG_DATA_HOME must be absolute; freedesktop.org says to ignore anything else.
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/share");

@@ -81,7 +81,7 @@ private slots:
                                                       << "prefix/share/veltrane/manual";
         QTest::newRow("installed, XDG_DATA_HOME unset") << "prefix/bin" << QByteArray() << "home/.local/share/veltrane"
                                                         << "prefix/share/veltrane/manual";
-        // The base directory specification ignores relative and empty values.
+        // XDG_DATA_HOME must be absolute: relative and empty values are ignored.
         QTest::newRow("installed, XDG_DATA_HOME relative")
             << "prefix/bin" << QByteArray("relative/data") << "home/.local/share/veltrane"
             << "prefix/share/veltrane/manual";
