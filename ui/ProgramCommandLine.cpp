@@ -28,13 +28,11 @@ Files:
   Logs/         log files written when an outcome could not be saved in the database
 An installed copy (in a bin folder beside share/veltrane) keeps these files in
 $XDG_DATA_HOME/veltrane, ~/.local/share/veltrane by default, and creates that folder (readable by
-its owner only) with an empty database on its first start. A portable copy and the build tree
+its owner only) with a new database on its first start. A portable copy and the build tree
 keep them beside the program. 'veltrane-cli paths' prints where each file is.
 
 Only one copy of the program runs per user; starting another one does nothing.
 Press F1 in any window for the user manual; it is in share/veltrane/manual of an installed copy.
-
-See also: veltrane-cli(1)
 )");
 }
 
