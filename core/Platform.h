@@ -11,6 +11,20 @@ QString ExecutablePath();
 /// Directory that holds the running executable, without a trailing separator.
 QString ExecutableDir();
 
+/// Whether the program in executableDir is an installed copy: that folder is a "bin" beside a
+/// "share/veltrane/manual", as cmake --install and the Debian package lay it out. Such a folder
+/// (/usr/bin, say) is shared by every user and seldom writable, so the files go elsewhere.
+bool IsInstalledCopy(const QString& executableDir);
+
+/// Folder of the program's own files (database, Options.ini, known_hosts, Logs): for an installed
+/// copy $XDG_DATA_HOME/veltrane (~/.local/share/veltrane when that is unset or not absolute), for the
+/// build tree and portable copies executableDir itself.
+QString DataDir(const QString& executableDir);
+
+/// Folder of the HTML user manual: share/veltrane/manual beside an installed copy's bin, otherwise
+/// "manual" inside executableDir (the build tree copies it there; so may a portable copy).
+QString ManualDir(const QString& executableDir);
+
 /// Takes the system-wide named guard that keeps a second instance from running. Returns false
 /// when another process holds it. The guard stays held until the process ends; the system
 /// releases it then, however the process ends.

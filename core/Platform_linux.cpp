@@ -31,6 +31,31 @@ QString ExecutableDir()
     return QFileInfo(ExecutablePath()).absolutePath();
 }
 
+bool IsInstalledCopy(const QString& executableDir)
+{
+    const QDir dir(executableDir);
+    return dir.dirName() == QLatin1String("bin") &&
+           QFileInfo(dir.filePath(QStringLiteral("../share/veltrane/manual"))).isDir();
+}
+
+QString DataDir(const QString& executableDir)
+{
+    if (!IsInstalledCopy(executableDir))
+        return executableDir;
+    // XDG_DATA_HOME must be absolute; freedesktop.org says to ignore anything else.
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base + QStringLiteral("/veltrane"));
+}
+
+QString ManualDir(const QString& executableDir)
+{
+    if (IsInstalledCopy(executableDir))
+        return QDir::cleanPath(executableDir + QStringLiteral("/../share/veltrane/manual"));
+    return executableDir + QStringLiteral("/manual");
+}
+
 bool AcquireSingleInstance(const QString& name)
 {
     // A lock file in the user's runtime directory; the kernel drops an flock when the process ends.

@@ -10,7 +10,8 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
     packages+=(openssh-server openssh-client sudo passwd sshpass expect python3 python3-aiosmtpd python3-paramiko openssl
-               xvfb xauth xdotool openbox x11-utils locales procps)
+               xvfb xauth xdotool openbox x11-utils locales procps
+               desktop-file-utils appstream man-db dpkg-dev file)
 fi
 
 missing=()

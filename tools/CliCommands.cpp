@@ -3,6 +3,7 @@
 #include "core/TOptionsFile.h"
 
 #include "core/DatabaseCreator.h"
+#include "core/ProgramVersion.h"
 #include "tools/CliBatch.h"
 #include "tools/CliCipher.h"
 #include "tools/CliContext.h"
@@ -14,6 +15,7 @@
 #include "tools/CliImport.h"
 #include "tools/CliList.h"
 #include "tools/CliOutput.h"
+#include "tools/CliPaths.h"
 #include "tools/CliRekey.h"
 #include "tools/CliUsers.h"
 
@@ -122,6 +124,12 @@ int run(const QStringList& allArguments)
         CliOutput::out(page.isEmpty() ? CliHelp::overview() : page);
         return ExitOk;
     }
+    if (command == QLatin1String("--version")) {
+        CliOutput::out(QStringLiteral("veltrane-cli %1\n").arg(ProgramVersion()));
+        return ExitOk;
+    }
+    if (command == QLatin1String("paths"))
+        return CliPaths::run(databasePath, arguments);
     if (command == QLatin1String("init-db"))
         return initDatabase(arguments);
     if (command == QLatin1String("encipher") || command == QLatin1String("decipher"))

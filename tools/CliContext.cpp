@@ -6,6 +6,7 @@
 
 #include "core/DatabaseError.h"
 #include "core/Platform.h"
+#include "core/ProgramFiles.h"
 #include "core/TdmPublic.h"
 #include "tools/CliDatabasePassword.h"
 #include "tools/CliError.h"
@@ -21,7 +22,7 @@ CliContext::~CliContext() = default;
 
 QString CliContext::executablePath() const
 {
-    return Platform::ExecutableDir() + QStringLiteral("/veltrane");
+    return ProgramFiles::BasePath(Platform::ExecutableDir());
 }
 
 QString CliContext::databasePath() const
@@ -35,6 +36,10 @@ TdmPublic& CliContext::dm()
 {
     if (m_dm)
         return *m_dm;
+    if (m_databaseOverride.isEmpty()) {
+        if (const QString problem = ProgramFiles::PrepareFirstStart(Platform::ExecutableDir()); !problem.isEmpty())
+            throw CliError::failure(problem);
+    }
     const QString path = databasePath();
     if (!QFileInfo::exists(path))
         throw CliError::failure(

@@ -20,7 +20,8 @@ public:
     CliContext(const CliContext&) = delete;
     CliContext& operator=(const CliContext&) = delete;
 
-    /// The GUI program beside veltrane-cli: Options.ini, Logs and known_hosts live beside it.
+    /// Where the data module is placed as if the GUI program lived there: Options.ini, Logs and
+    /// known_hosts live beside it, in the data folder of both programs.
     QString executablePath() const;
     /// The database the commands work on.
     QString databasePath() const;

@@ -203,6 +203,18 @@ The re-key either completes or leaves the file as it was. A wrong current passwo
 Example:
   veltrane-cli --db /srv/veltrane/veltrane.db rekey --new-password-file /root/veltrane.pw
 )")},
+        {QStringLiteral("paths"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] paths
+
+Prints where the programs keep their files, one "Name: path" line each: the data folder,
+Options.ini, the database (--db, or the DataPath of Options.ini), known_hosts, the Logs folder,
+the batch lock and the user manual. An installed copy (a bin folder beside share/veltrane, as the
+Debian package lays it out) keeps them in $XDG_DATA_HOME/veltrane, ~/.local/share/veltrane by
+default, and creates that folder with the default database on its first start; the build tree
+and a portable copy keep them beside the programs.
+
+Example:
+  veltrane-cli paths
+)")},
         {QStringLiteral("export"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] export hosts|users FILE.csv
 
 Writes the hosts or users in the import format, with the password columns left empty. FILE.csv
@@ -238,10 +250,13 @@ Commands:
   export hosts|users FILE.csv           write a CSV file without passwords
   rekey --new-password-file FILE | --builtin
                                         put the database under a password, or back
+  paths                                 where the database and the other files are
+  --version                             the version of veltrane-cli
 
 SELECTION: --all | --host ADDRESS[:PORT] ... [--user LOGIN] ... | --due-within DAYS
 
---db PATH defaults to the DataPath of the Options.ini beside the veltrane program. A database
+--db PATH defaults to the DataPath of Options.ini in the data folder ('veltrane-cli paths' shows
+where: beside the programs, or ~/.local/share/veltrane for an installed copy). A database
 under a password of its own is opened with the first line of --db-password-file FILE, or with
 the password typed at a prompt on a terminal. Passwords are read from standard input, one per
 line, never from the command line. Exit status: 0 done, 1 failed, 2 wrong command line. 'veltrane-cli COMMAND --help' shows a command with an example.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ProgramVersion.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -10,7 +12,7 @@ class TfrmAbout : public QDialog
 {
     Q_OBJECT
 public:
-    static inline const QString Version = QStringLiteral("2.02");
+    static inline const QString Version = ProgramVersion();
 
     explicit TfrmAbout(QWidget* parent = nullptr);
 

@@ -11,11 +11,13 @@
 #include "core/UiServices.h"
 #include "ui/CommandVisibility.h"
 #include "ui/GuiUiServices.h"
+#include "ui/HelpTopics.h"
 #include "ui/MainWindowBatch.h"
 #include "ui/MainWindowWidgets.h"
 #include "ui/Pictures.h"
 #include "ui/ProgramPassword.h"
 #include "ui/TCommandKeys.h"
+#include "ui/THelpWindow.h"
 #include "ui/THostNode.h"
 #include "ui/THostTreeView.h"
 #include "ui/TToolImageButton.h"
@@ -975,16 +977,9 @@ void TfrmMain::actExitExecute()
     close();
 }
 
-QString TfrmMain::HelpFilePath(const QString& executablePath)
-{
-    const QFileInfo program(executablePath);
-    return program.absolutePath() + QLatin1Char('/') + program.completeBaseName() + QStringLiteral(".chm");
-}
-
 void TfrmMain::actHelpExecute()
 {
-    // A missing file is the desktop's to report.
-    OpenExternal(QUrl::fromLocalFile(HelpFilePath(m_dm->ExecutablePath())));
+    THelpWindow::Open(*this, HelpTopics::StartPage);
 }
 
 void TfrmMain::actHomePageExecute()

@@ -164,9 +164,6 @@ public:
     /// Replaces the runner window the batch commands open (tests drive their own).
     void SetBatchWindow(TBatchWindow window) { m_batchWindow = std::move(window); }
 
-    /// The help file of the program at executablePath: the same name with the extension ".chm".
-    static QString HelpFilePath(const QString& executablePath);
-
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -96,7 +96,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         for (const char* command : {"init-db", "encipher", "decipher-log", "list", "generate", "test-login",
-                                    "change-password", "send-mail", "import", "export", "rekey"})
+                                    "change-password", "send-mail", "import", "export", "rekey", "paths"})
             QTest::newRow(command) << QStringList{QString::fromLatin1(command), "--help"};
         for (const char* action : {"add", "edit", "delete"}) {
             QTest::newRow(qPrintable(QStringLiteral("host ") + QLatin1String(action)))
@@ -115,6 +115,36 @@ private slots:
         QVERIFY2(result.out.contains(QLatin1String("Example:\n  veltrane-cli")) ||
                      result.out.contains(QLatin1String("Example:\n  printf")) ||
                      result.out.contains(QLatin1String("Example:\n  echo")),
+                 qPrintable(result.out));
+    }
+
+    void pathsAndVersionOfAPortableCopy()
+    {
+        // A copy outside an installed layout keeps everything beside itself, and paths only looks.
+        const QString dir = m_install->dir();
+        QFile::remove(m_install->path(QStringLiteral("veltrane.db")));
+        const QStringList before = QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        CliResult result = cli({"paths"});
+        EXPECT_EXIT(result, 0);
+        const QString expected =
+            QStringLiteral("Data folder:  %1\nOptions.ini:  %1/Options.ini\nDatabase:     "
+                           "%1/veltrane.db\nknown_hosts:  %1/known_hosts\nLogs:         %1/Logs\n"
+                           "Batch lock:   %1/veltrane.db.batch-lock\nManual:       %1/manual/index.html\n")
+                .arg(dir);
+        QCOMPARE(result.out, expected);
+        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+
+        // --db names the database, relative to the working folder as the commands open it.
+        result = cli({"--db", "sub/other.db", "paths"});
+        EXPECT_EXIT(result, 0);
+        QVERIFY2(result.out.contains(QStringLiteral("Database:     %1/sub/other.db\n").arg(dir)),
+                 qPrintable(result.out));
+        result = cli({"paths", "extra"});
+        EXPECT_EXIT(result, 2);
+
+        result = cli({"--version"});
+        EXPECT_EXIT(result, 0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^veltrane-cli \\d+\\.\\d+\\n$")).match(result.out).hasMatch(),
                  qPrintable(result.out));
     }
 
