@@ -180,11 +180,11 @@ void TBatchRunner::drain()
 {
     // A save that waits for another program's lock pumps events; whatever arrives meanwhile waits
     // its turn here instead of starting a second transaction inside the first.
-    if (m_draining)
+    if (m_draining || m_mainQueue.isEmpty())
         return;
-    m_draining = true;
-    const auto done = qScopeGuard([this] { m_draining = false; });
-    while (!m_mainQueue.isEmpty()) {
+    {
+        m_draining = true;
+        const auto done = qScopeGuard([this] { m_draining = false; });
         const std::function<void()> fn = m_mainQueue.takeFirst();
         try {
             fn();
@@ -196,6 +196,10 @@ void TBatchRunner::drain()
                 m_mainQueue.append([this] { finish(); });
         }
     }
+    // One step at a time: the windows repaint and take Stop between two saves.
+    if (!m_mainQueue.isEmpty())
+        QMetaObject::invokeMethod(
+            m_context.get(), [this] { drain(); }, Qt::QueuedConnection);
 }
 
 int TBatchRunner::nextStartableRow() const
