@@ -20,5 +20,12 @@ struct SshChannelDeleter
     void operator()(ssh_channel channel) const { ssh_channel_free(channel); }
 };
 
+/// Frees a libssh key (a private key read from a file, or a server's public key).
+struct SshPkiKeyDeleter
+{
+    void operator()(ssh_key key) const { ssh_key_free(key); }
+};
+
+using SshPkiKeyHandle = std::unique_ptr<ssh_key_struct, SshPkiKeyDeleter>;
 using SshSessionHandle = std::unique_ptr<ssh_session_struct, SshSessionDeleter>;
 using SshChannelHandle = std::unique_ptr<ssh_channel_struct, SshChannelDeleter>;

@@ -43,6 +43,9 @@ struct SshTransport::Impl
     QString connectedAs;
     SecretBuffer connectedPassword;
     bool reused = false;
+    QString serverKey;
+    bool recordedServerKey = false;
+    bool environmentAccepted = true;
 
     // Timing of the open in progress.
     QElapsedTimer openClock;
@@ -162,7 +165,11 @@ struct SshTransport::Impl
     void connect();
     void checkHostKey(const SshOpenParams& params);
     void authenticate(const SshOpenParams& params);
-    bool authenticateKeyboard(const SecretBuffer& password);
+    bool authenticateKeyboard(const SshOpenParams& params);
+    bool authenticateWithKeyFile(const SshOpenParams& params);
+    bool authenticateWithAgent();
+    [[noreturn]] void expired(const SshOpenParams& params, const QString& hostWords);
+    void readServerKey();
     void startCommand(const SshOpenParams& params);
 };
 
@@ -205,13 +212,39 @@ void SshTransport::Impl::connect()
     }
 }
 
+void SshTransport::Impl::readServerKey()
+{
+    ssh_key raw = nullptr;
+    if (ssh_get_server_publickey(session.get(), &raw) != SSH_OK)
+        return;
+    const SshPkiKeyHandle key(raw);
+    unsigned char* hash = nullptr;
+    size_t length = 0;
+    if (ssh_get_publickey_hash(key.get(), SSH_PUBLICKEY_HASH_SHA256, &hash, &length) != 0)
+        return;
+    const QByteArray digest(reinterpret_cast<const char*>(hash), static_cast<qsizetype>(length));
+    ssh_clean_pubkey_hash(&hash);
+    serverKey = QString::fromLatin1(ssh_key_type_to_char(ssh_key_type(key.get()))) + QStringLiteral(" SHA256:") +
+                QString::fromLatin1(digest.toBase64(QByteArray::Base64Encoding | QByteArray::OmitTrailingEquals));
+}
+
 void SshTransport::Impl::checkHostKey(const SshOpenParams& params)
 {
+    readServerKey();
     switch (ssh_session_is_known_server(session.get())) {
     case SSH_KNOWN_HOSTS_OK:
         return;
     case SSH_KNOWN_HOSTS_NOT_FOUND:
     case SSH_KNOWN_HOSTS_UNKNOWN: {
+        if (params.refuseUnknownHost) {
+            const QString message =
+                QStringLiteral("The host key of %1 (%2) is not recorded yet, and only known hosts are accepted: check "
+                               "the key with the host administrator, then test the login in the host editor or run "
+                               "'veltrane-cli host trust %1'.")
+                    .arg(endpoint, serverKey);
+            close();
+            throw SshError(SshError::Kind::UnknownHost, message);
+        }
         // Trust on first use: later connections must present the same key.
         const QString folder = QFileInfo(params.knownHostsPath).absolutePath();
         QDir().mkpath(folder);
@@ -223,11 +256,13 @@ void SshTransport::Impl::checkHostKey(const SshOpenParams& params)
             close();
             throw SshError(SshError::Kind::KnownHostsFile, message);
         }
+        recordedServerKey = true;
         return;
     }
     case SSH_KNOWN_HOSTS_CHANGED:
     case SSH_KNOWN_HOSTS_OTHER: {
-        const QString message = KnownHostsFile::ChangedKeyMessage(params.knownHostsPath, params.address, params.port);
+        const QString message = KnownHostsFile::ChangedKeyMessage(params.knownHostsPath, params.address, params.port) +
+                                QStringLiteral(" The host now presents %1.").arg(serverKey);
         close();
         throw SshError(SshError::Kind::HostKeyChanged, message);
     }
@@ -240,7 +275,29 @@ void SshTransport::Impl::checkHostKey(const SshOpenParams& params)
     throw SshError(SshError::Kind::KnownHostsFile, message);
 }
 
-bool SshTransport::Impl::authenticateKeyboard(const SecretBuffer& password)
+void SshTransport::Impl::expired(const SshOpenParams& params, const QString& hostWords)
+{
+    close();
+    throw SshError(
+        SshError::Kind::PasswordExpired,
+        QStringLiteral("The password of %1 at %2 has expired: the host asks for a new one at login (\"%3\"). "
+                       "Change it there once by hand, or as the manager.")
+            .arg(params.username, endpoint, hostWords.simplified()));
+}
+
+namespace {
+
+/// Whether a login prompt asks for a new password or says the old one has expired.
+bool AsksForANewPassword(const QString& text)
+{
+    const QString folded = text.toLower();
+    return folded.contains(QLatin1String("new password")) || folded.contains(QLatin1String("expired")) ||
+           folded.contains(QLatin1String("change your password"));
+}
+
+} // namespace
+
+bool SshTransport::Impl::authenticateKeyboard(const SshOpenParams& params)
 {
     ssh_session s = session.get();
     for (int round = 0; round < kMaxKeyboardRounds; ++round) {
@@ -252,11 +309,61 @@ bool SshTransport::Impl::authenticateKeyboard(const SecretBuffer& password)
             fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
         if (rc != SSH_AUTH_INFO)
             return false;
+        const int prompts = ssh_userauth_kbdint_getnprompts(s);
+        QString words = QString::fromUtf8(ssh_userauth_kbdint_getinstruction(s));
+        for (int i = 0; i < prompts; ++i) {
+            char echo = 0;
+            words +=
+                QLatin1Char(' ') + QString::fromUtf8(ssh_userauth_kbdint_getprompt(s, static_cast<unsigned>(i), &echo));
+        }
+        // PAM asks for a new password during the login of an expired account; answering it with the
+        // old one would only be refused, or worse, taken.
+        if (AsksForANewPassword(words))
+            expired(params, words);
         // Only a single prompt can be the password; anything else is answered with nothing.
-        if (ssh_userauth_kbdint_getnprompts(s) == 1)
-            ssh_userauth_kbdint_setanswer(s, 0, password.c_str());
+        if (prompts == 1)
+            ssh_userauth_kbdint_setanswer(s, 0, params.password.c_str());
     }
     return false;
+}
+
+bool SshTransport::Impl::authenticateWithKeyFile(const SshOpenParams& params)
+{
+    ssh_key raw = nullptr;
+    const QByteArray path = QFile::encodeName(params.keyPath);
+    const int imported = ssh_pki_import_privkey_file(
+        path.constData(), params.keyPassphrase.isEmpty() ? nullptr : params.keyPassphrase.c_str(), nullptr, nullptr,
+        &raw);
+    if (imported != SSH_OK) {
+        const QFileInfo file(params.keyPath);
+        const QString why = !file.exists()       ? QStringLiteral("the file does not exist")
+                            : !file.isReadable() ? QStringLiteral("the file cannot be read")
+                            : params.keyPassphrase.isEmpty()
+                                ? QStringLiteral("it is not a private key libssh reads, or it needs a passphrase")
+                                : QStringLiteral("the passphrase is wrong, or it is not a private key libssh reads");
+        close();
+        throw SshError(SshError::Kind::KeyFile,
+                       QStringLiteral("The private key %1 for %2 could not be used: %3; correct the key file or its "
+                                      "passphrase in the host editor.")
+                           .arg(params.keyPath, endpoint, why));
+    }
+    const SshPkiKeyHandle key(raw);
+    ssh_session s = session.get();
+    ssh_key k = key.get();
+    const int rc = repeat([s, k] { return ssh_userauth_publickey(s, nullptr, k); }, SSH_AUTH_AGAIN, "authentication");
+    if (rc == SSH_AUTH_ERROR)
+        fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+    return rc == SSH_AUTH_SUCCESS;
+}
+
+bool SshTransport::Impl::authenticateWithAgent()
+{
+    if (qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK"))
+        return false;
+    ssh_session s = session.get();
+    const int rc = repeat([s] { return ssh_userauth_agent(s, nullptr); }, SSH_AUTH_AGAIN, "authentication");
+    // An agent that cannot be reached is no reason to give up: the password follows.
+    return rc == SSH_AUTH_SUCCESS;
 }
 
 void SshTransport::Impl::authenticate(const SshOpenParams& params)
@@ -267,7 +374,19 @@ void SshTransport::Impl::authenticate(const SshOpenParams& params)
         return;
     if (rc == SSH_AUTH_ERROR)
         fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
-    if ((ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_INTERACTIVE) && authenticateKeyboard(params.password))
+    const int methods = ssh_userauth_list(s, nullptr);
+    if (methods & SSH_AUTH_METHOD_PUBLICKEY) {
+        if (!params.keyPath.isEmpty() ? authenticateWithKeyFile(params) : params.useAgent && authenticateWithAgent())
+            return;
+    }
+    if (params.password.isEmpty() && !params.keyPath.isEmpty()) {
+        close();
+        throw SshError(SshError::Kind::Refused,
+                       QStringLiteral("%1 refused the key %2 of %3; check that its public key is "
+                                      "in the account's authorized_keys.")
+                           .arg(endpoint, params.keyPath, params.username));
+    }
+    if ((ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_INTERACTIVE) && authenticateKeyboard(params))
         return;
     if (ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_PASSWORD) {
         const SecretBuffer& password = params.password;
@@ -295,6 +414,14 @@ void SshTransport::Impl::startCommand(const SshOpenParams& params)
     if (repeat([c] { return ssh_channel_request_pty_size(c, "vt100", 80, 24); }, SSH_AGAIN, "terminal request") !=
         SSH_OK)
         fail(QStringLiteral("%1 refused a terminal for the command: %2.").arg(endpoint, libsshError()));
+    environmentAccepted = true;
+    for (const auto& [name, value] : params.environment) {
+        const QByteArray n = name, v = value;
+        // OpenSSH takes only what its AcceptEnv names; a refusal leaves the channel usable.
+        if (repeat([c, &n, &v] { return ssh_channel_request_env(c, n.constData(), v.constData()); }, SSH_AGAIN,
+                   "environment request") != SSH_OK)
+            environmentAccepted = false;
+    }
     const QByteArray command = params.command.toUtf8();
     if (repeat([c, &command] { return ssh_channel_request_exec(c, command.constData()); }, SSH_AGAIN,
                "command start") != SSH_OK)
@@ -317,7 +444,7 @@ namespace {
 
 QString accountKey(const SshOpenParams& params)
 {
-    return QStringLiteral("%1\n%2\n%3").arg(params.address).arg(params.port).arg(params.username);
+    return QStringLiteral("%1\n%2\n%3\n%4").arg(params.address).arg(params.port).arg(params.username, params.keyPath);
 }
 
 } // namespace
@@ -342,6 +469,8 @@ void SshTransport::OpenSession(const SshOpenParams& params)
     }
     CloseSession();
     d->tcpConnected = false;
+    d->serverKey.clear();
+    d->recordedServerKey = false;
     d->endpoint = QStringLiteral("%1:%2").arg(params.address).arg(params.port);
     d->socketTimeoutMs = params.socketTimeoutMs;
     d->idleTimeoutMs = params.idleTimeoutMs;
@@ -367,6 +496,21 @@ void SshTransport::CloseChannel() noexcept
 bool SshTransport::ReusedConnection() const
 {
     return d->reused;
+}
+
+QString SshTransport::ServerKey() const
+{
+    return d->serverKey;
+}
+
+bool SshTransport::RecordedServerKey() const
+{
+    return d->recordedServerKey;
+}
+
+bool SshTransport::EnvironmentAccepted() const
+{
+    return d->environmentAccepted;
 }
 
 void SshTransport::CloseSession() noexcept

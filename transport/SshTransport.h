@@ -3,6 +3,8 @@
 #include "core/SecretBuffer.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 #include <functional>
@@ -25,6 +27,16 @@ struct SshOpenParams
     /// OpenSSH-format known_hosts file: the first connection to a host and port records its key,
     /// a later connection with a different key fails before authentication.
     QString knownHostsPath;
+    /// A private key file to log in with (OpenSSH or PEM format, any type libssh reads) and its
+    /// passphrase; empty: keys of a running ssh-agent when useAgent, then the password.
+    QString keyPath;
+    SecretBuffer keyPassphrase;
+    bool useAgent = true;
+    /// A host whose key is not yet recorded is refused (SshError UnknownHost) instead of recorded.
+    bool refuseUnknownHost = false;
+    /// Variables asked for on the command channel (LC_ALL=C, say); a server may refuse them, which
+    /// EnvironmentAccepted() then tells.
+    QList<QPair<QByteArray, QByteArray>> environment;
     /// Start the command on a new channel of the open connection when that connection is to the same
     /// address and port, as the same account with the same password; otherwise (or when the channel
     /// cannot be opened there) log in afresh.
@@ -39,12 +51,15 @@ class SshError : public std::runtime_error
 public:
     enum class Kind
     {
-        Failed,         ///< connect, handshake, authentication, channel or I/O failure
-        Cancelled,      ///< the message loop asked to stop; the message contains "501"
-        HostKeyChanged, ///< the server's key differs from the recorded one; the message says what to do
-        Refused,        ///< the server refused every offered password for the account
-        Silent,         ///< connected, but not a byte arrived within the idle limit (no SSH server)
-        KnownHostsFile, ///< the known-hosts file could not be read or written; the message names it
+        Failed,          ///< connect, handshake, authentication, channel or I/O failure
+        Cancelled,       ///< the message loop asked to stop; the message contains "501"
+        HostKeyChanged,  ///< the server's key differs from the recorded one; the message says what to do
+        Refused,         ///< the server refused every offered password for the account
+        Silent,          ///< connected, but not a byte arrived within the idle limit (no SSH server)
+        KnownHostsFile,  ///< the known-hosts file could not be read or written; the message names it
+        UnknownHost,     ///< the host's key is not recorded and unknown hosts are refused
+        KeyFile,         ///< the private key file could not be read or its passphrase is wrong; the message names it
+        PasswordExpired, ///< the account's password has expired: the host asks for a new one at login
     };
     SshError(Kind kind, const QString& message) : std::runtime_error(message.toStdString()), m_kind(kind) {}
     Kind kind() const { return m_kind; }
@@ -78,6 +93,12 @@ public:
     void CloseChannel() noexcept;
     /// Whether the last OpenSession ran its command on a connection that was already open.
     bool ReusedConnection() const;
+    /// After an open: the server's key as "TYPE SHA256:FINGERPRINT", and whether this open recorded it
+    /// in known_hosts (the first contact).
+    QString ServerKey() const;
+    bool RecordedServerKey() const;
+    /// After an open: whether the server took every variable of params.environment.
+    bool EnvironmentAccepted() const;
     /// Connected and the command channel open; false once the host closed the channel.
     bool SessionActive();
     /// After an open: whether its TCP connection was established.
