@@ -106,9 +106,10 @@ inline const QString DialogSlow = QStringLiteral("vtdlg_slow");
 /// "New Password:", "Retype New Password:", then nothing and exit 0. The old password must be
 /// Password, else "passwd: pam_chauthtok(): authentication error" and exit 1; a retype that differs
 /// gets "Mismatch; try again, EOF to quit." and the new-password prompt again (three rounds, then
-/// exit 1). Root mode (the command names an account, "passwd alice", also with "LC_ALL=C ..." or
-/// "env ..." in front): no old-password prompt. Every dialog from here on also records the command
-/// it got as the step "command".
+/// exit 1). Root mode (the command names an account: "passwd alice", also behind "LC_ALL=C ...",
+/// "env ...", "sudo [options]" or inside "su - root -c '...'", whose own prompts are not played here):
+/// no old-password prompt. Every dialog from here on also records the command it got as the step
+/// "command".
 inline const QString DialogFreeBsd = QStringLiteral("vtdlg_freebsd");
 /// OpenBSD: "Changing password for NAME.\r\n", "Old password:", "New password:", "Retype new
 /// password:", then nothing and exit 0. A wrong old password: "passwd: password unchanged" and exit 1;
@@ -146,17 +147,24 @@ inline const QString FleetNoPasswdManager = QStringLiteral("vtfl_nopw");
 /// the sudoers file".
 inline const QString FleetNoSudoManager = QStringLiteral("vtfl_nosudo");
 /// Password login to a shell whose "su" is a stand-in: "su [-] [root] -c COMMAND" prints "Password: ",
-/// reads with echo off and, for FleetRootPassword, runs COMMAND with bash as "root" (su - keeps only
-/// TERM of the environment), where "passwd vtfl_tN" is the real passwd as root. Any other password: a
-/// pause of 1 s, "su: Authentication failure", exit 1.
+/// reads with echo off and, for FleetRootPassword, runs COMMAND with bash in root's stead (still the
+/// vtfl_su account; "su -" keeps only TERM of the environment, so LC_ALL set in front of su is gone),
+/// where "passwd vtfl_tN" is the real passwd run as root through sudo: "New password: ", "Retype new
+/// password: ", "passwd: password updated successfully". Any other password: a pause of 1 s, "su:
+/// Authentication failure", exit 1.
 inline const QString FleetSuManager = QStringLiteral("vtfl_su");
 /// Key login only (no password or keyboard-interactive); sudo without a password.
 inline const QString FleetKeyManager = QStringLiteral("vtfl_keymgr");
 /// Key login only; sudo asks for its password (Password).
 inline const QString FleetKeySudoManager = QStringLiteral("vtfl_keysudo");
-/// Accounts whose password has expired (chage -d 0): the login works and OpenSSH then demands a new
-/// password ("You are required to change your password immediately", passwd's dialog) instead of
-/// running the command. Run "chage -d 0 NAME" again after a test that changed it.
+/// Accounts whose password has expired (chage -d 0). With keyboard-interactive the change happens
+/// inside the authentication: after "Password: " come the rounds "You are required to change your
+/// password immediately (administrator enforced)" / "Changing password for NAME." with the prompt
+/// "Current password: ", then "New password: " and "Retype new password: " (answering them all with
+/// the old password fails, and nothing changes). With the password method the login succeeds and,
+/// instead of the command, the session prints "WARNING: Your password has expired." and "You must
+/// change your password now and login again!" and runs passwd. Run "chage -d 0 NAME" again after a
+/// test that changed the password.
 inline const QStringList FleetExpired = {QStringLiteral("vtfl_expired1"), QStringLiteral("vtfl_expired2")};
 /// The root password the su stand-in accepts.
 inline const QString FleetRootPassword = QStringLiteral("Vt-Root#2026");

@@ -208,8 +208,13 @@ def noisy():
 
 def requested():
     """What the client's command asked for: the variables it set in front ("LC_ALL=C LANG=C passwd x",
-    "env LC_ALL=C passwd x") and the account named after passwd (None: the caller's own password)."""
-    command = os.environ.get("SSH_ORIGINAL_COMMAND", "")
+    "env LC_ALL=C passwd x") and the account named after passwd (None: the caller's own password).
+    "sudo [options]" in front and "su [-] [root] -c 'COMMAND'" are looked through (their own prompts are
+    not played here: the fleet server has the real ones)."""
+    return parse_command(os.environ.get("SSH_ORIGINAL_COMMAND", ""))
+
+
+def parse_command(command):
     try:
         words = shlex.split(command)
     except ValueError:
@@ -219,9 +224,23 @@ def requested():
         assignment = re.match(r"^([A-Za-z_][A-Za-z0-9_]*)=(.*)$", words[0])
         if assignment:
             variables[assignment.group(1)] = assignment.group(2)
-        elif words[0] not in ("env", "exec"):
+            words.pop(0)
+        elif words[0] in ("env", "exec"):
+            words.pop(0)
+        elif words[0] == "sudo":
+            words.pop(0)
+            while words and words[0].startswith("-"):
+                if words.pop(0) in ("-p", "-u", "-g", "-C", "-h"):
+                    words = words[1:]
+        elif words[0] == "su" and "-c" in words:
+            inner_variables, target = parse_command(words[words.index("-c") + 1] if words[-1] != "-c" else "")
+            # su - starts a login environment: what was set in front of su is gone.
+            if any(word in ("-", "-l", "--login") for word in words):
+                variables = {}
+            variables.update(inner_variables)
+            return variables, target
+        else:
             break
-        words.pop(0)
     target = words[1] if len(words) >= 2 and os.path.basename(words[0]) == "passwd" else None
     return variables, target
 
