@@ -104,6 +104,9 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("user ") + QLatin1String(action)))
                 << QStringList{"user", QString::fromLatin1(action), "--help"};
         }
+        for (const char* action : {"trust", "forget"})
+            QTest::newRow(qPrintable(QStringLiteral("host ") + QLatin1String(action)))
+                << QStringList{"host", QString::fromLatin1(action), "--help"};
         QTest::newRow("overview") << QStringList{"--help"};
     }
     void helpForEveryCommand()
