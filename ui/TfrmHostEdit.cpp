@@ -118,6 +118,8 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     cbbElevation = new QComboBox(FieldPanel);
     cbbElevation->setObjectName(QStringLiteral("cbbElevation"));
     cbbElevation->setGeometry(kButtonX, rowTop(3), 100, 22);
+    // It has no label of its own: screen readers get its name from here.
+    cbbElevation->setAccessibleName(QStringLiteral("Elevation of the manager account"));
     cbbElevation->setToolTip(QStringLiteral("How the manager account becomes root to run passwd: it is root "
                                             "already (none), sudo, or su with the root password"));
     for (const TElevation elevation : {TElevation::None, TElevation::Sudo, TElevation::Su})
