@@ -105,19 +105,20 @@ Example:
          QStringLiteral(R"(Usage: veltrane-cli host trust ADDRESS[:PORT] [--fingerprint SHA256:...]
 
 Connects to the host, fetches the SSH key it presents now (no login), prints the key's type and
-SHA256 fingerprint and records it in the known_hosts file beside the program, replacing any key
-recorded for that address and port. Use it for a host whose key has changed (reinstalled, new
-key) after checking the fingerprint with its administrator, or to record a host before its first
-batch when [Options] HostKeyPolicy=known-only. With --fingerprint the key is recorded only when
-it has that fingerprint (ssh-keygen -lf /etc/ssh/ssh_host_ed25519_key.pub on the host prints it).
+SHA256 fingerprint and records it in the known_hosts file of the data folder ('veltrane-cli
+paths' shows it), replacing any key recorded for that address and port. Use it for a host whose
+key has changed (reinstalled, new key) after checking the fingerprint with its administrator, or
+to record a host before its first batch when [Options] HostKeyPolicy=known-only. With
+--fingerprint the key is recorded only when it has that fingerprint (ssh-keygen -lf
+/etc/ssh/ssh_host_ed25519_key.pub on the host prints it).
 
 Example:
   veltrane-cli host trust 10.0.0.5:2222 --fingerprint SHA256:uNiVztksCsDhcc0u9e8BujQXVUpKZIDTMczCvj3tD2s
 )")},
         {QStringLiteral("host forget"), QStringLiteral(R"(Usage: veltrane-cli host forget ADDRESS[:PORT]
 
-Removes every key recorded for that address and port from the known_hosts file beside the
-program. Exit 1 when none was recorded.
+Removes every key recorded for that address and port from the known_hosts file of the data
+folder. Exit 1 when none was recorded.
 
 Example:
   veltrane-cli host forget 10.0.0.5:2222

@@ -1,6 +1,7 @@
 #include "tools/CliHostKeys.h"
 
 #include "core/Platform.h"
+#include "core/ProgramFiles.h"
 #include "tools/CliArguments.h"
 #include "tools/CliError.h"
 #include "tools/CliHelp.h"
@@ -9,8 +10,6 @@
 #include "transport/KnownHostsFile.h"
 #include "transport/SshHostKeyFetch.h"
 #include "transport/SshTransport.h"
-
-#include <QDir>
 
 namespace CliHostKeys {
 
@@ -37,7 +36,7 @@ QString keysText(const QList<KnownHostsFile::RecordedKey>& keys)
 
 QString KnownHostsPath()
 {
-    return QDir(Platform::ExecutableDir()).filePath(QStringLiteral("known_hosts"));
+    return ProgramFiles::Find(Platform::ExecutableDir()).knownHosts;
 }
 
 int Trust(const QStringList& arguments)

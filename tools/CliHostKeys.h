@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-/// host trust | forget: the user's decisions on a host's SSH key, kept in the known_hosts file beside
-/// the program (the one the program and every batch check hosts against). They need no database.
+/// host trust | forget: the user's decisions on a host's SSH key, kept in the known_hosts file of the
+/// data folder (the one the program and every batch check hosts against). They need no database.
 namespace CliHostKeys {
 
 /// The known_hosts file the program uses.
