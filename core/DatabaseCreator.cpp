@@ -1,6 +1,7 @@
 #include "core/DatabaseCreator.h"
 
 #include "core/DatabaseError.h"
+#include "core/DefaultProfiles.h"
 #include "core/FileExposure.h"
 #include "core/TDBSession.h"
 
@@ -14,7 +15,8 @@ namespace {
 // Column order of UnixOS and ActionFlg matters: their rows are inserted by position.
 const char* const kSchema = R"SQL(
 CREATE TABLE Hosts(hID integer, hAddress text, hPort integer, hNote text, OSID integer,
-                   MngLogin text, MngPwd text, MngKeyPath text, UseManager integer);
+                   MngLogin text, MngPwd text, MngKeyPath text, UseManager integer,
+                   MngElevation integer default 0, MngRootPwd text default '', MngKeyPass text default '');
 CREATE TABLE Users(uID integer, hID integer, LoginName text, pwNow text, pwPeriod integer, RecTime real,
                    pwLastTime real, uRemark text, pwNew text, uName text, Email text, LastLog text,
                    pwIntent text default '', pwIntentTime real default -1);
@@ -31,20 +33,6 @@ CREATE INDEX LogsByUser ON Logs(UserID);
 CREATE INDEX ActionFlgByOS ON ActionFlg(OSID);
 INSERT INTO SysParams(UserPass, EnablePWD) VALUES('', '-1');
 )SQL";
-
-// Every password prompt of these systems ends in a colon, so "password:" matched step by step is
-// robust against the wording of different versions; manager mode asks no old password.
-struct DefaultProfile
-{
-    const char* name;
-    int canskip;
-};
-const DefaultProfile kProfiles[] = {
-    {"Linux", -1},
-    {"Linux (manager account)", 1},
-    {"Solaris", -1},
-    {"Solaris (manager account)", 1},
-};
 
 void exec(sqlite3* db, const QByteArray& sql)
 {
@@ -80,26 +68,13 @@ void CreateDatabase(const QString& path)
             throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(raw)));
         exec(raw, "BEGIN;");
         exec(raw, kSchema);
+        exec(raw, ActionRulesSchema.toUtf8());
+        exec(raw, ActionRulesIndex.toUtf8());
         int osid = 0;
-        for (const DefaultProfile& profile : kProfiles) {
+        for (const TDefaultProfile& profile : DefaultProfiles()) {
             ++osid;
-            exec(raw, QStringLiteral("insert into unixos values(%1,'%2')")
-                          .arg(osid)
-                          .arg(QString::fromUtf8(profile.name))
-                          .toUtf8());
-            const char* const steps[][2] = {{"InputOldPassword", "password:"},
-                                            {"InputNewPassword", "password:"},
-                                            {"RetypeNewPassword", "password:"},
-                                            {"ChangeSuccessfully", "successfully"}};
-            bool first = true;
-            for (const auto& step : steps) {
-                exec(raw, QStringLiteral("insert into ActionFlg values(%1,'%2','%3',%4,1)")
-                              .arg(osid)
-                              .arg(QString::fromUtf8(step[0]), QString::fromUtf8(step[1]))
-                              .arg(first ? profile.canskip : -1)
-                              .toUtf8());
-                first = false;
-            }
+            for (const QString& statement : ProfileInsertStatements(profile, osid))
+                exec(raw, statement.toUtf8());
         }
         exec(raw, "COMMIT;");
         // It holds every password: the owner's alone, whatever the umask of whoever made it.

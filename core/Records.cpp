@@ -14,6 +14,18 @@ void ClearUser(TUser& user)
     user = TUser{};
 }
 
+namespace {
+// The position of a column that a database written by an earlier version may lack, or -1.
+int optionalField(const TSelfQuery& query, const QString& name)
+{
+    try {
+        return query.FieldIndex(name);
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+} // namespace
+
 void HostFromQuery(const TSelfQuery& query, THost& host)
 {
     ClearHost(host);
@@ -26,6 +38,13 @@ void HostFromQuery(const TSelfQuery& query, THost& host)
     host.MngPwd = query.FieldByName(QStringLiteral("MngPwd")).AsString();
     host.MngKeyPath = query.FieldByName(QStringLiteral("MngKeyPath")).AsString();
     host.UseManager = query.FieldByName(QStringLiteral("UseManager")).AsInteger();
+    // A database that could not gain these columns (opened read-only) reads as "no elevation, no key passphrase".
+    if (const int column = optionalField(query, QStringLiteral("MngElevation")); column >= 0)
+        host.MngElevation = ElevationFromValue(query.Fields(column).AsInteger());
+    if (const int column = optionalField(query, QStringLiteral("MngRootPwd")); column >= 0)
+        host.MngRootPwd = query.Fields(column).AsString();
+    if (const int column = optionalField(query, QStringLiteral("MngKeyPass")); column >= 0)
+        host.MngKeyPass = query.Fields(column).AsString();
 }
 
 QString MaskPassword(const QString& text)
@@ -41,18 +60,6 @@ QString UserListStatement(int hostId)
         statement += QStringLiteral(" and hid = ") + QString::number(hostId);
     return statement;
 }
-
-namespace {
-// A database that could not gain the newer columns (opened read-only) still lists its users.
-int optionalField(const TSelfQuery& query, const QString& name)
-{
-    try {
-        return query.FieldIndex(name);
-    } catch (const std::exception&) {
-        return -1;
-    }
-}
-} // namespace
 
 TUserReader::TUserReader(const TSelfQuery& query)
     : m_query(query), m_uID(query.FieldIndex(QStringLiteral("uID"))), m_hID(query.FieldIndex(QStringLiteral("hID"))),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Elevation.h"
+
 #include <QString>
 
 class TSelfQuery;
@@ -14,8 +16,15 @@ struct THost
     int OSID = 0;
     QString MngLogin;
     QString MngPwd;
+    /// Private key file of the manager account (absolute path); empty: an ssh-agent's keys, then the password.
     QString MngKeyPath;
     int UseManager = 0;
+    /// How the manager account becomes root to run passwd (Hosts.MngElevation).
+    TElevation MngElevation = TElevation::None;
+    /// The root password su asks for, enciphered; empty unless MngElevation is Su.
+    QString MngRootPwd;
+    /// The passphrase of MngKeyPath, enciphered; empty for a key without one (or no key).
+    QString MngKeyPass;
 };
 
 /// A user account row, plus the in-memory outcome and the host's address and port from the list query.

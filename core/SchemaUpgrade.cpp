@@ -1,31 +1,35 @@
 #include "core/SchemaUpgrade.h"
 
 #include "core/DatabaseError.h"
+#include "core/DefaultProfiles.h"
 #include "core/TDBSession.h"
+#include "core/TSelfQuery.h"
 
 #include <sqlcipher/sqlite3.h>
 
-bool HasIntentColumns(TDBSession& session)
+#include <QHash>
+#include <QSet>
+
+#include <functional>
+
+namespace {
+
+// Preparing is enough: it fails on a missing table or column without reading a row.
+bool statementPrepares(TDBSession& session, const char* statement)
 {
     sqlite3_stmt* raw = nullptr;
-    // Preparing is enough: it fails on a missing column without reading a row.
-    const int rc =
-        sqlite3_prepare_v2(session.Handle(), "select pwIntent, pwIntentTime from Users limit 0", -1, &raw, nullptr);
+    const int rc = sqlite3_prepare_v2(session.Handle(), statement, -1, &raw, nullptr);
     sqlite3_finalize(raw);
     return rc == SQLITE_OK;
 }
 
-bool UpgradeSchema(TDBSession& session)
+/// Runs steps in one transaction; false (rolled back) when any statement fails.
+bool inTransaction(TDBSession& session, const std::function<void()>& steps)
 {
-    if (!session.Connected())
-        return false;
-    if (HasIntentColumns(session))
-        return true;
     try {
         session.StartTransaction();
         try {
-            session.Execute(QStringLiteral("ALTER TABLE Users ADD COLUMN pwIntent text default '';"));
-            session.Execute(QStringLiteral("ALTER TABLE Users ADD COLUMN pwIntentTime real default -1;"));
+            steps();
             session.Commit();
         } catch (const DatabaseError&) {
             session.Rollback();
@@ -35,4 +39,135 @@ bool UpgradeSchema(TDBSession& session)
         return false;
     }
     return true;
+}
+
+/// One stored profile as the upgrade compares it with the shipped ones.
+struct StoredProfile
+{
+    int osid = 0;
+    QString name;
+    QHash<QString, QString> steps; // flgname -> flgvalue
+    int canskip = -1;
+};
+
+QList<StoredProfile> storedProfiles(TDBSession& session)
+{
+    QList<StoredProfile> profiles;
+    TSelfQuery query(session);
+    query.SelectSQL = QStringLiteral("select OSID, OSName from UnixOS order by OSID");
+    query.Open();
+    for (; !query.Eof(); query.Next())
+        profiles.append({query.Fields(0).AsInteger(), query.Fields(1).AsString(), {}, -1});
+    for (StoredProfile& profile : profiles) {
+        query.SelectSQL =
+            QStringLiteral("select flgname, flgvalue, canskip from ActionFlg where OSID = %1").arg(profile.osid);
+        query.Open();
+        for (; !query.Eof(); query.Next()) {
+            const QString step = query.Fields(0).AsString();
+            profile.steps.insert(step, query.Fields(1).AsString());
+            if (step == QLatin1String("InputOldPassword"))
+                profile.canskip = query.Fields(2).AsInteger();
+        }
+    }
+    return profiles;
+}
+
+/// The shipped profile that stored is an untouched copy of, or nullptr.
+const TDefaultProfile* untouchedShippedProfile(const StoredProfile& stored)
+{
+    for (const TDefaultProfile& shipped : DefaultProfiles()) {
+        if (shipped.name != stored.name)
+            continue;
+        const bool same = stored.steps.size() == 4 && stored.canskip == shipped.canskip &&
+                          stored.steps.value(QStringLiteral("InputOldPassword")) == shipped.inputOldPassword &&
+                          stored.steps.value(QStringLiteral("InputNewPassword")) == shipped.inputNewPassword &&
+                          stored.steps.value(QStringLiteral("RetypeNewPassword")) == shipped.retypeNewPassword &&
+                          stored.steps.value(QStringLiteral("ChangeSuccessfully")) == shipped.changeSuccessfully;
+        return same ? &shipped : nullptr;
+    }
+    return nullptr;
+}
+
+int largestOsidInUse(TDBSession& session)
+{
+    // Hosts may still name a deleted profile: a new profile must not take over its identifier.
+    TSelfQuery query(session);
+    query.SelectSQL = QStringLiteral("select max(m) from (select max(OSID) m from UnixOS union all select max(OSID) "
+                                     "from ActionFlg union all select max(OSID) from Hosts)");
+    query.Open();
+    return query.Eof() ? 0 : query.Fields(0).AsInteger();
+}
+
+void addProfileRules(TDBSession& session)
+{
+    session.Execute(ActionRulesSchema);
+    session.Execute(ActionRulesIndex);
+    QSet<QString> names;
+    for (const StoredProfile& stored : storedProfiles(session)) {
+        names.insert(stored.name.toLower());
+        // A shipped profile nobody edited gains what the shipped one has now: its failure texts only end
+        // dialogs that cannot succeed any more, and English messages make its English prompts match on
+        // localized hosts. Any other profile may match localized prompts, so it keeps today's behaviour.
+        if (const TDefaultProfile* shipped = untouchedShippedProfile(stored))
+            session.Execute(ActionRulesInsertStatement(stored.osid, shipped->successByExitStatus, shipped->failureTexts,
+                                                       shipped->englishMessages));
+        else
+            session.Execute(ActionRulesInsertStatement(stored.osid, false, {}, false));
+    }
+    int osid = largestOsidInUse(session);
+    for (qsizetype i = ProfilesOfEarlierVersions; i < DefaultProfiles().size(); ++i) {
+        const TDefaultProfile& profile = DefaultProfiles()[i];
+        if (names.contains(profile.name.toLower()))
+            continue;
+        for (const QString& statement : ProfileInsertStatements(profile, ++osid))
+            session.Execute(statement);
+    }
+}
+
+} // namespace
+
+bool HasIntentColumns(TDBSession& session)
+{
+    return statementPrepares(session, "select pwIntent, pwIntentTime from Users limit 0");
+}
+
+bool HasHostAccessColumns(TDBSession& session)
+{
+    return statementPrepares(session, "select MngElevation, MngRootPwd, MngKeyPass from Hosts limit 0");
+}
+
+bool HasProfileRulesTable(TDBSession& session)
+{
+    return statementPrepares(
+        session, "select OSID, SuccessByExitStatus, FailureTexts, EnglishMessages from ActionRules limit 0");
+}
+
+TSchemaColumns UpgradeSchema(TDBSession& session)
+{
+    TSchemaColumns columns;
+    if (!session.Connected())
+        return columns;
+    columns.intent = HasIntentColumns(session) || inTransaction(session, [&session] {
+                         session.Execute(QStringLiteral("ALTER TABLE Users ADD COLUMN pwIntent text default '';"));
+                         session.Execute(QStringLiteral("ALTER TABLE Users ADD COLUMN pwIntentTime real default -1;"));
+                     });
+    const bool hostAccess = HasHostAccessColumns(session);
+    const bool profileRules = HasProfileRulesTable(session);
+    if (hostAccess && profileRules) {
+        columns.hostAccess = columns.profileRules = true;
+        return columns;
+    }
+    const bool upgraded = inTransaction(session, [&] {
+        if (!hostAccess) {
+            // Every old row reads as "no elevation, no passphrase", which is what it meant.
+            session.Execute(QStringLiteral("ALTER TABLE Hosts ADD COLUMN MngElevation integer default 0;"));
+            session.Execute(QStringLiteral("ALTER TABLE Hosts ADD COLUMN MngRootPwd text default '';"));
+            session.Execute(QStringLiteral("ALTER TABLE Hosts ADD COLUMN MngKeyPass text default '';"));
+        }
+        if (!profileRules)
+            addProfileRules(session);
+    });
+    columns.hostAccess = upgraded || hostAccess;
+    columns.profileRules = upgraded || profileRules;
+    return columns;
 }

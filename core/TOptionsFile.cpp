@@ -30,6 +30,9 @@ constexpr BoolKey kVerifyPassword{"VerifyPassword", true};
 constexpr BoolKey kDeleteUser{"DeleteUser", true};
 constexpr BoolKey kGenerateNew{"GenerateNew", true};
 constexpr const char* kPassLength = "Pass_Length";
+constexpr const char* kHostKeyPolicy = "HostKeyPolicy";
+constexpr const char* kTrustOnFirstUse = "tofu";
+constexpr const char* kKnownOnly = "known-only";
 constexpr int kPassLengthDefault = 8;
 constexpr const char* kParallelHosts = "ParallelHosts";
 
@@ -85,6 +88,20 @@ void TOptionsFile::SetParallelHosts(int hosts) const
 {
     m_ini.writeInteger(Section, QLatin1String(kParallelHosts),
                        hosts >= MinParallelHosts && hosts <= MaxParallelHosts ? hosts : DefaultParallelHosts);
+}
+
+THostKeyPolicy TOptionsFile::HostKeyPolicy() const
+{
+    const QString value = m_ini.readString(Section, QLatin1String(kHostKeyPolicy), QString()).trimmed();
+    if (value.isEmpty() || value.compare(QLatin1String(kTrustOnFirstUse), Qt::CaseInsensitive) == 0)
+        return THostKeyPolicy::TrustOnFirstUse;
+    return THostKeyPolicy::KnownOnly;
+}
+
+void TOptionsFile::SetHostKeyPolicy(THostKeyPolicy policy) const
+{
+    m_ini.writeString(Section, QLatin1String(kHostKeyPolicy),
+                      QLatin1String(policy == THostKeyPolicy::KnownOnly ? kKnownOnly : kTrustOnFirstUse));
 }
 
 namespace {

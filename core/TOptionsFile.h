@@ -4,6 +4,13 @@
 
 #include <QString>
 
+/// What a batch does with a host whose key is not yet recorded in known_hosts.
+enum class THostKeyPolicy
+{
+    TrustOnFirstUse, ///< "tofu": record the key and go on; later connections must present the same key
+    KnownOnly,       ///< "known-only": refuse the host until its key was recorded (Test Login, host trust)
+};
+
 /// The settings file Options.ini beside the executable. Every getter and setter reads or writes
 /// its key at once; nothing is cached, so a change is seen by every later reader.
 class TOptionsFile
@@ -55,6 +62,11 @@ public:
     void SetDeleteUser(bool on) const;
     bool GenerateNew() const;
     void SetGenerateNew(bool on) const;
+
+    /// HostKeyPolicy of [Options]: "tofu" (also when missing or empty) or "known-only", letter case
+    /// ignored. Any other value is read as known-only: a mistyped safety setting must not loosen it.
+    THostKeyPolicy HostKeyPolicy() const;
+    void SetHostKeyPolicy(THostKeyPolicy policy) const;
 
     /// DataPath, with the executable's path and ".db" as the default. Used unchanged.
     QString DatabasePath() const;

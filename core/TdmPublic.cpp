@@ -3,6 +3,7 @@
 #include "core/DatabaseError.h"
 #include "core/DatabaseKeyProbe.h"
 #include "core/DayNumber.h"
+#include "core/HostStatements.h"
 #include "core/SchemaUpgrade.h"
 #include "core/UiServices.h"
 
@@ -26,7 +27,15 @@ TdmPublic::TdmPublic(const QString& executablePath, const QString& databasePath)
         return;
     if (!DBSession.Connected())
         MsgBox(ClosedDatabaseMessage, ApplicationTitle, StyleError);
-    IntentColumns = UpgradeSchema(DBSession);
+    BringSchemaUpToDate();
+}
+
+void TdmPublic::BringSchemaUpToDate()
+{
+    const TSchemaColumns columns = UpgradeSchema(DBSession);
+    IntentColumns = columns.intent;
+    HostAccessColumns = columns.hostAccess;
+    ProfileRulesTable = columns.profileRules;
 }
 
 bool TdmPublic::OpenWithPassword(const SecretBuffer& password)
@@ -35,7 +44,7 @@ bool TdmPublic::OpenWithPassword(const SecretBuffer& password)
     if (password.isEmpty() || !DBSession.OpenDatabaseWithPassword(DBSession.FileName(), password, false))
         return false;
     m_needsPassword = false;
-    IntentColumns = UpgradeSchema(DBSession);
+    BringSchemaUpToDate();
     return true;
 }
 
@@ -107,27 +116,7 @@ int TdmPublic::NextHostId()
 bool TdmPublic::SaveHost(const THost& host, TSaveMode mode)
 {
     auto query = NewQuery();
-    switch (mode) {
-    case TSaveMode::Insert:
-        query->SelectSQL = QString::asprintf(
-            "Insert into Hosts(hID,hAddress,hPort,hNote,OSID,MngLogin,MngPwd,MngKeyPath,UseManager) "
-            "Values(%d,'%s',%d,'%s',%d,'%s','%s','%s',%d)",
-            host.hID, qUtf8Printable(SqlEscape(host.hAddress)), host.hPort, qUtf8Printable(SqlEscape(host.hNote)),
-            host.OSID, qUtf8Printable(SqlEscape(host.MngLogin)), qUtf8Printable(host.MngPwd),
-            qUtf8Printable(SqlEscape(host.MngKeyPath)), host.UseManager);
-        break;
-    case TSaveMode::Update:
-        query->SelectSQL = QString::asprintf(
-            "Update Hosts set hAddress='%s',hPort=%d,UseManager=%d,hNote='%s',OSID=%d, MngLogin ='%s',MngPwd='%s',"
-            "MngKeyPath='%s' where hID=%d",
-            qUtf8Printable(SqlEscape(host.hAddress)), host.hPort, host.UseManager,
-            qUtf8Printable(SqlEscape(host.hNote)), host.OSID, qUtf8Printable(SqlEscape(host.MngLogin)),
-            qUtf8Printable(host.MngPwd), qUtf8Printable(SqlEscape(host.MngKeyPath)), host.hID);
-        break;
-    case TSaveMode::Delete:
-        query->SelectSQL = QString::asprintf("Delete from Hosts where hID=%d", host.hID);
-        break;
-    }
+    query->SelectSQL = HostSaveStatement(host, mode, HostAccessColumns);
     return OpenQuery(*query);
 }
 

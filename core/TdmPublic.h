@@ -42,6 +42,13 @@ public:
     /// Whether the database has the Users columns of the change in flight (pwIntent, pwIntentTime);
     /// false only for a file that could not be brought up to date (read-only, say).
     bool IntentColumns = false;
+    /// Whether the Hosts table has MngElevation, MngRootPwd and MngKeyPass; SaveHost writes them only then.
+    bool HostAccessColumns = false;
+    /// Whether the ActionRules table (the profile switches after the four steps) exists.
+    bool ProfileRulesTable = false;
+    /// Brings the open database up to the current schema and notes which columns it has (see
+    /// UpgradeSchema); a file that cannot be written keeps its schema and its flags stay false.
+    void BringSchemaUpToDate();
 
     /// Whether the database did not open with the built-in key but may be under the user's own
     /// password (see MayBeUnderPassword); the connection stays closed until OpenWithPassword.

@@ -27,3 +27,21 @@ QString ManagerPasswdCommand(const QString& loginName)
 {
     return QStringLiteral("passwd ") + QuoteForShell(loginName);
 }
+
+QString ElevatedPasswdCommand(TElevation elevation, const QString& loginName)
+{
+    const QString command = ManagerPasswdCommand(loginName);
+    switch (elevation) {
+    case TElevation::Sudo:
+        return QStringLiteral("sudo ") + command;
+    case TElevation::Su: {
+        // Quoted whole, even when plain: su hands -c's one argument to root's shell.
+        QString inner = command;
+        inner.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+        return QStringLiteral("su - root -c '") + inner + QLatin1Char('\'');
+    }
+    case TElevation::None:
+        break;
+    }
+    return command;
+}

@@ -40,6 +40,9 @@ void SetActionFlgDefaults(TActionFlg& flg)
     flg.InputNewPassword = defaults.InputNewPassword;
     flg.RetypeNewPassword = defaults.RetypeNewPassword;
     flg.ChangeSuccessfully = defaults.ChangeSuccessfully;
+    flg.SuccessByExitStatus = defaults.SuccessByExitStatus;
+    flg.FailureTexts = defaults.FailureTexts;
+    flg.EnglishMessages = defaults.EnglishMessages;
 }
 
 QString ActionFlgLoadStatement(int osid)
@@ -72,6 +75,20 @@ void LoadActionFlg(TdmPublic& dm, TActionFlg& flg)
     text(FlgInputNewPassword, flg.InputNewPassword);
     text(FlgRetypeNewPassword, flg.RetypeNewPassword);
     text(FlgChangeSuccessfully, flg.ChangeSuccessfully);
+    query->Close();
+    if (!dm.ProfileRulesTable)
+        return;
+    query->SelectSQL =
+        QStringLiteral("select SuccessByExitStatus, FailureTexts, EnglishMessages from ActionRules where OSID = ") +
+        QString::number(flg.OSID);
+    if (!dm.OpenQuery(*query) || query->Eof())
+        return;
+    if (!query->Fields(0).IsNull())
+        flg.SuccessByExitStatus = query->Fields(0).AsInteger() != 0;
+    if (!query->Fields(1).IsNull())
+        flg.FailureTexts = SplitFailureTexts(query->Fields(1).AsString());
+    if (!query->Fields(2).IsNull())
+        flg.EnglishMessages = query->Fields(2).AsInteger() != 0;
 }
 
 void InsertActionFlg(TdmPublic& dm, const TActionFlg& flg)
@@ -80,6 +97,15 @@ void InsertActionFlg(TdmPublic& dm, const TActionFlg& flg)
     insertRow(dm, flg.OSID, FlgInputNewPassword, flg.InputNewPassword, -1);
     insertRow(dm, flg.OSID, FlgRetypeNewPassword, flg.RetypeNewPassword, -1);
     insertRow(dm, flg.OSID, FlgChangeSuccessfully, flg.ChangeSuccessfully, -1);
+}
+
+void SaveActionRules(TdmPublic& dm, const TActionFlg& flg)
+{
+    if (!dm.ProfileRulesTable)
+        return;
+    runStatement(dm, QStringLiteral("delete from ActionRules where OSID = ") + QString::number(flg.OSID));
+    runStatement(dm,
+                 ActionRulesInsertStatement(flg.OSID, flg.SuccessByExitStatus, flg.FailureTexts, flg.EnglishMessages));
 }
 
 int SaveOSProfile(TdmPublic& dm, TActionFlg& flg)
@@ -99,6 +125,7 @@ int SaveOSProfile(TdmPublic& dm, TActionFlg& flg)
             runStatement(dm, QString::asprintf("Delete from ActionFlg where OSID=%d", flg.OSID));
         }
         InsertActionFlg(dm, flg);
+        SaveActionRules(dm, flg);
         dm.DBSession.Commit();
     } catch (const DatabaseError&) {
         // A failed commit leaves the transaction open; rolling it back keeps later writes out of it.
@@ -120,6 +147,8 @@ void DeleteOSProfile(TdmPublic& dm, int osid)
         try {
             runStatement(dm, QStringLiteral("delete from ActionFlg where OSID = ") + QString::number(osid));
             runStatement(dm, QStringLiteral("delete from UnixOS where OSID = ") + QString::number(osid));
+            if (dm.ProfileRulesTable)
+                runStatement(dm, QStringLiteral("delete from ActionRules where OSID = ") + QString::number(osid));
             dm.DBSession.Commit();
         } catch (const DatabaseError&) {
             try {

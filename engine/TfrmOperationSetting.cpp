@@ -26,6 +26,10 @@ constexpr int kMemoLeft = 12;
 constexpr int kMemoWidth = kPanelWidth - 2 * kMemoLeft;
 constexpr int kMemoHeight = 46;
 constexpr int kStepPitch = 78;
+constexpr int kFailTop = 8 + 4 * kStepPitch;
+constexpr int kFailMemoHeight = 62;
+constexpr int kEnglishTop = kFailTop + 20 + kFailMemoHeight + 6;
+constexpr int kPanelHeight = kEnglishTop + 28;
 constexpr int kBalloonMs = 1000;
 
 bool isEnterKey(const QEvent* event)
@@ -59,7 +63,7 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
     RzPanel2 = new QFrame(this);
     RzPanel2->setObjectName(QStringLiteral("RzPanel2"));
     RzPanel2->setFrameShape(QFrame::Box);
-    RzPanel2->setGeometry(kPanelLeft, kPanelTop, kPanelWidth, 4 * kStepPitch + 14);
+    RzPanel2->setGeometry(kPanelLeft, kPanelTop, kPanelWidth, kPanelHeight);
 
     edtOldTxt = addStepMemo(lbOldpass, QStringLiteral("Send &old password when exists following text:"), 8);
     lbOldpass->setObjectName(QStringLiteral("lbOldpass"));
@@ -79,6 +83,27 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
         addStepMemo(Label4, QStringLiteral("Changed success&fully if exists following text:"), 8 + 3 * kStepPitch);
     Label4->setObjectName(QStringLiteral("Label4"));
     edtSuccessText->setObjectName(QStringLiteral("edtSuccessText"));
+    chkExitStatus = new QCheckBox(QStringLiteral("Or by e&xit status 0"), RzPanel2);
+    chkExitStatus->setObjectName(QStringLiteral("chkExitStatus"));
+    chkExitStatus->setGeometry(kMemoLeft + kMemoWidth - 130, 6 + 3 * kStepPitch, 130, 20);
+    chkExitStatus->setToolTip(QStringLiteral("For systems whose passwd prints nothing on success (the BSDs, "
+                                             "macOS): exit status 0 after the last answer is a success"));
+
+    lbFailTexts = new QLabel(QStringLiteral("Fail at once when any of these texts appears (one per l&ine):"), RzPanel2);
+    lbFailTexts->setObjectName(QStringLiteral("lbFailTexts"));
+    lbFailTexts->setGeometry(kMemoLeft, kFailTop, kMemoWidth, 18);
+    edtFailTexts = new QPlainTextEdit(RzPanel2);
+    edtFailTexts->setObjectName(QStringLiteral("edtFailTexts"));
+    edtFailTexts->setGeometry(kMemoLeft, kFailTop + 20, kMemoWidth, kFailMemoHeight);
+    edtFailTexts->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edtFailTexts->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edtFailTexts->setTabChangesFocus(true);
+    lbFailTexts->setBuddy(edtFailTexts);
+
+    chkEnglish = new QCheckBox(QStringLiteral("Ask the host for English &messages (LC_ALL=C, LANG=C)"), RzPanel2);
+    chkEnglish->setObjectName(QStringLiteral("chkEnglish"));
+    chkEnglish->setGeometry(kMemoLeft, kEnglishTop, kMemoWidth, 20);
+    chkEnglish->setToolTip(QStringLiteral("Untick it for a profile whose texts are in the host's own language"));
 
     const int bottomRow = ClientHeight - 36;
     Label5 = new QLabel(QStringLiteral("Save &as:"), this);
@@ -101,8 +126,11 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
     setTabOrder(edtOldTxt, edtNewText);
     setTabOrder(edtNewText, edtReNewText);
     setTabOrder(edtReNewText, edtSuccessText);
-    setTabOrder(edtSuccessText, chkOLDPass);
-    setTabOrder(chkOLDPass, edtName);
+    setTabOrder(edtSuccessText, edtFailTexts);
+    setTabOrder(edtFailTexts, chkOLDPass);
+    setTabOrder(chkOLDPass, chkExitStatus);
+    setTabOrder(chkExitStatus, chkEnglish);
+    setTabOrder(chkEnglish, edtName);
     setTabOrder(edtName, btnSave);
     setTabOrder(btnSave, btnCancel);
     setTabOrder(btnCancel, btnDelete);
@@ -154,6 +182,9 @@ void TfrmOperationSetting::ShowProfile()
     edtSuccessText->setPlainText(Flg.ChangeSuccessfully);
     chkOLDPass->setChecked(Flg.canskip != -1);
     chkOLDPassClick();
+    chkExitStatus->setChecked(Flg.SuccessByExitStatus);
+    edtFailTexts->setPlainText(Flg.FailureTexts.join(QLatin1Char('\n')));
+    chkEnglish->setChecked(Flg.EnglishMessages);
     btnDelete->setEnabled(Flg.OSID != -1);
 }
 
@@ -165,6 +196,9 @@ void TfrmOperationSetting::ReadProfile()
     Flg.RetypeNewPassword = WithoutLineBreaks(edtReNewText->toPlainText());
     Flg.ChangeSuccessfully = WithoutLineBreaks(edtSuccessText->toPlainText());
     Flg.canskip = chkOLDPass->isChecked() ? 1 : -1;
+    Flg.SuccessByExitStatus = chkExitStatus->isChecked();
+    Flg.FailureTexts = SplitFailureTexts(edtFailTexts->toPlainText());
+    Flg.EnglishMessages = chkEnglish->isChecked();
 }
 
 void TfrmOperationSetting::chkOLDPassClick()
@@ -183,7 +217,7 @@ void TfrmOperationSetting::btnSaveClick()
         empty = edtNewText;
     else if (edtReNewText->toPlainText().isEmpty())
         empty = edtReNewText;
-    else if (edtSuccessText->toPlainText().isEmpty())
+    else if (!chkExitStatus->isChecked() && edtSuccessText->toPlainText().isEmpty())
         empty = edtSuccessText;
     else if (edtName->text().isEmpty())
         empty = edtName;

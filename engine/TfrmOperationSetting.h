@@ -13,8 +13,9 @@ class QPushButton;
 class TdmPublic;
 
 /// The dialog in which the prompt profile of one operating system is edited: the four texts of the
-/// passwd conversation, whether the old-password step is skipped, and the profile's name. It can
-/// also delete the profile. Opened only through EditOSProfile.
+/// passwd conversation, whether the old-password step is skipped, whether exit status 0 counts as
+/// success, the texts that end the dialog as a failure, whether English messages are asked for, and
+/// the profile's name. It can also delete the profile. Opened only through EditOSProfile.
 class TfrmOperationSetting : public QDialog
 {
     Q_OBJECT
@@ -23,7 +24,7 @@ public:
     static QString WithoutLineBreaks(QString text);
 
     static constexpr int ClientWidth = 515;
-    static constexpr int ClientHeight = 414;
+    static constexpr int ClientHeight = 516;
     /// The caption without the profile's name.
     static inline const QString CaptionPrefix = QStringLiteral("Operating System Settings - ");
     /// The name shown for OSID -1.
@@ -53,6 +54,12 @@ public:
     QPlainTextEdit* edtReNewText = nullptr;
     QLabel* Label4 = nullptr;
     QPlainTextEdit* edtSuccessText = nullptr;
+    /// Ticked: passwd ending with exit status 0 also counts as success, and the success text may be empty.
+    QCheckBox* chkExitStatus = nullptr;
+    QLabel* lbFailTexts = nullptr;
+    /// One failure text per line; Enter starts a new line here.
+    QPlainTextEdit* edtFailTexts = nullptr;
+    QCheckBox* chkEnglish = nullptr;
     QLabel* Label5 = nullptr;
     QLineEdit* edtName = nullptr;
     QPushButton* btnSave = nullptr;
@@ -60,12 +67,14 @@ public:
 
     /// Puts Flg into the controls; Delete is enabled only for a stored profile (OSID not -1).
     void ShowProfile();
-    /// Copies the controls into Flg: name, the four texts, and canskip 1 when the step is skipped, else -1.
+    /// Copies the controls into Flg: name, the four texts, canskip 1 when the step is skipped (else -1),
+    /// the two switches and the failure texts (one per non-blank line).
     void ReadProfile();
 
     /// Enables the old-password text only while its step is not skipped; the text itself is kept.
     void chkOLDPassClick();
-    /// Refuses the first empty required field with a balloon; otherwise accepts and closes.
+    /// Refuses the first empty required field with a balloon (the success text is not required with
+    /// success by exit status); otherwise accepts and closes.
     void btnSaveClick();
     void btnCancelClick();
     /// Deletes the profile at once, without asking, and closes.

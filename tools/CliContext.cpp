@@ -1,7 +1,6 @@
 #include "tools/CliContext.h"
 
 #include "core/FileExposure.h"
-#include "core/SchemaUpgrade.h"
 #include "tools/CliOutput.h"
 
 #include "core/DatabaseError.h"
@@ -73,7 +72,7 @@ TdmPublic& CliContext::dm()
                                                    "database, or create one with 'veltrane-cli init-db PATH'")
                                         .arg(path, reason));
         // It opened on the second try (the other program let go meanwhile).
-        dm->IntentColumns = UpgradeSchema(dm->DBSession);
+        dm->BringSchemaUpToDate();
     }
     if (const QString warning = FileExposureWarning(path); !warning.isEmpty())
         CliOutput::error(warning);

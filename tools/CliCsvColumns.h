@@ -12,7 +12,11 @@ inline const QStringList Hosts = {QStringLiteral("address"),
                                   QStringLiteral("manager_login"),
                                   QStringLiteral("manager_password"),
                                   QStringLiteral("login_as"),
-                                  QStringLiteral("note")};
+                                  QStringLiteral("note"),
+                                  QStringLiteral("elevate"),
+                                  QStringLiteral("root_password"),
+                                  QStringLiteral("manager_key"),
+                                  QStringLiteral("manager_key_passphrase")};
 inline const QStringList RequiredHosts = {QStringLiteral("address")};
 
 inline const QStringList Users = {

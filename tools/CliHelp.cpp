@@ -54,25 +54,45 @@ Example:
 )")},
         {QStringLiteral("host add"),
          QStringLiteral(R"(Usage: veltrane-cli [--db PATH] host add ADDRESS[:PORT] [--os NAME] [--manager LOGIN]
-                     [--login-as manager|user] [--note TEXT]
+                     [--login-as manager|user] [--elevate none|sudo|su] [--manager-key FILE]
+                     [--note TEXT]
 
 Adds a host (port 22 when none is given). --os names an OS profile as 'list' shows it (default
-"Other OS..."). With --manager the manager password is read from standard input (one line, or a
-prompt with echo off on a terminal). --login-as says which account changes passwords: manager
-(needs --manager) or user; the default is manager when --manager is given, else user.
+"Other OS..."). --login-as says which account changes passwords: manager (needs --manager) or
+user; the default is manager when --manager is given, else user.
+
+--elevate says how the manager account becomes root to run passwd: none (it may already, the
+default), sudo (sudo passwd NAME; sudo's password prompt is answered with the manager password,
+and sudo without a password works too) or su (su - root -c 'passwd NAME' with the host's root
+password). --manager-key FILE logs the manager in with that private key (ed25519, ECDSA or RSA,
+OpenSSH or PEM format); the path is stored as an absolute path. Without a key, the keys of a
+running ssh-agent are tried first, then the password.
+
+Secrets come from standard input, one per line, in this order (or from prompts with echo off on
+a terminal):
+  1. the manager password, when --manager is given (an empty line for none: allowed with a key)
+  2. the key's passphrase, when --manager-key is given (an empty line for none)
+  3. the root password, when --elevate su is given
 
 Example:
   printf '%s\n' "$ROOT_PASSWORD" | veltrane-cli host add 10.0.0.5 --os Linux --manager root
+  printf '%s\n%s\n' "$ADMIN_PASSWORD" "$KEY_PASSPHRASE" | veltrane-cli host add 10.0.0.6 \
+      --os 'Linux (manager account)' --manager admin --elevate sudo --manager-key ~/.ssh/id_ed25519
 )")},
         {QStringLiteral("host edit"),
          QStringLiteral(R"(Usage: veltrane-cli [--db PATH] host edit ADDRESS[:PORT] [--address A] [--port P] [--os NAME]
-                     [--manager LOGIN] [--login-as manager|user] [--note TEXT]
+                     [--manager LOGIN] [--login-as manager|user] [--elevate none|sudo|su]
+                     [--manager-key FILE] [--note TEXT]
 
-Changes the host ADDRESS[:PORT]; only the options given change. --manager sets the manager login
-and reads its password from standard input.
+Changes the host ADDRESS[:PORT]; only the options given change. Standard input gives the secrets
+of the options given, one per line, in the order of 'host add': the manager password with
+--manager, the key's passphrase with --manager-key, the root password with --elevate su.
+--manager-key "" removes the key and its passphrase; --elevate none or sudo drops a stored root
+password.
 
 Example:
   veltrane-cli host edit 10.0.0.5 --port 2222 --note "moved behind the gateway"
+  printf '%s\n' "$ROOT_PASSWORD" | veltrane-cli host edit 10.0.0.7 --elevate su
 )")},
         {QStringLiteral("host delete"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] host delete ADDRESS[:PORT]
 
@@ -80,6 +100,28 @@ Deletes a host. A host that still has users is refused: delete its users first.
 
 Example:
   veltrane-cli host delete 10.0.0.5:2222
+)")},
+        {QStringLiteral("host trust"),
+         QStringLiteral(R"(Usage: veltrane-cli host trust ADDRESS[:PORT] [--fingerprint SHA256:...]
+
+Connects to the host, fetches the SSH key it presents now (no login), prints the key's type and
+SHA256 fingerprint and records it in the known_hosts file of the data folder ('veltrane-cli
+paths' shows it), replacing any key recorded for that address and port. Use it for a host whose
+key has changed (reinstalled, new key) after checking the fingerprint with its administrator, or
+to record a host before its first batch when [Options] HostKeyPolicy=known-only. With
+--fingerprint the key is recorded only when it has that fingerprint (ssh-keygen -lf
+/etc/ssh/ssh_host_ed25519_key.pub on the host prints it).
+
+Example:
+  veltrane-cli host trust 10.0.0.5:2222 --fingerprint SHA256:uNiVztksCsDhcc0u9e8BujQXVUpKZIDTMczCvj3tD2s
+)")},
+        {QStringLiteral("host forget"), QStringLiteral(R"(Usage: veltrane-cli host forget ADDRESS[:PORT]
+
+Removes every key recorded for that address and port from the known_hosts file of the data
+folder. Exit 1 when none was recorded.
+
+Example:
+  veltrane-cli host forget 10.0.0.5:2222
 )")},
         {QStringLiteral("user add"),
          QStringLiteral(
@@ -179,9 +221,11 @@ Reads hosts or users from a CSV file (RFC 4180, UTF-8, a header row naming the c
 order). The whole file goes in one transaction: any bad row rejects the import, every offending
 line is listed, and nothing is stored.
 
-hosts.csv columns: address, port, os, manager_login, manager_password, login_as, note
+hosts.csv columns: address, port, os, manager_login, manager_password, login_as, note, elevate,
+                   root_password, manager_key, manager_key_passphrase
 users.csv columns: address, port, login, password, new_password, period, full_name, email, remark
-Required: address (hosts); address, login, password (users). Empty port means 22.
+Required: address (hosts); address, login, password (users). Empty port means 22; empty elevate
+means none. root_password only with elevate su; manager_key is an absolute path.
 
 Example:
   veltrane-cli import hosts hosts.csv && veltrane-cli import users users.csv
@@ -217,8 +261,8 @@ Example:
 )")},
         {QStringLiteral("export"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] export hosts|users FILE.csv
 
-Writes the hosts or users in the import format, with the password columns left empty. FILE.csv
-"-" writes to standard output.
+Writes the hosts or users in the import format, with the password and passphrase columns left
+empty. FILE.csv "-" writes to standard output.
 
 Example:
   veltrane-cli export users - > users.csv
@@ -239,6 +283,7 @@ Commands:
   decipher-log FILE                     identity and passwords kept in a fallback log file
   list [--json]                         hosts, users (no passwords) and OS profiles
   host add|edit|delete ADDRESS[:PORT]   manage hosts
+  host trust|forget ADDRESS[:PORT]      record or remove a host's SSH key
   user add|edit|delete ADDRESS[:PORT] LOGIN
                                         manage user accounts
   generate SELECTION [--print-only]     new pending passwords from the generator
@@ -277,8 +322,9 @@ QString command(const QString& name)
         return pages().value(QStringLiteral("encipher"));
     if (name == QLatin1String("host") || name == QLatin1String("user")) {
         QString text;
-        for (const char* action : {" add", " edit", " delete"})
-            text += pages().value(name + QLatin1String(action)) + QLatin1Char('\n');
+        for (const char* action : {" add", " edit", " delete", " trust", " forget"})
+            if (pages().contains(name + QLatin1String(action)))
+                text += pages().value(name + QLatin1String(action)) + QLatin1Char('\n');
         return text;
     }
     return pages().value(name);

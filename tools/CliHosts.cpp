@@ -8,17 +8,20 @@
 #include "tools/CliFieldRules.h"
 #include "tools/CliHelp.h"
 #include "tools/CliHostAddress.h"
+#include "tools/CliHostKeys.h"
 #include "tools/CliOutput.h"
 #include "tools/CliSecrets.h"
 #include "tools/CliStore.h"
+
+#include <QFileInfo>
 
 namespace {
 
 using CliFieldRules::UseManagerAccount;
 using CliFieldRules::UseUserAccount;
 
-const QStringList kHostOptions = {QStringLiteral("os"), QStringLiteral("manager"), QStringLiteral("login-as"),
-                                  QStringLiteral("note")};
+const QStringList kHostOptions = {QStringLiteral("os"),   QStringLiteral("manager"), QStringLiteral("login-as"),
+                                  QStringLiteral("note"), QStringLiteral("elevate"), QStringLiteral("manager-key")};
 
 int loginAsValue(const QString& text)
 {
@@ -37,7 +40,35 @@ int osIdOrThrow(const CliStore& store, const QString& name)
                                 .arg(name, names.join(QStringLiteral(", ")), CliStore::OtherOsName));
 }
 
-/// Applies the options shared by add and edit; reads the manager password when --manager is given.
+TElevation elevationValue(const QString& text)
+{
+    if (const std::optional<TElevation> value = ParseElevation(text))
+        return *value;
+    throw CliError::usage(QStringLiteral("--elevate takes 'none', 'sudo' or 'su', not '%1'").arg(text));
+}
+
+/// Checks the words of the options before anything is read from standard input.
+void checkOptionWords(const CliArguments& args)
+{
+    if (args.has(QStringLiteral("login-as")))
+        loginAsValue(args.value(QStringLiteral("login-as")));
+    if (args.has(QStringLiteral("elevate")))
+        elevationValue(args.value(QStringLiteral("elevate")));
+}
+
+/// The key file as it is stored: absolute, so that it means the same file from wherever the program runs.
+QString keyFileOrThrow(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile() || !file.isReadable())
+        throw CliError::failure(
+            QStringLiteral("cannot read the key file %1: give the path of a private key file you can read").arg(path));
+    return file.absoluteFilePath();
+}
+
+/// Applies the options shared by add and edit. Secrets come from standard input, one per line, in this
+/// order: the manager password when --manager is given (an empty line for none), the key's passphrase
+/// when --manager-key names a file (an empty line for none), the root password when --elevate su is given.
 void applyOptions(const CliArguments& args, const CliStore& store, THost& host, const CliHostAddress& address)
 {
     if (args.has(QStringLiteral("os")))
@@ -46,14 +77,37 @@ void applyOptions(const CliArguments& args, const CliStore& store, THost& host, 
         host.hNote = args.value(QStringLiteral("note"));
     if (args.has(QStringLiteral("login-as")))
         host.UseManager = loginAsValue(args.value(QStringLiteral("login-as")));
+    if (args.has(QStringLiteral("elevate"))) {
+        host.MngElevation = elevationValue(args.value(QStringLiteral("elevate")));
+        // Kept only while su needs it.
+        if (host.MngElevation != TElevation::Su)
+            host.MngRootPwd.clear();
+    }
+    const bool keyGiven = args.has(QStringLiteral("manager-key"));
+    if (keyGiven) {
+        const QString path = args.value(QStringLiteral("manager-key")).trimmed();
+        host.MngKeyPath = path.isEmpty() ? QString() : keyFileOrThrow(path);
+        host.MngKeyPass.clear();
+    }
+
+    CliSecrets secrets;
     if (args.has(QStringLiteral("manager"))) {
         host.MngLogin = args.value(QStringLiteral("manager"));
-        CliSecrets secrets;
         const QString what =
             QStringLiteral("password of the manager account %1 on %2").arg(host.MngLogin, address.toString());
-        const SecretBuffer password =
-            host.UseManager == UseManagerAccount ? secrets.require(what) : secrets.optional(what);
+        // A key logs in without it; sudo without a password needs none either.
+        const bool needed = host.UseManager == UseManagerAccount && host.MngKeyPath.isEmpty();
+        const SecretBuffer password = needed ? secrets.require(what) : secrets.optional(what);
         host.MngPwd = EncipherPassword(QString::fromUtf8(password.bytes()));
+    }
+    if (keyGiven && !host.MngKeyPath.isEmpty()) {
+        const SecretBuffer passphrase =
+            secrets.optional(QStringLiteral("passphrase of the key %1 (empty for none)").arg(host.MngKeyPath));
+        host.MngKeyPass = EncipherPassword(QString::fromUtf8(passphrase.bytes()));
+    }
+    if (args.has(QStringLiteral("elevate")) && host.MngElevation == TElevation::Su) {
+        const SecretBuffer root = secrets.require(QStringLiteral("root password of %1 for su").arg(address.toString()));
+        host.MngRootPwd = EncipherPassword(QString::fromUtf8(root.bytes()));
     }
 }
 
@@ -65,9 +119,13 @@ void validate(const THost& host)
     if (host.UseManager == UseManagerAccount && host.MngLogin.isEmpty())
         throw CliError::usage(QStringLiteral("logging in as the manager account needs --manager LOGIN (or use "
                                              "--login-as user)"));
-    if (host.UseManager == UseManagerAccount && host.MngPwd.isEmpty())
+    if (host.UseManager == UseManagerAccount && host.MngPwd.isEmpty() && host.MngKeyPath.isEmpty())
         throw CliError::usage(QStringLiteral("logging in as the manager account needs the manager password: give "
-                                             "--manager LOGIN and the password on standard input"));
+                                             "--manager LOGIN and the password on standard input (or a key with "
+                                             "--manager-key FILE)"));
+    if (host.MngElevation == TElevation::Su && host.MngRootPwd.isEmpty())
+        throw CliError::usage(QStringLiteral("--elevate su needs the root password: give --elevate su and the "
+                                             "password on its line of standard input"));
 }
 
 void refuseDuplicate(const CliStore& store, const CliHostAddress& address, int exceptHostId)
@@ -95,8 +153,7 @@ int CliHosts::add(const QStringList& arguments)
     }
     args.requirePositional(1, QStringLiteral("ADDRESS[:PORT] of the host to add"));
     const CliHostAddress address = CliHostAddress::parseOrThrow(args.positional()[0]);
-    if (args.has(QStringLiteral("login-as")))
-        loginAsValue(args.value(QStringLiteral("login-as")));
+    checkOptionWords(args);
     CliStore store(m_context);
     refuseDuplicate(store, address, -1);
 
@@ -125,8 +182,7 @@ int CliHosts::edit(const QStringList& arguments)
     }
     args.requirePositional(1, QStringLiteral("ADDRESS[:PORT] of the host to change"));
     const CliHostAddress address = CliHostAddress::parseOrThrow(args.positional()[0]);
-    if (args.has(QStringLiteral("login-as")))
-        loginAsValue(args.value(QStringLiteral("login-as")));
+    checkOptionWords(args);
     const int port = args.intValue(QStringLiteral("port"), 1, 65535, address.port);
     CliStore store(m_context);
     THost host = store.requireHost(address);
@@ -163,4 +219,14 @@ int CliHosts::remove(const QStringList& arguments)
     saveOrThrow(m_context, host, TSaveMode::Delete, QStringLiteral("host %1").arg(address.toString()));
     CliOutput::out(QStringLiteral("Deleted host %1.\n").arg(address.toString()));
     return ExitOk;
+}
+
+QStringList CliHosts::otherActions() const
+{
+    return {QStringLiteral("trust"), QStringLiteral("forget")};
+}
+
+int CliHosts::other(const QString& action, const QStringList& arguments)
+{
+    return action == QLatin1String("trust") ? CliHostKeys::Trust(arguments) : CliHostKeys::Forget(arguments);
 }

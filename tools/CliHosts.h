@@ -2,7 +2,8 @@
 
 #include "tools/CliRecordCommand.h"
 
-/// host add | edit | delete: the host tree's commands for scripts.
+/// host add | edit | delete: the host tree's commands for scripts; host trust | forget: the user's
+/// decisions on a host's SSH key.
 class CliHosts : public CliRecordCommand
 {
 public:
@@ -12,4 +13,6 @@ private:
     int add(const QStringList& arguments) override;
     int edit(const QStringList& arguments) override;
     int remove(const QStringList& arguments) override;
+    QStringList otherActions() const override;
+    int other(const QString& action, const QStringList& arguments) override;
 };

@@ -17,6 +17,7 @@
 #include "tools/CliTransaction.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -196,12 +197,34 @@ int CliImport::importHosts(const QList<CsvRecord>& records, const QHash<QString,
             refuse(QStringLiteral("bad login_as '%1': write manager or user").arg(loginAs));
         }
         const QString managerPassword = row(QStringLiteral("manager_password"));
-        if (const QString problem = PasswordProblem(managerPassword); !problem.isEmpty())
-            refuse(QStringLiteral("manager_password: ") + problem.trimmed());
+        const QString rootPassword = row(QStringLiteral("root_password"));
+        const QString keyPassphrase = row(QStringLiteral("manager_key_passphrase"));
+        for (const char* column : {"manager_password", "root_password", "manager_key_passphrase"})
+            if (const QString problem = PasswordProblem(row(QLatin1String(column))); !problem.isEmpty())
+                refuse(QLatin1String(column) + QStringLiteral(": ") + problem.trimmed());
+        const QString keyPath = row.trimmed(QStringLiteral("manager_key"));
+        if (!keyPath.isEmpty()) {
+            // Relative paths would mean another file once the program runs from elsewhere.
+            if (QFileInfo(keyPath).isRelative())
+                refuse(QStringLiteral("manager_key '%1' is not an absolute path").arg(keyPath));
+            host.MngKeyPath = keyPath;
+        } else if (!keyPassphrase.isEmpty()) {
+            refuse(QStringLiteral("manager_key_passphrase given without a manager_key"));
+        }
+        const QString elevate = row.trimmed(QStringLiteral("elevate"));
+        if (const std::optional<TElevation> elevation =
+                ParseElevation(elevate.isEmpty() ? QStringLiteral("none") : elevate))
+            host.MngElevation = *elevation;
+        else
+            refuse(QStringLiteral("bad elevate '%1': write none, sudo or su").arg(elevate));
+        if (host.MngElevation == TElevation::Su && rootPassword.isEmpty())
+            refuse(QStringLiteral("elevate su needs a root_password"));
+        else if (host.MngElevation != TElevation::Su && !rootPassword.isEmpty())
+            refuse(QStringLiteral("root_password given, but only elevate su uses it"));
         if (host.UseManager == CliFieldRules::UseManagerAccount && host.MngLogin.isEmpty())
             refuse(QStringLiteral("login_as manager needs a manager_login"));
-        if (host.UseManager == CliFieldRules::UseManagerAccount && managerPassword.isEmpty())
-            refuse(QStringLiteral("login_as manager needs a manager_password"));
+        if (host.UseManager == CliFieldRules::UseManagerAccount && managerPassword.isEmpty() && keyPath.isEmpty())
+            refuse(QStringLiteral("login_as manager needs a manager_password (or a manager_key)"));
         host.hNote = row(QStringLiteral("note"));
 
         if (port && !host.hAddress.isEmpty()) {
@@ -216,6 +239,8 @@ int CliImport::importHosts(const QList<CsvRecord>& records, const QHash<QString,
         }
         if (problems.size() == before) {
             host.MngPwd = EncipherPassword(managerPassword);
+            host.MngRootPwd = EncipherPassword(rootPassword);
+            host.MngKeyPass = EncipherPassword(keyPassphrase);
             rows.append(host);
         }
     }

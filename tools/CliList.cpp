@@ -115,6 +115,8 @@ int CliList::run(const QStringList& arguments)
             json.key("os"), json.value(CliStore::osName(profiles, host.OSID));
             json.key("managerLogin"), json.value(host.MngLogin);
             json.key("loginAs"), json.value(CliFieldRules::loginAsText(host.UseManager));
+            json.key("elevate"), json.value(ElevationName(host.MngElevation));
+            json.key("managerKey"), json.value(host.MngKeyPath);
             json.key("note"), json.value(host.hNote);
             json.endObject();
         }
@@ -167,10 +169,11 @@ int CliList::run(const QStringList& arguments)
 
     QString text = QStringLiteral("Hosts:\n");
     for (const THost& host : hosts)
-        text += CliOutput::data(QStringLiteral("  %1  %2:%3  os=%4  manager=%5  login-as=%6  %7")
+        text += CliOutput::data(QStringLiteral("  %1  %2:%3  os=%4  manager=%5  login-as=%6  elevate=%7  key=%8  %9")
                                     .arg(QString::number(host.hID), host.hAddress, QString::number(host.hPort),
                                          CliStore::osName(profiles, host.OSID), orDash(host.MngLogin),
-                                         CliFieldRules::loginAsText(host.UseManager), host.hNote)) +
+                                         CliFieldRules::loginAsText(host.UseManager), ElevationName(host.MngElevation),
+                                         orDash(host.MngKeyPath), host.hNote)) +
                 QLatin1Char('\n');
     text += QStringLiteral("Users:\n");
     forEachUser(m_context, [&text](const ListedUser& row) {

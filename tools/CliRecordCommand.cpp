@@ -14,11 +14,22 @@ int CliRecordCommand::run(const QStringList& arguments)
         return edit(rest);
     if (action == QLatin1String("delete"))
         return remove(rest);
+    if (otherActions().contains(action))
+        return other(action, rest);
     if (action == QLatin1String("--help")) {
         CliOutput::out(CliHelp::command(m_noun));
         return ExitOk;
     }
+    QStringList actions =
+        QStringList{QStringLiteral("add"), QStringLiteral("edit"), QStringLiteral("delete")} + otherActions();
+    const QString last = actions.takeLast();
+    const QString choices = actions.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
     throw CliError::usage(action.isEmpty()
-                              ? QStringLiteral("%1 needs add, edit or delete").arg(m_noun)
-                              : QStringLiteral("unknown %1 action '%2': use add, edit or delete").arg(m_noun, action));
+                              ? QStringLiteral("%1 needs %2").arg(m_noun, choices)
+                              : QStringLiteral("unknown %1 action '%2': use %3").arg(m_noun, action, choices));
+}
+
+int CliRecordCommand::other(const QString& action, const QStringList& /*arguments*/)
+{
+    throw CliError::usage(QStringLiteral("unknown %1 action '%2'").arg(m_noun, action));
 }

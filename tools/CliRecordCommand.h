@@ -7,7 +7,8 @@
 
 class CliContext;
 
-/// The add | edit | delete commands of one kind of record (host or user): the action word picks one.
+/// The add | edit | delete commands of one kind of record (host or user), and any further actions of that
+/// kind: the action word picks one.
 class CliRecordCommand
 {
 public:
@@ -23,6 +24,9 @@ protected:
     virtual int add(const QStringList& arguments) = 0;
     virtual int edit(const QStringList& arguments) = 0;
     virtual int remove(const QStringList& arguments) = 0;
+    /// Action words beyond add, edit and delete, and what runs them.
+    virtual QStringList otherActions() const { return {}; }
+    virtual int other(const QString& action, const QStringList& arguments);
 
     CliContext& m_context;
 

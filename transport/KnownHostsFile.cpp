@@ -1,7 +1,11 @@
 #include "transport/KnownHostsFile.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageAuthenticationCode>
+#include <QSaveFile>
 #include <QStringList>
 
 namespace {
@@ -17,6 +21,11 @@ bool HashedNameMatches(const QByteArray& hashed, const QByteArray& name)
     return !expected.isEmpty() && QMessageAuthenticationCode::hash(name, salt, QCryptographicHash::Sha1) == expected;
 }
 
+bool CandidateIsHost(const QByteArray& candidate, const QByteArray& name)
+{
+    return candidate == name || (candidate.startsWith("|1|") && HashedNameMatches(candidate, name));
+}
+
 bool EntryNamesHost(const QByteArray& line, const QByteArray& name)
 {
     QList<QByteArray> fields = line.simplified().split(' ');
@@ -25,10 +34,21 @@ bool EntryNamesHost(const QByteArray& line, const QByteArray& name)
     if (fields.size() < 3)
         return false;
     for (const QByteArray& candidate : fields.first().split(',')) {
-        if (candidate == name || (candidate.startsWith("|1|") && HashedNameMatches(candidate, name)))
+        if (CandidateIsHost(candidate, name))
             return true;
     }
     return false;
+}
+
+/// The fields of a key line ("names type key [comment]"); empty for blank lines, comments, marker
+/// lines (@cert-authority, @revoked: not ours to change) and lines too short to hold a key.
+QList<QByteArray> KeyLineFields(const QByteArray& line)
+{
+    const QByteArray trimmed = line.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith('#') || trimmed.startsWith('@'))
+        return {};
+    QList<QByteArray> fields = trimmed.simplified().split(' ');
+    return fields.size() < 3 ? QList<QByteArray>() : fields;
 }
 
 } // namespace
@@ -76,4 +96,90 @@ QString KnownHostsFile::ChangedKeyMessage(const QString& path, const QString& ad
     return message + QStringLiteral("If the change is expected (the host was reinstalled or got a new key), remove "
                                     "%1 of %2 and try again.")
                          .arg(which, path);
+}
+
+QString KnownHostsFile::Fingerprint(const QByteArray& base64Key)
+{
+    const QByteArray digest = QCryptographicHash::hash(QByteArray::fromBase64(base64Key), QCryptographicHash::Sha256);
+    return QStringLiteral("SHA256:") +
+           QString::fromLatin1(digest.toBase64(QByteArray::Base64Encoding | QByteArray::OmitTrailingEquals));
+}
+
+QList<KnownHostsFile::RecordedKey> KnownHostsFile::RecordedKeys(const QString& path, const QString& address, int port)
+{
+    QList<RecordedKey> keys;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return keys;
+    const QByteArray name = HostPattern(address, port).toUtf8();
+    int number = 0;
+    while (!file.atEnd()) {
+        const QList<QByteArray> fields = KeyLineFields(file.readLine());
+        ++number;
+        if (fields.isEmpty())
+            continue;
+        for (const QByteArray& candidate : fields[0].split(',')) {
+            if (CandidateIsHost(candidate, name)) {
+                keys.append({number, QString::fromLatin1(fields[1]), Fingerprint(fields[2])});
+                break;
+            }
+        }
+    }
+    return keys;
+}
+
+QString KnownHostsFile::Replace(const QString& path, const QString& address, int port, const QString& entry,
+                                int* removed)
+{
+    int taken = 0;
+    QByteArray kept;
+    QFile current(path);
+    if (current.exists()) {
+        if (!current.open(QIODevice::ReadOnly))
+            return QStringLiteral("Cannot read %1 (%2): make it readable.").arg(path, current.errorString());
+        const QByteArray name = HostPattern(address, port).toUtf8();
+        for (const QByteArray& line : current.readAll().split('\n')) {
+            const QList<QByteArray> fields = KeyLineFields(line);
+            if (fields.isEmpty()) {
+                kept += line + '\n';
+                continue;
+            }
+            QList<QByteArray> names;
+            for (const QByteArray& candidate : fields[0].split(','))
+                if (!CandidateIsHost(candidate, name))
+                    names.append(candidate);
+            if (names.size() == fields[0].count(',') + 1) {
+                kept += line + '\n';
+                continue;
+            }
+            ++taken;
+            // An entry that also names other hosts keeps them, with its key and comment.
+            if (!names.isEmpty())
+                kept += names.join(',') + ' ' + fields.mid(1).join(' ') + '\n';
+        }
+        current.close();
+        // split() leaves one empty piece after the final line break; it must not become a blank line.
+        if (kept.endsWith("\n\n"))
+            kept.chop(1);
+        if (kept == "\n")
+            kept.clear();
+    }
+    if (!entry.isEmpty())
+        kept += entry.trimmed().toUtf8() + '\n';
+
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir(folder).exists()) {
+        if (!QDir().mkpath(folder))
+            return QStringLiteral("Cannot create the folder %1: make its parent writable.").arg(folder);
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    // Written aside and renamed: a failure never leaves half a file of trusted keys.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(kept) != kept.size() || !file.commit())
+        return QStringLiteral("Cannot write %1 (%2): make that file and its folder writable.")
+            .arg(path, file.errorString());
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (removed)
+        *removed = taken;
+    return QString();
 }

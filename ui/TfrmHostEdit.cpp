@@ -17,6 +17,9 @@
 #include "ui/TfrmKeyBoard.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,6 +28,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <initializer_list>
 #include <memory>
 
 namespace {
@@ -35,7 +39,7 @@ constexpr int kFieldX = 214;
 // Fields beside which a button sits are narrower than the address, so the button fits in the panel.
 constexpr int kShortField = 134;
 constexpr int kButtonX = kFieldX + kShortField + 4;
-constexpr int kRowPitch = 30;
+constexpr int kRowPitch = 28;
 constexpr int kFirstRow = 18;
 
 int rowTop(int row)
@@ -48,7 +52,31 @@ bool isEnterKey(int key)
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
+TfrmHostEdit::KeyFileChooser& keyFileChooser()
+{
+    static TfrmHostEdit::KeyFileChooser chooser;
+    return chooser;
+}
+
+QString chooseKeyFileInDialog(QWidget* parent, const QString& current)
+{
+    const QString start = current.isEmpty() ? QDir::home().filePath(QStringLiteral(".ssh")) : current;
+    QFileDialog dialog(parent, QStringLiteral("Private Key of the Manager Account"), start);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Keys usually sit in the hidden ~/.ssh folder.
+    dialog.setFilter(dialog.filter() | QDir::Hidden);
+    if (TfrmBase::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
 } // namespace
+
+void TfrmHostEdit::SetKeyFileChooser(KeyFileChooser chooser)
+{
+    keyFileChooser() = std::move(chooser);
+}
 
 TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m_dm(dm)
 {
@@ -57,7 +85,7 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     SetClientSize(ClientWidth, ClientHeight);
 
     HeaderTab = AddHeaderTab(this, QStringLiteral("    Host Information"), QRect(8, 8, 150, 22));
-    FieldPanel = AddFieldPanel(this, QRect(8, 30, ClientWidth - 16, 310));
+    FieldPanel = AddFieldPanel(this, QRect(8, 30, ClientWidth - 16, rowTop(9) + 82));
 
     edtName = new QLineEdit(FieldPanel);
     edtName->setObjectName(QStringLiteral("edtName"));
@@ -87,6 +115,15 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     cbbLoginAs->setGeometry(kFieldX, rowTop(3), kShortField, 22);
     AddFieldLabel(FieldPanel, QStringLiteral("Login  &When Changing Password :"), cbbLoginAs, kLabelX, rowTop(3) + 3,
                   true);
+    cbbElevation = new QComboBox(FieldPanel);
+    cbbElevation->setObjectName(QStringLiteral("cbbElevation"));
+    cbbElevation->setGeometry(kButtonX, rowTop(3), 100, 22);
+    // It has no label of its own: screen readers get its name from here.
+    cbbElevation->setAccessibleName(QStringLiteral("Elevation of the manager account"));
+    cbbElevation->setToolTip(QStringLiteral("How the manager account becomes root to run passwd: it is root "
+                                            "already (none), sudo, or su with the root password"));
+    for (const TElevation elevation : {TElevation::None, TElevation::Sudo, TElevation::Su})
+        cbbElevation->addItem(ElevationName(elevation), ElevationValue(elevation));
 
     edtMngLogin = new QLineEdit(FieldPanel);
     edtMngLogin->setObjectName(QStringLiteral("edtMngLogin"));
@@ -108,12 +145,47 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
                                  QRect(kButtonX + 26, rowTop(5) - 1, 24, 23));
     SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
 
+    edtMngKey = new QLineEdit(FieldPanel);
+    edtMngKey->setObjectName(QStringLiteral("edtMngKey"));
+    edtMngKey->setGeometry(kFieldX, rowTop(6), kShortField, 21);
+    edtMngKey->setToolTip(QStringLiteral("Private key file of the manager account; empty: the keys of a running "
+                                         "ssh-agent, then the password"));
+    AddFieldLabel(FieldPanel, QStringLiteral("Manager &Key File:"), edtMngKey, kLabelX, rowTop(6) + 3, false);
+    sbMngKey = AddFlatButton(FieldPanel, QStringLiteral("..."), QIcon(), QStringLiteral("Choose the key file"),
+                             QRect(kButtonX, rowTop(6) - 1, 24, 23));
+    sbMngKey->setObjectName(QStringLiteral("sbMngKey"));
+
+    edtMngKeyPass = new QLineEdit(FieldPanel);
+    edtMngKeyPass->setObjectName(QStringLiteral("edtMngKeyPass"));
+    edtMngKeyPass->setGeometry(kFieldX, rowTop(7), kShortField, 21);
+    MakePasswordField(*edtMngKeyPass);
+    AddFieldLabel(FieldPanel, QStringLiteral("Key P&assphrase:"), edtMngKeyPass, kLabelX, rowTop(7) + 3, false);
+    sbKeyPassKeybrd = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(),
+                                    QStringLiteral("Show virtual keyboard"), QRect(kButtonX, rowTop(7) - 1, 24, 23));
+    sbKeyPassKeybrd->setObjectName(QStringLiteral("sbKeyPassKeybrd"));
+    sbShowKeyPass = AddFlatButton(FieldPanel, QString(), ShowPasswordIcon(), QStringLiteral("Show password "),
+                                  QRect(kButtonX + 26, rowTop(7) - 1, 24, 23));
+    sbShowKeyPass->setObjectName(QStringLiteral("sbShowKeyPass"));
+
+    edtRootPwd = new QLineEdit(FieldPanel);
+    edtRootPwd->setObjectName(QStringLiteral("edtRootPwd"));
+    edtRootPwd->setGeometry(kFieldX, rowTop(8), kShortField, 21);
+    MakePasswordField(*edtRootPwd);
+    lbRootPwd =
+        AddFieldLabel(FieldPanel, QStringLiteral("&Root Password (su):"), edtRootPwd, kLabelX, rowTop(8) + 3, false);
+    sbRootKeybrd = AddFlatButton(FieldPanel, QString(), KeyboardButtonIcon(), QStringLiteral("Show virtual keyboard"),
+                                 QRect(kButtonX, rowTop(8) - 1, 24, 23));
+    sbRootKeybrd->setObjectName(QStringLiteral("sbRootKeybrd"));
+    sbShowRootPwd = AddFlatButton(FieldPanel, QString(), ShowPasswordIcon(), QStringLiteral("Show password "),
+                                  QRect(kButtonX + 26, rowTop(8) - 1, 24, 23));
+    sbShowRootPwd->setObjectName(QStringLiteral("sbShowRootPwd"));
+
     edtNote = new QPlainTextEdit(FieldPanel);
     edtNote->setObjectName(QStringLiteral("edtNote"));
-    edtNote->setGeometry(kLabelX, rowTop(6) + 22, 419, 50);
+    edtNote->setGeometry(kLabelX, rowTop(9) + 22, 419, 50);
     edtNote->setTabChangesFocus(true);
     edtNote->installEventFilter(this);
-    AddFieldLabel(FieldPanel, QStringLiteral("&Description:"), edtNote, kLabelX, rowTop(6) + 3, false);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Description:"), edtNote, kLabelX, rowTop(9) + 3, false);
 
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
@@ -126,9 +198,13 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     setTabOrder(edtName, edtPort);
     setTabOrder(edtPort, cbbOS);
     setTabOrder(cbbOS, cbbLoginAs);
-    setTabOrder(cbbLoginAs, edtMngLogin);
+    setTabOrder(cbbLoginAs, cbbElevation);
+    setTabOrder(cbbElevation, edtMngLogin);
     setTabOrder(edtMngLogin, edtMngPwd);
-    setTabOrder(edtMngPwd, edtNote);
+    setTabOrder(edtMngPwd, edtMngKey);
+    setTabOrder(edtMngKey, edtMngKeyPass);
+    setTabOrder(edtMngKeyPass, edtRootPwd);
+    setTabOrder(edtRootPwd, edtNote);
     setTabOrder(edtNote, btnSave);
     setTabOrder(btnSave, btnCancel);
 
@@ -140,6 +216,18 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     connect(sbKeybrd, &QToolButton::clicked, this, [this] { sbKeybrdClick(); });
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(cbbElevation, &QComboBox::currentIndexChanged, this, [this] { cbbElevationChange(); });
+    connect(edtMngKey, &QLineEdit::textChanged, this, [this] { edtMngKeyChange(); });
+    connect(sbMngKey, &QToolButton::clicked, this, [this] { sbMngKeyClick(); });
+    const auto toggleMask = [](QLineEdit* field) {
+        field->setEchoMode(field->echoMode() == QLineEdit::Password ? QLineEdit::Normal : QLineEdit::Password);
+    };
+    connect(sbShowKeyPass, &QToolButton::clicked, this, [this, toggleMask] { toggleMask(edtMngKeyPass); });
+    connect(sbShowRootPwd, &QToolButton::clicked, this, [this, toggleMask] { toggleMask(edtRootPwd); });
+    connect(sbKeyPassKeybrd, &QToolButton::clicked, this, [this] { ShowKeyboard(edtMngKeyPass); });
+    connect(sbRootKeybrd, &QToolButton::clicked, this, [this] { ShowKeyboard(edtRootPwd); });
+    cbbElevationChange();
+    edtMngKeyChange();
 }
 
 void TfrmHostEdit::LoadOSList(int osid)
@@ -171,6 +259,12 @@ void TfrmHostEdit::ShowHost(const THost& host)
     edtMngLogin->setText(host.MngLogin);
     edtMngPwd->setText(DecipherPassword(host.MngPwd));
     cbbLoginAs->setCurrentIndex(cbbLoginAs->findData(QString::number(host.UseManager)));
+    cbbElevation->setCurrentIndex(cbbElevation->findData(ElevationValue(host.MngElevation)));
+    edtRootPwd->setText(DecipherPassword(host.MngRootPwd));
+    edtMngKey->setText(host.MngKeyPath);
+    edtMngKeyPass->setText(DecipherPassword(host.MngKeyPass));
+    cbbElevationChange();
+    edtMngKeyChange();
 }
 
 void TfrmHostEdit::ReadHost(THost& host) const
@@ -186,6 +280,17 @@ void TfrmHostEdit::ReadHost(THost& host) const
     bool chosen = false;
     const int useManager = cbbLoginAs->currentData().toString().toInt(&chosen);
     host.UseManager = cbbLoginAs->currentIndex() >= 0 && chosen ? useManager : 1;
+    host.MngElevation = ChosenElevation();
+    // A secret the host does not need is not kept.
+    host.MngRootPwd = host.MngElevation == TElevation::Su ? EncipherPassword(edtRootPwd->text()) : QString();
+    host.MngKeyPath = edtMngKey->text().trimmed();
+    host.MngKeyPass = host.MngKeyPath.isEmpty() ? QString() : EncipherPassword(edtMngKeyPass->text());
+}
+
+TElevation TfrmHostEdit::ChosenElevation() const
+{
+    return cbbElevation->currentIndex() < 0 ? TElevation::None
+                                            : ElevationFromValue(cbbElevation->currentData().toInt());
 }
 
 int TfrmHostEdit::ChosenOSID() const
@@ -213,10 +318,23 @@ bool TfrmHostEdit::ValidateHost()
         cbbLoginAs->currentIndex() >= 0 && cbbLoginAs->currentData().toString() == ManagerAccountValue;
     if (asManager && edtMngLogin->text().isEmpty())
         return refuse(edtMngLogin, QStringLiteral("Please input [Manager Login] "));
-    if (asManager && edtMngPwd->text().isEmpty())
+    // A key that can be read logs in without the password (sudo without a password needs none either).
+    const QFileInfo key(edtMngKey->text().trimmed());
+    const bool keyReadable = !edtMngKey->text().trimmed().isEmpty() && key.isFile() && key.isReadable();
+    if (asManager && edtMngPwd->text().isEmpty() && !keyReadable)
         return refuse(edtMngPwd, QStringLiteral("Please input [Manager Password] "));
     if (const QString problem = PasswordProblem(edtMngPwd->text()); !problem.isEmpty())
         return refuse(edtMngPwd, problem);
+    if (!edtMngKey->text().trimmed().isEmpty()) {
+        if (const QString problem = PasswordProblem(edtMngKeyPass->text()); !problem.isEmpty())
+            return refuse(edtMngKeyPass, problem);
+    }
+    if (ChosenElevation() == TElevation::Su) {
+        if (edtRootPwd->text().isEmpty())
+            return refuse(edtRootPwd, QStringLiteral("Please input [Root Password] "));
+        if (const QString problem = PasswordProblem(edtRootPwd->text()); !problem.isEmpty())
+            return refuse(edtRootPwd, problem);
+    }
     return true;
 }
 
@@ -288,6 +406,28 @@ void TfrmHostEdit::SpeedButton3Click()
 void TfrmHostEdit::sbKeybrdClick()
 {
     ShowKeyboard(edtMngPwd);
+}
+
+void TfrmHostEdit::cbbElevationChange()
+{
+    const bool su = ChosenElevation() == TElevation::Su;
+    for (QWidget* widget : std::initializer_list<QWidget*>{lbRootPwd, edtRootPwd, sbRootKeybrd, sbShowRootPwd})
+        widget->setEnabled(su);
+}
+
+void TfrmHostEdit::edtMngKeyChange()
+{
+    const bool key = !edtMngKey->text().trimmed().isEmpty();
+    for (QWidget* widget : std::initializer_list<QWidget*>{edtMngKeyPass, sbKeyPassKeybrd, sbShowKeyPass})
+        widget->setEnabled(key);
+}
+
+void TfrmHostEdit::sbMngKeyClick()
+{
+    const QString current = edtMngKey->text().trimmed();
+    const QString chosen = keyFileChooser() ? keyFileChooser()(this, current) : chooseKeyFileInDialog(this, current);
+    if (!chosen.isEmpty())
+        edtMngKey->setText(QFileInfo(chosen).absoluteFilePath());
 }
 
 void TfrmHostEdit::btnSaveClick()

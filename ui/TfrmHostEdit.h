@@ -5,6 +5,8 @@
 #include "core/Records.h"
 #include "ui/TfrmBase.h"
 
+#include <functional>
+
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -15,7 +17,8 @@ class QToolButton;
 class TdmPublic;
 
 /// The modal dialog in which a host is added or changed: address, SSH port, operating system (its
-/// prompt profile), the account used when passwords are changed, the manager account and a note.
+/// prompt profile), the account used when passwords are changed, the manager account (password, key
+/// file and passphrase, and how it becomes root: none, sudo, or su with a root password) and a note.
 ///
 /// Use it through EditHostRecord, or step by step: construct, set the caption, ShowHost, ShowModal,
 /// ReadHost, and store the record only when Accepted is true.
@@ -24,12 +27,16 @@ class TfrmHostEdit : public TfrmBase
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 474;
-    static constexpr int ClientHeight = 395;
+    static constexpr int ClientHeight = 430;
     /// The name of the list entry that stands for OSID -1.
     static inline const QString OtherOSName = QStringLiteral("Other OS...");
     /// Values of the login combo, as text, like every item value.
     static inline const QString ManagerAccountValue = QStringLiteral("-1");
     static inline const QString UsersAccountValue = QStringLiteral("1");
+    /// Hook for the key file chooser: given the dialog and the current path, returns the chosen path
+    /// or an empty text. Unset, a file dialog opens (in ~/.ssh when no key is set yet).
+    using KeyFileChooser = std::function<QString(QWidget* parent, const QString& current)>;
+    static void SetKeyFileChooser(KeyFileChooser chooser);
 
     /// dm gives the profile list; engine runs the manager login test.
     TfrmHostEdit(TdmPublic& dm, QWidget* parent = nullptr);
@@ -43,8 +50,20 @@ public:
     QLineEdit* edtPort = nullptr;
     QComboBox* cbbOS = nullptr;
     QComboBox* cbbLoginAs = nullptr;
+    /// Beside the login combo: "none", "sudo", "su" with the TElevation values as item data.
+    QComboBox* cbbElevation = nullptr;
     QLineEdit* edtMngLogin = nullptr;
     QLineEdit* edtMngPwd = nullptr;
+    QLineEdit* edtMngKey = nullptr;
+    QToolButton* sbMngKey = nullptr;
+    QLineEdit* edtMngKeyPass = nullptr;
+    QToolButton* sbKeyPassKeybrd = nullptr;
+    QToolButton* sbShowKeyPass = nullptr;
+    QLabel* lbRootPwd = nullptr;
+    /// Enabled only while cbbElevation shows su.
+    QLineEdit* edtRootPwd = nullptr;
+    QToolButton* sbRootKeybrd = nullptr;
+    QToolButton* sbShowRootPwd = nullptr;
     QPlainTextEdit* edtNote = nullptr;
     QToolButton* sbSetting = nullptr;
     QToolButton* sbTest = nullptr;
@@ -57,13 +76,15 @@ public:
     /// entry whose value is osid; with none, nothing is chosen.
     void LoadOSList(int osid);
     /// Refills the login combo ("Manager Account" -1, "User's Account" 1), the OS list, and puts host into
-    /// the fields; the manager password is deciphered into its field.
+    /// the fields; the manager password, the key passphrase and the root password are deciphered into theirs.
     void ShowHost(const THost& host);
     /// Reads the fields into host: port 22 when not a number, OSID -1 with no OS chosen, UseManager 1
-    /// with no login entry chosen, the manager password enciphered. MngKeyPath and hID are kept.
+    /// with no login entry chosen, the passwords enciphered. The root password is kept only for su and the
+    /// passphrase only with a key file. hID is kept.
     void ReadHost(THost& host) const;
-    /// Checks address, port range and, for the manager account, its login and password, in this order;
-    /// shows the first failure as a balloon beside its field and returns false.
+    /// Checks address, port range and, for the manager account, its login and password (not needed with a
+    /// readable key file), then the root password for su, in this order; shows the first failure as a
+    /// balloon beside its field and returns false.
     bool ValidateHost();
 
     /// Focuses the address with its whole text selected.
@@ -83,6 +104,14 @@ public:
     /// Shows or masks the manager password.
     void SpeedButton3Click();
     void sbKeybrdClick();
+    /// The root password field and its buttons are enabled only for su.
+    void cbbElevationChange();
+    /// The passphrase field and its buttons are enabled only with a key file.
+    void edtMngKeyChange();
+    /// Lets the user pick the manager's private key file.
+    void sbMngKeyClick();
+    /// The elevation chosen, None when nothing is.
+    TElevation ChosenElevation() const;
     void btnSaveClick();
     void btnCancelClick();
 

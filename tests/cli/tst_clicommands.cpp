@@ -104,6 +104,9 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("user ") + QLatin1String(action)))
                 << QStringList{"user", QString::fromLatin1(action), "--help"};
         }
+        for (const char* action : {"trust", "forget"})
+            QTest::newRow(qPrintable(QStringLiteral("host ") + QLatin1String(action)))
+                << QStringList{"host", QString::fromLatin1(action), "--help"};
         QTest::newRow("overview") << QStringList{"--help"};
     }
     void helpForEveryCommand()
@@ -197,6 +200,91 @@ private slots:
         EXPECT_EXIT(cli({"user", "delete", "127.0.1.6", "bob"}), 0);
         EXPECT_EXIT(cli({"host", "delete", "127.0.1.6"}), 0);
         QCOMPARE(count("select count(*) from Hosts"), 1);
+    }
+
+    void hostSecretsComeInTheirOrder()
+    {
+        // Only readability is checked when the key is named; logging in with it is the engine's.
+        m_install->writeFile(QStringLiteral("id_test"), "key\n");
+        const QString key = m_install->path(QStringLiteral("id_test"));
+        const auto hostText = [this](const char* column, const char* address) {
+            return text(QStringLiteral("select %1 from Hosts where hAddress='%2'")
+                            .arg(QLatin1String(column), QLatin1String(address)));
+        };
+
+        // Manager password, key passphrase, root password: one line each, in this order.
+        CliResult result =
+            cli({"host", "add", "127.0.1.5", "--manager", "admin", "--elevate", "su", "--manager-key", "id_test"},
+                "mgr\nphrase\nroot'pw\n");
+        EXPECT_EXIT(result, 0);
+        QCOMPARE(DecipherPassword(hostText("MngPwd", "127.0.1.5")), QStringLiteral("mgr"));
+        QCOMPARE(DecipherPassword(hostText("MngKeyPass", "127.0.1.5")), QStringLiteral("phrase"));
+        QCOMPARE(DecipherPassword(hostText("MngRootPwd", "127.0.1.5")), QStringLiteral("root'pw"));
+        QCOMPARE(hostText("MngKeyPath", "127.0.1.5"), key);
+        QCOMPARE(hostText("MngElevation", "127.0.1.5"), QStringLiteral("2"));
+
+        // With a key the manager password may be an empty line.
+        result =
+            cli({"host", "add", "127.0.1.6", "--manager", "admin", "--elevate", "sudo", "--manager-key", key}, "\n\n");
+        EXPECT_EXIT(result, 0);
+        QCOMPARE(hostText("MngElevation", "127.0.1.6"), QStringLiteral("1"));
+        QVERIFY(hostText("MngPwd", "127.0.1.6").isEmpty());
+
+        // edit reads only the secrets of the options given; leaving su drops the root password.
+        EXPECT_EXIT(cli({"host", "edit", "127.0.1.5", "--elevate", "sudo"}), 0);
+        QVERIFY(hostText("MngRootPwd", "127.0.1.5").isEmpty());
+        QCOMPARE(DecipherPassword(hostText("MngPwd", "127.0.1.5")), QStringLiteral("mgr"));
+        EXPECT_EXIT(cli({"host", "edit", "127.0.1.5", "--elevate", "su"}, "new root\n"), 0);
+        QCOMPARE(DecipherPassword(hostText("MngRootPwd", "127.0.1.5")), QStringLiteral("new root"));
+        QCOMPARE(DecipherPassword(hostText("MngKeyPass", "127.0.1.5")), QStringLiteral("phrase"));
+        EXPECT_EXIT(cli({"host", "edit", "127.0.1.5", "--manager-key", ""}), 0);
+        QVERIFY(hostText("MngKeyPath", "127.0.1.5").isEmpty());
+        QVERIFY(hostText("MngKeyPass", "127.0.1.5").isEmpty());
+
+        // Refused before anything is stored.
+        result = cli({"host", "add", "127.0.1.7", "--manager", "admin", "--elevate", "su"}, "mgr\n");
+        EXPECT_EXIT(result, 2);
+        QVERIFY2(result.err.contains(QLatin1String("root password")), qPrintable(result.err));
+        result = cli({"host", "add", "127.0.1.7", "--elevate", "doas"}, "x\n");
+        EXPECT_EXIT(result, 2);
+        QVERIFY2(result.err.contains(QLatin1String("'none', 'sudo' or 'su'")), qPrintable(result.err));
+        result = cli({"host", "add", "127.0.1.7", "--manager", "admin", "--manager-key", "absent"}, "pw\n\n");
+        EXPECT_EXIT(result, 1);
+        QVERIFY2(result.err.contains(QLatin1String("cannot read the key file absent")), qPrintable(result.err));
+        QCOMPARE(count("select count(*) from Hosts"), 2);
+    }
+
+    void hostElevationAndKeyGoThroughCsv()
+    {
+        m_install->writeFile(QStringLiteral("h.csv"),
+                             "address,elevate,root_password,manager_key,manager_key_passphrase,manager_login,"
+                             "manager_password\r\n"
+                             "127.0.1.5,su,R00t,/keys/a,phrase,admin,pw\r\n"
+                             "127.0.1.6,SUDO,,/keys/b,,admin,\r\n" // the key instead of a password
+                             "127.0.1.7,,,,,,\r\n");
+        EXPECT_EXIT(cli({"import", "hosts", "h.csv"}), 0);
+        QCOMPARE(DecipherPassword(text("select MngRootPwd from Hosts where hAddress='127.0.1.5'")),
+                 QStringLiteral("R00t"));
+        QCOMPARE(DecipherPassword(text("select MngKeyPass from Hosts where hAddress='127.0.1.5'")),
+                 QStringLiteral("phrase"));
+        const CliResult exported = cli({"export", "hosts", "-"});
+        EXPECT_EXIT(exported, 0);
+        QCOMPARE(exported.out.toUtf8(), kHostsExportHeader + "127.0.1.5,22,,admin,,manager,,su,,/keys/a,\r\n"
+                                                             "127.0.1.6,22,,admin,,manager,,sudo,,/keys/b,\r\n"
+                                                             "127.0.1.7,22,,,,user,,none,,,\r\n");
+
+        m_install->writeFile(QStringLiteral("bad.csv"), "address,elevate,root_password,manager_key,"
+                                                        "manager_key_passphrase\r\n"
+                                                        "127.0.2.1,doas,,,\r\n"     // unknown word
+                                                        "127.0.2.2,sudo,R00t,,\r\n" // root password unused
+                                                        "127.0.2.3,su,,,\r\n"       // su without it
+                                                        "127.0.2.4,,,keys/c,\r\n"   // relative key path
+                                                        "127.0.2.5,,,,phrase\r\n"   // passphrase, no key
+                                                        "127.0.2.6,su,R00t,/keys/d,\r\n");
+        const CliResult refused = cli({"import", "hosts", "bad.csv"});
+        EXPECT_EXIT(refused, 1);
+        QVERIFY2(refused.err.contains(QLatin1String("fix lines 2, 3, 4, 5, 6 ")), qPrintable(refused.err));
+        QCOMPARE(count("select count(*) from Hosts"), 3);
     }
 
     void userLifecycle()
@@ -460,8 +548,8 @@ private slots:
                                        "127.0.1.6,2222,oracle,,,90,,,\r\n");
         result = cli({"export", "hosts", "-"});
         EXPECT_EXIT(result, 0);
-        QCOMPARE(result.out.toUtf8(), kHostsHeader + "127.0.1.5,22,Linux,root,,manager,main\r\n"
-                                                     "127.0.1.6,2222,,,,user,\r\n");
+        QCOMPARE(result.out.toUtf8(), kHostsExportHeader + "127.0.1.5,22,Linux,root,,manager,main,none,,,\r\n"
+                                                           "127.0.1.6,2222,,,,user,,none,,,\r\n");
     }
 
     void listJsonHoldsNoPassword()
@@ -478,7 +566,7 @@ private slots:
         const QJsonObject root = QJsonDocument::fromJson(result.out.toUtf8(), &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(root.value("hosts").toArray().size(), 2);
-        QCOMPARE(root.value("osProfiles").toArray().size(), 4);
+        QCOMPARE(root.value("osProfiles").toArray().size(), 10);
         const QJsonArray users = root.value("users").toArray();
         QCOMPARE(users.size(), 3);
         const QJsonObject oracle = users[0].toObject();

@@ -417,14 +417,15 @@ private slots:
         TdmPublic& dm = env.dm();
         QCOMPARE(count(dm, QStringLiteral("select count(*) from SysParams")), 1);
         QCOMPARE(dm.GetSysParam(QStringLiteral("EnablePWD")), QStringLiteral("-1"));
-        QCOMPARE(count(dm, QStringLiteral("select count(*) from UnixOS")), 4);
-        QCOMPARE(count(dm, QStringLiteral("select count(*) from ActionFlg")), 16);
+        QCOMPARE(count(dm, QStringLiteral("select count(*) from UnixOS")), 10);
+        QCOMPARE(count(dm, QStringLiteral("select count(*) from ActionFlg")), 40);
+        QCOMPARE(count(dm, QStringLiteral("select count(*) from ActionRules")), 10);
         // Positional inserts must land in the right columns.
-        dm.DBSession.Execute(QStringLiteral("insert into unixos values(9,'X')"));
-        dm.DBSession.Execute(QStringLiteral("insert into ActionFlg values(9,'InputOldPassword','Old:',1,1)"));
+        dm.DBSession.Execute(QStringLiteral("insert into unixos values(99,'X')"));
+        dm.DBSession.Execute(QStringLiteral("insert into ActionFlg values(99,'InputOldPassword','Old:',1,1)"));
         auto query = dm.NewQuery();
         query->SelectSQL = QStringLiteral("select OSName, flgname, flgvalue, canskip from UnixOS u join ActionFlg a "
-                                          "on a.OSID = u.OSID where u.OSID = 9");
+                                          "on a.OSID = u.OSID where u.OSID = 99");
         QVERIFY(dm.OpenQuery(*query));
         QCOMPARE(query->Fields(0).AsString(), QStringLiteral("X"));
         QCOMPARE(query->Fields(1).AsString(), QStringLiteral("InputOldPassword"));

@@ -191,6 +191,30 @@ private slots:
         QVERIFY(options.TestLogin());
     }
 
+    void hostKeyPolicyFailsSafe_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("knownOnly");
+        QTest::newRow("no file") << QByteArray() << false;
+        QTest::newRow("empty") << QByteArray("[Options]\nHostKeyPolicy=\n") << false;
+        QTest::newRow("tofu") << QByteArray("[Options]\nHostKeyPolicy=TOFU\n") << false;
+        QTest::newRow("known-only") << QByteArray("[Options]\nHostKeyPolicy= Known-Only \n") << true;
+        // A mistyped safety setting must not loosen it.
+        QTest::newRow("typo") << QByteArray("[Options]\nHostKeyPolicy=knownonly\n") << true;
+    }
+    void hostKeyPolicyFailsSafe()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, knownOnly);
+        QTemporaryDir dir;
+        if (!file.isEmpty())
+            writeFile(dir.filePath(QStringLiteral("Options.ini")), file);
+        const TOptionsFile options(dir.filePath(QStringLiteral("veltrane")));
+        QCOMPARE(options.HostKeyPolicy() == THostKeyPolicy::KnownOnly, knownOnly);
+        options.SetHostKeyPolicy(knownOnly ? THostKeyPolicy::TrustOnFirstUse : THostKeyPolicy::KnownOnly);
+        QCOMPARE(options.HostKeyPolicy() == THostKeyPolicy::KnownOnly, !knownOnly);
+    }
+
     void programPasswordSwitch_data()
     {
         QTest::addColumn<QString>("stored");

@@ -85,7 +85,7 @@ private slots:
         LoadActionFlg(dm, flg);
         const QString prompt = QStringLiteral("password:");
         compareSteps(flg, profile({}, prompt, canskip, prompt, prompt, QStringLiteral("successfully")));
-        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from UnixOS")), 4);
+        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from UnixOS")), 10);
     }
 
     void profileWithoutRowsGivesTheDefaults_data()
@@ -115,12 +115,12 @@ private slots:
     {
         TestEnvironment env;
         TdmPublic& dm = env.dm();
-        run(dm, QStringLiteral("insert into ActionFlg values(9,'InputOldPassword','old:',NULL,1)"));
-        run(dm, QStringLiteral("insert into ActionFlg values(9,'InputNewPassword',NULL,-1,1)"));
-        run(dm, QStringLiteral("insert into ActionFlg values(9,'RetypeNewPassword','again:',-1,1)"));
-        run(dm, QStringLiteral("insert into ActionFlg values(9,'ChangeSuccessfully',NULL,-1,1)"));
+        run(dm, QStringLiteral("insert into ActionFlg values(99,'InputOldPassword','old:',NULL,1)"));
+        run(dm, QStringLiteral("insert into ActionFlg values(99,'InputNewPassword',NULL,-1,1)"));
+        run(dm, QStringLiteral("insert into ActionFlg values(99,'RetypeNewPassword','again:',-1,1)"));
+        run(dm, QStringLiteral("insert into ActionFlg values(99,'ChangeSuccessfully',NULL,-1,1)"));
         TActionFlg flg;
-        flg.OSID = 9;
+        flg.OSID = 99;
         LoadActionFlg(dm, flg);
         compareSteps(flg, profile({}, QStringLiteral("old:"), -1, QStringLiteral(":"), QStringLiteral("again:"),
                                   QStringLiteral("successfully")));
@@ -244,10 +244,11 @@ private slots:
         TdmPublic& dm = env.dm();
         DeleteOSProfile(dm, 3);
         QCOMPARE(rowsOf(dm, 3), 0);
-        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from UnixOS")), 3);
-        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from ActionFlg")), 12);
+        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from UnixOS")), 9);
+        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from ActionFlg")), 36);
+        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from ActionRules where OSID = 3")), 0);
         DeleteOSProfile(dm, -1);
-        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from UnixOS")), 3);
+        QCOMPARE(scalar(dm, QStringLiteral("select count(*) from UnixOS")), 9);
         QVERIFY(ui.shown(QStringLiteral("msgbox")).isEmpty());
         QCOMPARE(dm.DBSession.TransactionDepth(), 0);
     }

@@ -56,7 +56,8 @@ inline QStringList Rows(TdmPublic& dm, const QString& sql)
 inline QStringList Profiles(TdmPublic& dm)
 {
     return Rows(dm, QStringLiteral("select OSID, OSName from UnixOS order by OSID")) +
-           Rows(dm, QStringLiteral("select * from ActionFlg order by OSID, flgname"));
+           Rows(dm, QStringLiteral("select * from ActionFlg order by OSID, flgname")) +
+           Rows(dm, QStringLiteral("select * from ActionRules order by OSID"));
 }
 
 } // namespace EditorTest

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QToolButton>
 #include <QtTest>
 
@@ -245,8 +246,10 @@ private slots:
         host.OSID = osid;
         Editor editor(host);
         TfrmHostEdit& dialog = editor.dialog;
-        QCOMPARE(osItems(dialog.cbbOS), (QStringList{"Linux=1", "Linux (manager account)=2", "Solaris=3",
-                                                     "Solaris (manager account)=4", "Other OS...=-1"}));
+        QCOMPARE(osItems(dialog.cbbOS),
+                 (QStringList{"Linux=1", "Linux (manager account)=2", "Solaris=3", "Solaris (manager account)=4",
+                              "FreeBSD=5", "FreeBSD (manager account)=6", "OpenBSD=7", "OpenBSD (manager account)=8",
+                              "macOS=9", "macOS (manager account)=10", "Other OS...=-1"}));
         QCOMPARE(dialog.cbbOS->currentText(), shown);
         QCOMPARE(dialog.sbSetting->isEnabled(), settingEnabled);
         QCOMPARE(dialog.cbbOS->maxVisibleItems(), 15);
@@ -297,6 +300,62 @@ private slots:
         QCOMPARE(host.MngKeyPath, QStringLiteral("/keys/db1"));
         QVERIFY(host.MngPwd != QStringLiteral("n3w"));
         QCOMPARE(DecipherPassword(host.MngPwd), QStringLiteral("n3w"));
+    }
+
+    void rootPasswordOnlyForSuAndKeyInsteadOfPassword()
+    {
+        RecordingUiServices ui;
+        Editor editor;
+        TfrmHostEdit& dialog = editor.dialog;
+        const QList<QWidget*> rootControls{dialog.edtRootPwd, dialog.sbRootKeybrd, dialog.sbShowRootPwd};
+        QCOMPARE(dialog.cbbElevation->currentText(), QStringLiteral("none"));
+        for (QWidget* control : rootControls)
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+
+        THost host = sampleHost();
+        host.MngElevation = TElevation::Su;
+        host.MngRootPwd = EncipherPassword(QStringLiteral("r00t"));
+        dialog.ShowHost(host);
+        QCOMPARE(dialog.cbbElevation->currentText(), QStringLiteral("su"));
+        QCOMPARE(dialog.edtRootPwd->text(), QStringLiteral("r00t"));
+        QCOMPARE(dialog.edtRootPwd->echoMode(), QLineEdit::Password);
+        for (QWidget* control : rootControls)
+            QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+
+        // su needs its root password; a readable key file stands in for the manager password.
+        dialog.edtRootPwd->clear();
+        dialog.btnSave->click();
+        QCOMPARE(ui.shown(QStringLiteral("balloon")).value(0).controlName, QStringLiteral("edtRootPwd"));
+        QCOMPARE(ui.shown(QStringLiteral("balloon")).value(0).text, QStringLiteral("Please input [Root Password] "));
+        dialog.edtRootPwd->setText(QStringLiteral("n3w root"));
+        dialog.edtMngPwd->clear();
+        QTemporaryFile key;
+        QVERIFY(key.open());
+        TfrmHostEdit::SetKeyFileChooser([&key](QWidget*, const QString&) { return key.fileName(); });
+        QTest::mouseClick(dialog.sbMngKey, Qt::LeftButton);
+        TfrmHostEdit::SetKeyFileChooser({});
+        QCOMPARE(dialog.edtMngKey->text(), key.fileName());
+        QVERIFY(dialog.edtMngKeyPass->isEnabled());
+        dialog.edtMngKeyPass->setText(QStringLiteral("phrase"));
+        QVERIFY(dialog.ValidateHost());
+        dialog.ReadHost(host);
+        QCOMPARE(host.MngElevation, TElevation::Su);
+        QCOMPARE(DecipherPassword(host.MngRootPwd), QStringLiteral("n3w root"));
+        QCOMPARE(host.MngKeyPath, key.fileName());
+        QCOMPARE(DecipherPassword(host.MngKeyPass), QStringLiteral("phrase"));
+
+        // Secrets the host no longer needs are not kept.
+        dialog.cbbElevation->setCurrentIndex(dialog.cbbElevation->findText(QStringLiteral("sudo")));
+        dialog.edtMngKey->clear();
+        QVERIFY(!dialog.edtRootPwd->isEnabled());
+        QVERIFY(!dialog.edtMngKeyPass->isEnabled());
+        dialog.ReadHost(host);
+        QCOMPARE(host.MngElevation, TElevation::Sudo);
+        QVERIFY(host.MngRootPwd.isEmpty());
+        QVERIFY(host.MngKeyPass.isEmpty());
+        // Without the key the manager password is required again.
+        QVERIFY(!dialog.ValidateHost());
+        QCOMPARE(ui.shown(QStringLiteral("balloon")).last().controlName, QStringLiteral("edtMngPwd"));
     }
 
     void keysOfTheDialog_data()
@@ -386,16 +445,16 @@ private slots:
         QTest::addColumn<int>("itemsAfter");
         QTest::newRow("new profile from other OS") << -1 << "save"
                                                    << "Operating System Settings - Other OS..."
-                                                   << "HP-UX" << 6;
+                                                   << "HP-UX" << 12;
         QTest::newRow("renamed profile") << 1 << "save"
                                          << "Operating System Settings - Linux"
-                                         << "HP-UX" << 5;
+                                         << "HP-UX" << 11;
         QTest::newRow("deleted profile") << 3 << "delete"
                                          << "Operating System Settings - Solaris"
-                                         << "" << 4;
+                                         << "" << 10;
         QTest::newRow("cancelled") << 3 << "cancel"
                                    << "Operating System Settings - Solaris"
-                                   << "Solaris" << 5;
+                                   << "Solaris" << 11;
     }
     void detailedSettingReloadsTheList()
     {

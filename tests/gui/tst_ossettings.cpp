@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QtTest>
 
 using EditorTest::ModalDriver;
@@ -204,15 +205,15 @@ private slots:
             dialog.btnSave->click();
         });
         QVERIFY(changed);
-        QCOMPARE(osid, 5);
-        QCOMPARE(Rows(dm, QStringLiteral("select OSName from UnixOS where OSID = 5")), QStringList{"AIX 7"});
-        const TActionFlg saved = loaded(dm, 5);
+        QCOMPARE(osid, 11);
+        QCOMPARE(Rows(dm, QStringLiteral("select OSName from UnixOS where OSID = 11")), QStringList{"AIX 7"});
+        const TActionFlg saved = loaded(dm, 11);
         QCOMPARE(saved.InputOldPassword, QStringLiteral("Old password: "));
         QCOMPARE(saved.canskip, -1);
         QCOMPARE(saved.InputNewPassword, QStringLiteral("New password: "));
         QCOMPARE(saved.RetypeNewPassword, QStringLiteral("Re-enter new password: "));
         QCOMPARE(saved.ChangeSuccessfully, QStringLiteral("changed"));
-        QCOMPARE(Rows(dm, QStringLiteral("select count(*) from ActionFlg where OSID = 5")), QStringList{"4"});
+        QCOMPARE(Rows(dm, QStringLiteral("select count(*) from ActionFlg where OSID = 11")), QStringList{"4"});
         QVERIFY(ui.shown(QStringLiteral("runlog")).isEmpty());
     }
 
@@ -281,12 +282,17 @@ private slots:
         QTest::addColumn<int>("osid");
         QTest::addColumn<int>("expectedOsid");
         QTest::addColumn<QStringList>("expectedNames");
+        const QStringList shippedLater{"5|FreeBSD", "6|FreeBSD (manager account)",
+                                       "7|OpenBSD", "8|OpenBSD (manager account)",
+                                       "9|macOS",   "10|macOS (manager account)"};
         QTest::newRow("existing takes the name")
             << 1 << 1
-            << QStringList{"1|Solaris", "2|Linux (manager account)", "3|Solaris", "4|Solaris (manager account)"};
-        QTest::newRow("new one with the name") << -1 << 5
-                                               << QStringList{"1|Linux", "2|Linux (manager account)", "3|Solaris",
-                                                              "4|Solaris (manager account)", "5|Solaris"};
+            << QStringList{"1|Solaris", "2|Linux (manager account)", "3|Solaris", "4|Solaris (manager account)"} +
+                   shippedLater;
+        QTest::newRow("new one with the name")
+            << -1 << 11
+            << QStringList{"1|Linux", "2|Linux (manager account)", "3|Solaris", "4|Solaris (manager account)"} +
+                   shippedLater + QStringList{"11|Solaris"};
     }
     void aDuplicateNameNeverMerges()
     {
@@ -329,7 +335,7 @@ private slots:
         QVERIFY(ui.shown(QStringLiteral("msgbox")).isEmpty());
         QCOMPARE(Rows(dm, QStringLiteral("select count(*) from UnixOS where OSID = 3")), QStringList{"0"});
         QCOMPARE(Rows(dm, QStringLiteral("select count(*) from ActionFlg where OSID = 3")), QStringList{"0"});
-        QCOMPARE(Rows(dm, QStringLiteral("select count(*) from UnixOS")), QStringList{"3"});
+        QCOMPARE(Rows(dm, QStringLiteral("select count(*) from UnixOS")), QStringList{"9"});
         // The host keeps naming the profile and from now on runs with the defaults.
         QCOMPARE(Rows(dm, QStringLiteral("select OSID from Hosts where hID = 1")), QStringList{"3"});
         QCOMPARE(loaded(dm, 3).ChangeSuccessfully, QStringLiteral("successfully"));
@@ -369,6 +375,57 @@ private slots:
         QVERIFY(!changed);
         QCOMPARE(osid, 1);
         QCOMPARE(Profiles(dm), before);
+    }
+
+    void rulesAreShownAndSaved()
+    {
+        TestEnvironment env;
+        RecordingUiServices ui;
+        TdmPublic& dm = env.dm();
+        int osid = 5;
+        bool exitStatusShown = false;
+        QString failuresShown;
+        bool englishShown = false;
+        bool acceptedByEnter = true;
+        const bool changed = edit(dm, osid, QStringLiteral("FreeBSD"), [&](TfrmOperationSetting& dialog) {
+            exitStatusShown = dialog.chkExitStatus->isChecked();
+            failuresShown = dialog.edtFailTexts->toPlainText();
+            englishShown = dialog.chkEnglish->isChecked();
+            // Enter in the list starts another text; it does not press OK.
+            dialog.activateWindow();
+            dialog.edtFailTexts->setFocus();
+            dialog.edtFailTexts->setPlainText(QStringLiteral("  first  \n\nsecond"));
+            dialog.edtFailTexts->moveCursor(QTextCursor::End);
+            QTest::keyClick(dialog.edtFailTexts, Qt::Key_Return);
+            QTest::keyClicks(dialog.edtFailTexts, QStringLiteral("it's third"));
+            acceptedByEnter = dialog.Accepted;
+            dialog.chkEnglish->setChecked(false);
+            // With success by exit status no success text is needed.
+            dialog.edtSuccessText->clear();
+            dialog.btnSave->click();
+        });
+        QVERIFY(changed);
+        QVERIFY(exitStatusShown);
+        QVERIFY(englishShown);
+        QCOMPARE(failuresShown.split(QLatin1Char('\n')).first(), QStringLiteral("BAD PASSWORD"));
+        QVERIFY(failuresShown.endsWith(QLatin1String("\nMismatch")));
+        QVERIFY(!acceptedByEnter);
+        const TActionFlg saved = loaded(dm, 5);
+        QCOMPARE(saved.FailureTexts, (QStringList{"first", "second", "it's third"}));
+        QVERIFY(saved.SuccessByExitStatus);
+        QVERIFY(!saved.EnglishMessages);
+        QVERIFY(saved.ChangeSuccessfully.isEmpty());
+        QCOMPARE(Rows(dm, QStringLiteral("select count(*) from ActionRules where OSID = 5")), QStringList{"1"});
+
+        // Without it, the success text is required as before.
+        osid = 1;
+        edit(dm, osid, QStringLiteral("Linux"), [&](TfrmOperationSetting& dialog) {
+            dialog.edtSuccessText->clear();
+            dialog.btnSave->click();
+            QVERIFY(!dialog.Accepted);
+            dialog.btnCancel->click();
+        });
+        QCOMPARE(ui.shown(QStringLiteral("balloon")).value(0).controlName, QStringLiteral("edtSuccessText"));
     }
 
     void enterInAPromptPressesOkAndInTheNameMovesOn()

@@ -15,6 +15,13 @@
 //   127.0.0.6  a small SSH server that writes to the extended (error) stream, which OpenSSH never
 //              does for a command with a terminal (Streams* accounts).
 //   127.0.0.7  unanswered: a TCP connect gets no answer at all, so it runs into its time limit.
+//   127.0.0.8  the fleet: OpenSSH with PAM and the real passwd, reached the ways real hosts are managed
+//              (see the Fleet* names): sudo with and without a password, su (a stand-in that plays su
+//              with FleetRootPassword; the real root account is never involved), key-only logins, and
+//              accounts whose password has expired. root may not log in with a password
+//              (PermitRootLogin prohibit-password) and has no key.
+//   127.0.0.9  accepts LANG and LC_* from the client (AcceptEnv) and plays a passwd that speaks German
+//              unless the session's messages locale is C (DialogGerman accounts).
 //   127.0.0.30..37  more addresses of the dialog server (127.0.0.3), for benchmarks of many hosts;
 //              vtdlg_distant1..4 answer each prompt 300 ms late, as a distant host does.
 //
@@ -53,6 +60,8 @@ inline const QString ClosedAddress = QStringLiteral("127.0.0.4");
 inline const QString SilentAddress = QStringLiteral("127.0.0.5");
 inline const QString StreamsAddress = QStringLiteral("127.0.0.6");
 inline const QString UnansweredAddress = QStringLiteral("127.0.0.7");
+inline const QString FleetAddress = QStringLiteral("127.0.0.8");
+inline const QString LocaleAddress = QStringLiteral("127.0.0.9");
 
 inline const QString ManagerAccount = QStringLiteral("vtst_mgr");
 
@@ -93,6 +102,85 @@ inline const QString DialogWeak = QStringLiteral("vtdlg_weak");
 /// Debian dialog with every prompt and the success line 1 s late (about 4 s in all).
 inline const QString DialogSlow = QStringLiteral("vtdlg_slow");
 
+/// FreeBSD (user mode, command "passwd"): "Changing local password for NAME\r\n", "Old Password:",
+/// "New Password:", "Retype New Password:", then nothing and exit 0. The old password must be
+/// Password, else "passwd: pam_chauthtok(): authentication error" and exit 1; a retype that differs
+/// gets "Mismatch; try again, EOF to quit." and the new-password prompt again (three rounds, then
+/// exit 1). Root mode (the command names an account: "passwd alice", also behind "LC_ALL=C ...",
+/// "env ...", "sudo [options]" or inside "su - root -c '...'", whose own prompts are not played here):
+/// no old-password prompt. Every dialog from here on also records the command it got as the step
+/// "command".
+inline const QString DialogFreeBsd = QStringLiteral("vtdlg_freebsd");
+/// OpenBSD: "Changing password for NAME.\r\n", "Old password:", "New password:", "Retype new
+/// password:", then nothing and exit 0. A wrong old password: "passwd: password unchanged" and exit 1;
+/// mismatch and root mode as FreeBSD.
+inline const QString DialogOpenBsd = QStringLiteral("vtdlg_openbsd");
+/// macOS: the OpenBSD wording and nothing on success. A wrong old password is told by nothing but the
+/// exit status: the dialog asks on and exits 1 without a word.
+inline const QString DialogMacOs = QStringLiteral("vtdlg_macos");
+/// Debian with pam_pwquality. User mode: "Current password: ", "New password: "; a new password
+/// shorter than 8 characters gets "BAD PASSWORD: The password is shorter than 8 characters\r\n" and
+/// "New password: " again, three times, then "passwd: Have exhausted maximum number of retries for
+/// service" and "passwd: password unchanged", exit 10. A longer one goes on to "Retype new password: "
+/// and "passwd: password updated successfully". Root mode: no old password; a short one gets the BAD
+/// PASSWORD line as a warning and the change goes on. A retype that differs: "Sorry, passwords do not
+/// match." and "passwd: Authentication token manipulation error", exit 10.
+inline const QString DialogPwQuality = QStringLiteral("vtdlg_pwquality");
+/// Debian dialog in German ("Aktuelles Passwort: ", "Neues Passwort: ", "Geben Sie das neue Passwort
+/// erneut ein: ", "passwd: Passwort erfolgreich ge\u00e4ndert") unless the messages locale (LC_ALL, else
+/// LC_MESSAGES, else LANG, from the environment or set in front of the command) is exactly "C" or
+/// "POSIX": then the English Debian dialog. Records the locale it saw as the step "locale". On
+/// DialogAddress the environment request is refused (only a prefix in the command works); on
+/// LocaleAddress it is accepted. Copies: vtdlg_german1, vtdlg_german2.
+inline const QString DialogGerman = QStringLiteral("vtdlg_german");
+
+// Accounts on FleetAddress. Every one has Password; the targets are real accounts whose real password
+// the managers change (sudoers allows "passwd vtfl_tN" only). Suggested split so that tests running in
+// parallel never share a target: sudo vtfl_t1..t3, NOPASSWD vtfl_t4..t5, su vtfl_t6..t7, key managers
+// vtfl_t8..t10, spare vtfl_t11..t12.
+/// Password login; "sudo passwd vtfl_tN" asks "[sudo] password for vtfl_sudo: " every time (wrong:
+/// "Sorry, try again.", three times, then "sudo: 3 incorrect password attempts").
+inline const QString FleetSudoManager = QStringLiteral("vtfl_sudo");
+/// Password login; "sudo passwd vtfl_tN" runs without a password.
+inline const QString FleetNoPasswdManager = QStringLiteral("vtfl_nopw");
+/// Password login; in no sudoers rule: sudo asks for its password and then says "vtfl_nosudo is not in
+/// the sudoers file".
+inline const QString FleetNoSudoManager = QStringLiteral("vtfl_nosudo");
+/// Password login to a shell whose "su" is a stand-in: "su [-] [root] -c COMMAND" prints "Password: ",
+/// reads with echo off and, for FleetRootPassword, runs COMMAND with bash in root's stead (still the
+/// vtfl_su account; "su -" keeps only TERM of the environment, so LC_ALL set in front of su is gone),
+/// where "passwd vtfl_tN" is the real passwd run as root through sudo: "New password: ", "Retype new
+/// password: ", "passwd: password updated successfully". Any other password: a pause of 1 s, "su:
+/// Authentication failure", exit 1.
+inline const QString FleetSuManager = QStringLiteral("vtfl_su");
+/// Key login only (no password or keyboard-interactive); sudo without a password.
+inline const QString FleetKeyManager = QStringLiteral("vtfl_keymgr");
+/// Key login only; sudo asks for its password (Password).
+inline const QString FleetKeySudoManager = QStringLiteral("vtfl_keysudo");
+/// Accounts whose password has expired (chage -d 0). With keyboard-interactive the change happens
+/// inside the authentication: after "Password: " come the rounds "You are required to change your
+/// password immediately (administrator enforced)" / "Changing password for NAME." with the prompt
+/// "Current password: ", then "New password: " and "Retype new password: " (answering them all with
+/// the old password fails, and nothing changes). With the password method the login succeeds and,
+/// instead of the command, the session prints "WARNING: Your password has expired." and "You must
+/// change your password now and login again!" and runs passwd. Run "chage -d 0 NAME" again after a
+/// test that changed the password.
+inline const QStringList FleetExpired = {QStringLiteral("vtfl_expired1"), QStringLiteral("vtfl_expired2")};
+/// The root password the su stand-in accepts.
+inline const QString FleetRootPassword = QStringLiteral("Vt-Root#2026");
+/// Private keys of the key managers (readable by root only). Ed25519 in OpenSSH format without a
+/// passphrase; RSA 2048 in PEM format ("BEGIN RSA PRIVATE KEY") and ECDSA P-256 in OpenSSH format, both
+/// with KeyPassphrase. Each has its public key beside it (".pub").
+inline const QString KeyEd25519 = QStringLiteral("/tmp/veltrane-sshd/keys/manager_ed25519");
+inline const QString KeyRsaPem = QStringLiteral("/tmp/veltrane-sshd/keys/manager_rsa_pem");
+inline const QString KeyEcdsa = QStringLiteral("/tmp/veltrane-sshd/keys/manager_ecdsa");
+inline const QString KeyPassphrase = QStringLiteral("Vt-Key#2026");
+/// Targets on FleetAddress, vtfl_t1 .. vtfl_t12.
+inline QString FleetTarget(int number)
+{
+    return QStringLiteral("vtfl_t") + QString::number(number);
+}
+
 // Accounts on StreamsAddress (not system accounts; same password).
 /// Prints "Current password: " on the error stream only, reads one line, prints
 /// "\r\npasswd: Authentication token manipulation error\r\n" on the error stream and exits 1.
@@ -112,6 +200,8 @@ inline const QString OpenSshLog = WorkDir + QStringLiteral("/sshd_a.log");
 /// Public host keys (OpenSSH format) of the OpenSSH servers on OpenSshAddress and DialogAddress.
 inline const QString OpenSshHostKey = WorkDir + QStringLiteral("/hostkey_a.pub");
 inline const QString DialogHostKey = WorkDir + QStringLiteral("/hostkey_b.pub");
+inline const QString FleetHostKey = WorkDir + QStringLiteral("/hostkey_fleet.pub");
+inline const QString LocaleHostKey = WorkDir + QStringLiteral("/hostkey_locale.pub");
 
 /// One answer a dialog received: its step ("old", "new", "retype", "new-again") and the exact
 /// bytes, line ending included.
@@ -212,6 +302,25 @@ inline QString ServerProblem()
         if (::getpwnam(account) == nullptr)
             return QStringLiteral("The test account %1 does not exist").arg(QLatin1String(account)) + fix;
     }
+    return QString();
+}
+
+/// Empty when the fleet and German servers run with their accounts and keys; otherwise what is wrong and
+/// what to do. Kept apart from ServerProblem so that tests of the older servers do not depend on them.
+inline QString FleetServerProblem()
+{
+    using namespace TestServers;
+    const QString fix = QStringLiteral("; start the test servers as root with tests/servers/start-all.sh");
+    for (const QString& address : {FleetAddress, LocaleAddress}) {
+        if (!Detail::Greeting(address, 3000).startsWith("SSH-2.0-"))
+            return QStringLiteral("No SSH test server greets on %1:%2").arg(address).arg(Port) + fix;
+    }
+    for (const QString& account : {FleetSudoManager, FleetSuManager, FleetKeyManager, FleetTarget(1), DialogGerman}) {
+        if (::getpwnam(account.toLatin1().constData()) == nullptr)
+            return QStringLiteral("The test account %1 does not exist").arg(account) + fix;
+    }
+    if (!QFile::exists(KeyRsaPem))
+        return QStringLiteral("The test key %1 is missing").arg(KeyRsaPem) + fix;
     return QString();
 }
 

@@ -1,6 +1,8 @@
 #include "transport/KnownHostsFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -92,6 +94,69 @@ private slots:
         QVERIFY2(message.contains(QStringLiteral("127.0.0.2:2222 has changed")), qPrintable(message));
         QVERIFY2(message.contains(QStringLiteral("attack")), qPrintable(message));
         QVERIFY2(message.contains(expectedPart + path), qPrintable(message));
+    }
+
+    void replaceTouchesOnlyTheHostAndPort_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<int>("removed");
+
+        const QByteArray key = " ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIBnnT3VlKRy+wrZ1DVy86Tsj1JNpv00jFW4rc6ccbEmw";
+        const QByteArray hashed = "|1|AAECAwQFBgcICQoLDA0ODxAREhM=|zTBJhfY/wDSQRFtkj5cnZP3Aia4="; // 127.0.0.9:2200
+        const QString fresh = QStringLiteral("[127.0.0.9]:2200 ssh-rsa AAAAB3NzaC1yc2E=");
+        QTest::newRow("replaces every key of the host, keeps the rest")
+            << QByteArray("# mine\nother" + key + "\n[127.0.0.9]:2200" + key + "\n[127.0.0.9]:2200 ssh-rsa AAAA\n")
+            << fresh << QByteArray("# mine\nother" + key + "\n" + fresh.toUtf8() + "\n") << 2;
+        QTest::newRow("a shared line keeps the other names")
+            << QByteArray("alpha,[127.0.0.9]:2200,beta" + key + " comment\n") << QString()
+            << QByteArray("alpha,beta" + key + " comment\n") << 1;
+        QTest::newRow("hashed name and markers")
+            << QByteArray(hashed + key + "\n@revoked [127.0.0.9]:2200" + key + "\n") << QString()
+            << QByteArray("@revoked [127.0.0.9]:2200" + key + "\n") << 1;
+        QTest::newRow("same address, other port")
+            << QByteArray("[127.0.0.9]:2201" + key + "\n127.0.0.9" + key + "\n") << QString()
+            << QByteArray("[127.0.0.9]:2201" + key + "\n127.0.0.9" + key + "\n") << 0;
+        QTest::newRow("new file") << QByteArray() << fresh << QByteArray(fresh.toUtf8() + "\n") << 0;
+    }
+    void replaceTouchesOnlyTheHostAndPort()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, entry);
+        QFETCH(QByteArray, expected);
+        QFETCH(int, removed);
+        const QString path = m_dir.filePath(QStringLiteral("sub/known_hosts"));
+        QFile::remove(path);
+        if (!content.isEmpty()) {
+            QDir().mkpath(m_dir.filePath(QStringLiteral("sub")));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        int taken = -1;
+        QCOMPARE(KnownHostsFile::Replace(path, QStringLiteral("127.0.0.9"), 2200, entry, &taken), QString());
+        QCOMPARE(taken, removed);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), expected);
+        QCOMPARE(file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    }
+
+    void fingerprintIsTheOpenSshOne()
+    {
+        // ssh-keygen -lf of this key prints SHA256:...; the known value guards the encoding (no padding).
+        const QByteArray key = "AAAAC3NzaC1lZDI1NTE5AAAAIBnnT3VlKRy+wrZ1DVy86Tsj1JNpv00jFW4rc6ccbEmw";
+        QFile pub(m_dir.filePath(QStringLiteral("k.pub")));
+        QVERIFY(pub.open(QIODevice::WriteOnly));
+        pub.write("ssh-ed25519 " + key + " x\n");
+        pub.close();
+        QProcess keygen;
+        keygen.start(QStringLiteral("ssh-keygen"), {QStringLiteral("-lf"), pub.fileName()});
+        QVERIFY(keygen.waitForFinished(5000));
+        const QString printed = QString::fromLatin1(keygen.readAllStandardOutput()).section(QLatin1Char(' '), 1, 1);
+        QVERIFY2(printed.startsWith(QLatin1String("SHA256:")), qPrintable(printed));
+        QCOMPARE(KnownHostsFile::Fingerprint(key), printed);
     }
 };
 

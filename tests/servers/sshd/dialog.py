@@ -11,6 +11,7 @@ import os
 import pwd
 import re
 import select
+import shlex
 import sys
 import termios
 import time
@@ -21,6 +22,9 @@ NAME = ACCOUNT
 DIALOG = re.sub(r"[0-9]+$", "", ACCOUNT)
 RECEIVED_LOG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "received", ACCOUNT + ".log")
 ANSWER_LIMIT_S = 60
+# The password every test account starts with (settings.sh): the scripted BSD dialogs check the old
+# password against it.
+TEST_PASSWORD = b"Vt-Start#2026"
 
 
 def say(text):
@@ -202,6 +206,173 @@ def noisy():
     return debian()
 
 
+def requested():
+    """What the client's command asked for: the variables it set in front ("LC_ALL=C LANG=C passwd x",
+    "env LC_ALL=C passwd x") and the account named after passwd (None: the caller's own password).
+    "sudo [options]" in front and "su [-] [root] -c 'COMMAND'" are looked through (their own prompts are
+    not played here: the fleet server has the real ones)."""
+    return parse_command(os.environ.get("SSH_ORIGINAL_COMMAND", ""))
+
+
+def parse_command(command):
+    try:
+        words = shlex.split(command)
+    except ValueError:
+        words = command.split()
+    variables = {}
+    while words:
+        assignment = re.match(r"^([A-Za-z_][A-Za-z0-9_]*)=(.*)$", words[0])
+        if assignment:
+            variables[assignment.group(1)] = assignment.group(2)
+            words.pop(0)
+        elif words[0] in ("env", "exec"):
+            words.pop(0)
+        elif words[0] == "sudo":
+            words.pop(0)
+            while words and words[0].startswith("-"):
+                if words.pop(0) in ("-p", "-u", "-g", "-C", "-h"):
+                    words = words[1:]
+        elif words[0] == "su" and "-c" in words:
+            inner_variables, target = parse_command(words[words.index("-c") + 1] if words[-1] != "-c" else "")
+            # su - starts a login environment: what was set in front of su is gone.
+            if any(word in ("-", "-l", "--login") for word in words):
+                variables = {}
+            variables.update(inner_variables)
+            return variables, target
+        else:
+            break
+    target = words[1] if len(words) >= 2 and os.path.basename(words[0]) == "passwd" else None
+    return variables, target
+
+
+def record_command():
+    record("command", os.environ.get("SSH_ORIGINAL_COMMAND", "").encode())
+
+
+def new_and_retype(new_prompt, retype_prompt, mismatch_line, tries=3):
+    """Asks the new password and its retype until they agree; False after `tries` mismatches."""
+    for _ in range(tries):
+        say(new_prompt)
+        new = answer("new")
+        say(retype_prompt)
+        if answer("retype") == new:
+            return True
+        say(mismatch_line)
+    return False
+
+
+def freebsd():
+    """FreeBSD: "Old Password:", "New Password:", "Retype New Password:" and nothing on success. A wrong
+    old password ends with a pam_chauthtok() error, a mismatched retype asks again."""
+    record_command()
+    _, target = requested()
+    say("Changing local password for %s\n" % (target or NAME))
+    if target is None:
+        say("Old Password:")
+        if answer("old").rstrip(b"\r\n") != TEST_PASSWORD:
+            say("passwd: pam_chauthtok(): authentication error\n")
+            return 1
+    if not new_and_retype("New Password:", "Retype New Password:", "Mismatch; try again, EOF to quit.\n"):
+        say("passwd: pam_chauthtok(): authentication token failure\n")
+        return 1
+    return 0
+
+
+def openbsd():
+    """OpenBSD: "Old password:", "New password:", "Retype new password:" and nothing on success. A wrong
+    old password ends with "passwd: password unchanged", a mismatched retype asks again."""
+    record_command()
+    _, target = requested()
+    say("Changing password for %s.\n" % (target or NAME))
+    if target is None:
+        say("Old password:")
+        if answer("old").rstrip(b"\r\n") != TEST_PASSWORD:
+            say("passwd: password unchanged\n")
+            return 1
+    if not new_and_retype("New password:", "Retype new password:", "Mismatch; try again, EOF to quit.\n"):
+        say("passwd: password unchanged\n")
+        return 1
+    return 0
+
+
+def macos():
+    """macOS: the OpenBSD wording; nothing on success, and nothing either when the old password was wrong:
+    only the exit status (1) tells."""
+    record_command()
+    _, target = requested()
+    say("Changing password for %s.\n" % (target or NAME))
+    old_ok = True
+    if target is None:
+        say("Old password:")
+        old_ok = answer("old").rstrip(b"\r\n") == TEST_PASSWORD
+    if not new_and_retype("New password:", "Retype new password:", "Mismatch; try again, EOF to quit.\n"):
+        return 1
+    return 0 if old_ok else 1
+
+
+def pwquality():
+    """Debian with pam_pwquality. The caller's own password (user mode): a new password shorter than 8
+    characters gets "BAD PASSWORD: ..." and the new-password prompt again, three times, then the dialog
+    fails (exit 10); a longer one succeeds. As root (passwd NAME) the same line is only a warning and
+    the change goes on. A mismatched retype fails with "Sorry, passwords do not match."."""
+    record_command()
+    _, target = requested()
+    bad = "BAD PASSWORD: The password is shorter than 8 characters\n"
+    mismatch = "Sorry, passwords do not match.\npasswd: Authentication token manipulation error\npasswd: password unchanged\n"
+    say("Changing password for %s.\n" % (target or NAME))
+    if target is None:
+        say("Current password: ")
+        answer("old")
+        for _ in range(3):
+            say("New password: ")
+            new = answer("new")
+            if len(new.rstrip(b"\r\n")) >= 8:
+                break
+            say(bad)
+        else:
+            say("passwd: Have exhausted maximum number of retries for service\npasswd: password unchanged\n")
+            return 10
+    else:
+        say("New password: ")
+        new = answer("new")
+        if len(new.rstrip(b"\r\n")) < 8:
+            say(bad)
+    say("Retype new password: ")
+    if answer("retype") != new:
+        say(mismatch)
+        return 10
+    say("passwd: password updated successfully\n")
+    return 0
+
+
+def german():
+    """Debian speaking German, the host's own language, unless the messages locale the session ends up
+    with (LC_ALL, else LC_MESSAGES, else LANG; sent as environment or set in front of the command) is
+    exactly C or POSIX: then the English Debian dialog."""
+    record_command()
+    variables, target = requested()
+    environment = dict(os.environ)
+    environment.update(variables)
+    locale = environment.get("LC_ALL") or environment.get("LC_MESSAGES") or environment.get("LANG") or ""
+    record("locale", locale.encode())
+    if locale in ("C", "POSIX"):
+        texts = ("Changing password for %s.\n", "Current password: ", "New password: ", "Retype new password: ",
+                 "passwd: password updated successfully\n")
+    else:
+        texts = ("\u00c4ndern des Passworts f\u00fcr %s.\n", "Aktuelles Passwort: ", "Neues Passwort: ",
+                 "Geben Sie das neue Passwort erneut ein: ", "passwd: Passwort erfolgreich ge\u00e4ndert\n")
+    say(texts[0] % (target or NAME))
+    if target is None:
+        say(texts[1])
+        answer("old")
+    say(texts[2])
+    answer("new")
+    say(texts[3])
+    answer("retype")
+    say(texts[4])
+    return 0
+
+
 DIALOGS = {
     "vtdlg_debian": debian,
     "vtdlg_aix": aix,
@@ -218,6 +389,11 @@ DIALOGS = {
     "vtdlg_vanish": vanish_after_real_change,
     "vtdlg_echo": echo_everything,
     "vtdlg_noisy": noisy,
+    "vtdlg_freebsd": freebsd,
+    "vtdlg_openbsd": openbsd,
+    "vtdlg_macos": macos,
+    "vtdlg_pwquality": pwquality,
+    "vtdlg_german": german,
 }
 
 

@@ -3,7 +3,12 @@
 
 work_dir=/tmp/veltrane-sshd
 sudoers_dropin=/etc/sudoers.d/veltrane-test-mgr
+sudoers_fleet=/etc/sudoers.d/veltrane-test-fleet
 test_password='Vt-Start#2026'
+# The root password the su stand-in (fake-su.py) accepts; no real root password is involved.
+su_root_password='Vt-Root#2026'
+# The passphrase of the two manager keys that have one.
+key_passphrase='Vt-Key#2026'
 
 address_openssh=127.0.0.2   # real passwd through PAM, plus the manager account
 address_dialogs=127.0.0.3   # scripted passwd dialogs of other systems
@@ -11,6 +16,8 @@ address_closed=127.0.0.4    # nothing listens here
 address_silent=127.0.0.5    # accepts TCP, never speaks
 address_streams=127.0.0.6   # writes to the extended (error) stream despite the terminal
 address_unanswered=127.0.0.7 # TCP connects get no answer at all
+address_fleet=127.0.0.8     # real passwd reached through sudo, su or a key; root may not log in by password
+address_locale=127.0.0.9    # accepts LANG and LC_*; its passwd speaks German unless asked for C
 port=2222
 # More addresses of the dialog server, so that benchmarks can stand for many hosts.
 addresses_dialog_extra=(127.0.0.30 127.0.0.31 127.0.0.32 127.0.0.33 127.0.0.34 127.0.0.35 127.0.0.36 127.0.0.37)
@@ -39,4 +46,23 @@ dialog_accounts=(
     vtdlg_debian1 vtdlg_debian2 vtdlg_debian3 vtdlg_debian4 vtdlg_slow1 vtdlg_slow2
     vtdlg_vanish1 vtdlg_debian5 vtdlg_echo1 vtdlg_noisy1
     vtdlg_distant1 vtdlg_distant2 vtdlg_distant3 vtdlg_distant4
+    vtdlg_freebsd vtdlg_openbsd vtdlg_macos vtdlg_pwquality vtdlg_german
+    vtdlg_freebsd1 vtdlg_openbsd1 vtdlg_macos1 vtdlg_pwquality1 vtdlg_german1 vtdlg_german2
 )
+
+# Accounts of the fleet server (address_fleet). Managers log in there; the targets are the accounts
+# whose real password they change (the sudoers rules allow "passwd vtfl_tN" only).
+fleet_sudo_manager=vtfl_sudo       # password login; sudo asks for its password
+fleet_nopasswd_manager=vtfl_nopw   # password login; sudo without a password
+fleet_nosudo_manager=vtfl_nosudo   # password login; not in the sudoers rules at all
+fleet_su_manager=vtfl_su           # password login; su - root works with su_root_password
+fleet_key_manager=vtfl_keymgr      # key login only; sudo without a password
+fleet_keysudo_manager=vtfl_keysudo # key login only; sudo asks for its password
+fleet_managers=(
+    "$fleet_sudo_manager" "$fleet_nopasswd_manager" "$fleet_nosudo_manager" "$fleet_su_manager"
+    "$fleet_key_manager" "$fleet_keysudo_manager"
+)
+fleet_targets=(vtfl_t1 vtfl_t2 vtfl_t3 vtfl_t4 vtfl_t5 vtfl_t6 vtfl_t7 vtfl_t8 vtfl_t9 vtfl_t10 vtfl_t11 vtfl_t12)
+# Their password has expired (chage -d 0): the host demands a new one at login.
+fleet_expired=(vtfl_expired1 vtfl_expired2)
+fleet_accounts=("${fleet_managers[@]}" "${fleet_targets[@]}" "${fleet_expired[@]}")

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Stops the SSH test servers and removes everything start.sh created: the throw-away accounts,
-# the sudoers drop-in and the work folder. Needs root; harmless when nothing runs.
+# the sudoers drop-ins and the work folder (keys and the su stand-in's root password included). Needs root; harmless when nothing runs.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/settings.sh"
@@ -24,13 +24,13 @@ for pidfile in "$work_dir"/*.pid; do
     fi
 done
 
-for account in "${openssh_accounts[@]}" "$manager_account" "${dialog_accounts[@]}"; do
+for account in "${openssh_accounts[@]}" "$manager_account" "${dialog_accounts[@]}" "${fleet_accounts[@]}"; do
     if getent passwd "$account" >/dev/null; then
         # -f: a session that is still closing must not keep the account alive.
         userdel -r -f "$account" >/dev/null 2>&1 || echo "stop.sh: could not remove $account" >&2
     fi
 done
 
-rm -f "$sudoers_dropin"
+rm -f "$sudoers_dropin" "$sudoers_fleet"
 rm -rf "$work_dir"
 exit 0
