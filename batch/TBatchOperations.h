@@ -18,6 +18,8 @@ struct TPreparedWork
     /// Why the mail settings could not be read; the mail then fails with it.
     QString mailProblem;
     QString knownHostsPath;
+    /// [Options] HostKeyPolicy is known-only: a host without a recorded key is refused.
+    bool refuseUnknownHost = false;
     int readTimeOut = TRemoteEngine::DefaultReadTimeOut;
 };
 

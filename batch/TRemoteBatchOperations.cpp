@@ -7,6 +7,7 @@ void TRemoteBatchOperations::Prepare(const TUser& user, TOperationType type, TOp
                                      TPreparedWork& work)
 {
     work.knownHostsPath = KnownHostsPathOf(m_dm);
+    work.refuseUnknownHost = m_dm.OptionsFile.HostKeyPolicy() == THostKeyPolicy::KnownOnly;
     if (type == otChangePassword)
         work.change = PlanChange(m_dm, user, options);
     if (type == otSendMail || (type == otChangePassword && (options & ooSendNoticeMail))) {
@@ -24,7 +25,9 @@ void TRemoteBatchOperations::TestLogin(const TUser& user, const TPreparedWork& w
 {
     TRemoteEngine engine(run);
     engine.ReadTimeOut = work.readTimeOut;
-    engine.SSHLogin(LoginRequestOf(user, work.knownHostsPath), status);
+    TLoginRequest request = LoginRequestOf(user, work.knownHostsPath);
+    request.refuseUnknownHost = work.refuseUnknownHost;
+    engine.SSHLogin(request, status);
 }
 
 void TRemoteBatchOperations::ChangePassword(const TUser& user, const TPreparedWork& work, TActionStaus& status,

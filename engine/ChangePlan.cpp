@@ -20,6 +20,7 @@ TChangePlan PlanChange(TdmPublic& dm, const TUser& user, TOperationOptions optio
         return plan;
     }
     plan.asManager = plan.host.UseManager == -1 || (options & ooLoginAsManager);
+    plan.refuseUnknownHost = dm.OptionsFile.HostKeyPolicy() == THostKeyPolicy::KnownOnly;
     return plan;
 }
 

@@ -6,6 +6,39 @@
 namespace {
 
 const QString kNewPasswordRequired = QStringLiteral("New password is required. ");
+const QString kEnglish = QStringLiteral("env LC_ALL=C LANG=C ");
+
+/// The manager's command for elevation: passwd NAME as it is, behind sudo, or inside su.
+QString elevated(TElevation elevation, const QString& passwdCommand)
+{
+    switch (elevation) {
+    case TElevation::None:
+        break;
+    case TElevation::Sudo:
+        return QStringLiteral("sudo -p ") + QuoteForShell(SudoPrompt) + QLatin1Char(' ') + passwdCommand;
+    case TElevation::Su:
+        return QStringLiteral("su - root -c ") + QuoteForShell(passwdCommand);
+    }
+    return passwdCommand;
+}
+
+/// Sets the command of login, in English when profile asks for it: by the channel's environment, and
+/// with the variables in front where the server refuses that. su starts a fresh environment, so there
+/// they always go inside.
+void setCommand(TLoginRequest& login, const TActionFlg& profile, TElevation elevation, const QString& passwdCommand)
+{
+    login.englishMessages = profile.EnglishMessages;
+    if (!profile.EnglishMessages) {
+        login.command = elevated(elevation, passwdCommand);
+        return;
+    }
+    if (elevation == TElevation::Su) {
+        login.command = elevated(elevation, kEnglish + passwdCommand);
+        return;
+    }
+    login.command = elevated(elevation, passwdCommand);
+    login.commandIfEnvironmentRefused = kEnglish + login.command;
+}
 
 } // namespace
 
@@ -48,12 +81,22 @@ TChangeRequest ChangeRequestOf(const TChangePlan& plan, const TUser& user, const
         manager.HostPort = user.HostPort;
         manager.LoginName = plan.host.MngLogin;
         manager.pwNow = plan.host.MngPwd;
-        request.login = LoginRequestOf(manager, knownHostsPath, ManagerPasswdCommand(user.LoginName));
+        request.login = LoginRequestOf(manager, knownHostsPath);
+        setCommand(request.login, plan.profile, plan.host.MngElevation, ManagerPasswdCommand(user.LoginName));
+        request.login.keyPath = plan.host.MngKeyPath;
+        request.login.keyPassphrase = DecipherSecret(plan.host.MngKeyPass);
+        request.elevation = plan.host.MngElevation;
+        if (request.elevation == TElevation::Sudo)
+            request.elevationPassword = DecipherSecret(plan.host.MngPwd);
+        else if (request.elevation == TElevation::Su)
+            request.elevationPassword = DecipherSecret(plan.host.MngRootPwd);
         // Every account of the host goes through the manager's one connection.
         request.login.reuseConnection = true;
     } else {
-        request.login = LoginRequestOf(user, knownHostsPath, QStringLiteral("passwd"));
+        request.login = LoginRequestOf(user, knownHostsPath);
+        setCommand(request.login, plan.profile, TElevation::None, QStringLiteral("passwd"));
     }
+    request.login.refuseUnknownHost = plan.refuseUnknownHost;
     request.oldPassword = DecipherSecret(user.pwNow);
     request.newPassword = DecipherSecret(user.pwNew);
     return request;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Elevation.h"
 #include "core/Records.h"
 #include "core/SecretBuffer.h"
 #include "engine/TActionFlg.h"
@@ -18,6 +19,15 @@ struct TLoginRequest
     QString knownHostsPath;
     /// Run on the shell's open connection when it belongs to the same account (manager mode).
     bool reuseConnection = false;
+    /// A private key file (and its passphrase) to log in with; empty: an ssh-agent's keys, then the password.
+    QString keyPath;
+    SecretBuffer keyPassphrase;
+    /// A host whose key is not recorded yet is refused instead of recorded ([Options] HostKeyPolicy).
+    bool refuseUnknownHost = false;
+    /// Ask for English messages (LC_ALL=C, LANG=C) on the channel; when the server refuses, the
+    /// command becomes commandIfEnvironmentRefused (the variables set in front), if that is set.
+    bool englishMessages = false;
+    QString commandIfEnvironmentRefused;
 };
 
 /// Everything one password change needs, resolved before it starts.
@@ -32,9 +42,17 @@ struct TChangeRequest
     SecretBuffer newPassword;
     /// When set, the change fails with this detail before anything is sent.
     QString refusal;
+    /// How the manager becomes root, and the password that elevation asks for (the manager's own for
+    /// sudo, the host's root password for su).
+    TElevation elevation = TElevation::None;
+    SecretBuffer elevationPassword;
 };
 
-/// The login of user with its current password; command as in TLoginRequest.
+/// The prompt sudo is asked to print, so that it is recognised in any language.
+inline const QString SudoPrompt = QStringLiteral("[veltrane] sudo password: ");
+
+/// The login of user with its current password; command as in TLoginRequest. The probe never asks
+/// for an environment.
 TLoginRequest LoginRequestOf(const TUser& user, const QString& knownHostsPath, const QString& command = QString());
 
 /// What a change of a user on one host needs from the store: the host, its prompt profile and whether
@@ -44,6 +62,8 @@ struct TChangePlan
     THost host;
     TActionFlg profile;
     bool asManager = false;
+    /// [Options] HostKeyPolicy is known-only.
+    bool refuseUnknownHost = false;
     /// When set, the change fails with this detail (the host could not be read, say).
     QString problem;
 };

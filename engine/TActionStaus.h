@@ -23,6 +23,10 @@ struct TActionStaus
     /// Set by SSHLogin when the host took no TCP connection or sent no SSH greeting: its other
     /// accounts in the same run would only wait for the same time-out.
     bool HostUnreachable = false;
+    /// Set by SSHLogin: the host's key ("TYPE SHA256:...") when this login recorded it (the first
+    /// contact), or when it differs from the recorded one (HostKeyChanged).
+    QString HostKey;
+    bool HostKeyChanged = false;
 
     /// Sets Code and its fixed text, leaving Detail alone.
     void Set(std::uint8_t code);

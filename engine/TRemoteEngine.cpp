@@ -77,6 +77,13 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
     params.command = request.command.isEmpty() ? kProbeCommand : request.command;
     params.knownHostsPath = request.knownHostsPath;
     params.reuseConnection = request.reuseConnection;
+    params.keyPath = request.keyPath;
+    params.keyPassphrase = request.keyPassphrase;
+    params.refuseUnknownHost = request.refuseUnknownHost;
+    if (request.englishMessages && !request.command.isEmpty()) {
+        params.environment = {{"LC_ALL", "C"}, {"LANG", "C"}};
+        params.commandIfEnvironmentRefused = request.commandIfEnvironmentRefused;
+    }
 
     std::uint8_t code = acConnectFailed;
     if (params.username.isEmpty()) {
@@ -87,9 +94,13 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
     } else {
         try {
             m_shell->OpenSession(params);
+            if (m_shell->RecordedServerKey())
+                status.HostKey = m_shell->ServerKey();
             // The command may already have ended by now ("echo 2009" nearly always has): the login
             // succeeded all the same, and an ended conversation is reported by its first wait.
             code = acLoginSucceeded;
+            if (request.command.isEmpty())
+                code = proveProbe(status);
         } catch (const SshError& error) {
             switch (error.kind()) {
             case SshError::Kind::Cancelled:
@@ -97,12 +108,17 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
                 break;
             case SshError::Kind::KnownHostsFile:
             case SshError::Kind::Silent:
+            case SshError::Kind::UnknownHost:
+            case SshError::Kind::KeyFile:
+            case SshError::Kind::PasswordExpired:
                 // "Check the login account" would send the user after a password that was never asked.
                 status.Detail = error.message();
                 break;
             case SshError::Kind::HostKeyChanged:
                 // The user must see which known_hosts line to remove, so the transport's text is kept.
                 status.Detail = error.message();
+                status.HostKeyChanged = true;
+                status.HostKey = m_shell->ServerKey();
                 break;
             case SshError::Kind::Refused:
                 status.LoginRefused = true;
@@ -113,7 +129,9 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
                 break;
             }
             const bool keyExchanged =
-                error.kind() == SshError::Kind::HostKeyChanged || error.kind() == SshError::Kind::KnownHostsFile;
+                error.kind() == SshError::Kind::HostKeyChanged || error.kind() == SshError::Kind::KnownHostsFile ||
+                error.kind() == SshError::Kind::UnknownHost || error.kind() == SshError::Kind::KeyFile ||
+                error.kind() == SshError::Kind::PasswordExpired;
             code = keyExchanged || m_shell->CanConnectSocket() ? acLoginFailed : acConnectFailed;
             status.HostUnreachable = error.kind() != SshError::Kind::Cancelled &&
                                      (code == acConnectFailed || error.kind() == SshError::Kind::Silent);
@@ -155,7 +173,36 @@ void TRemoteEngine::recordOutput(const QByteArray& received, qsizetype dropped)
 
 bool TRemoteEngine::WaitForText(const QString& expected)
 {
-    const QByteArray wanted = FoldAsciiCase(expected.toUtf8());
+    return waitFor({expected}, {}, false) == 0;
+}
+
+namespace {
+
+/// The line of folded host output around position at, as the host's reason for a failure.
+QByteArray lineAround(const QByteArray& text, qsizetype at)
+{
+    const qsizetype start = text.lastIndexOf('\n', at) + 1;
+    qsizetype end = text.indexOf('\n', at);
+    if (end < 0)
+        end = text.size();
+    return text.mid(start, end - start).trimmed();
+}
+
+} // namespace
+
+int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failures, bool endIsAnAnswer)
+{
+    QList<QByteArray> wanted;
+    for (const QString& text : expected)
+        wanted << FoldAsciiCase(text.toUtf8());
+    QList<QByteArray> failing;
+    for (const QString& text : failures)
+        if (!text.trimmed().isEmpty())
+            failing << FoldAsciiCase(text.trimmed().toUtf8());
+    qsizetype longest = 1;
+    for (const QByteArray& text : wanted + failing)
+        longest = qMax(longest, text.size());
+
     QByteArray received;
     qsizetype dropped = 0;
     const auto recordReceived = qScopeGuard([&] { recordOutput(received, dropped); });
@@ -168,14 +215,25 @@ bool TRemoteEngine::WaitForText(const QString& expected)
 
     QByteArray channelOutput;
     QByteArray extendedOutput;
-    // Takes one chunk of buffered output; the error stream is dropped. True when expected has appeared.
+    // Takes one chunk of buffered output; the error stream is dropped. Returns the index of the
+    // expected text that appeared, or -1. A failure text that appeared ends the wait with the host's
+    // line as the reason, before any expected text: "BAD PASSWORD ... New password:" is a refusal.
     // Only the new bytes (and the end of the old ones) are searched, and only the latest output is
     // kept, so a host that floods the channel costs neither time nor memory.
     const auto takeChunk = [&] {
         m_shell->ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
-        const qsizetype from = qMax<qsizetype>(0, received.size() - wanted.size() + 1);
+        const qsizetype from = qMax<qsizetype>(0, received.size() - longest + 1);
         received += FoldAsciiCase(channelOutput);
-        const bool found = !wanted.isEmpty() && received.indexOf(wanted, from) >= 0;
+        for (const QByteArray& text : failing) {
+            const qsizetype at = received.indexOf(text, from);
+            if (at >= 0)
+                throw RemoteError(
+                    VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(lineAround(received, at)))));
+        }
+        int found = -1;
+        for (int k = 0; k < wanted.size() && found < 0; ++k)
+            if (!wanted[k].isEmpty() && received.indexOf(wanted[k], from) >= 0)
+                found = k;
         if (received.size() > MaxKeptOutputBytes) {
             const qsizetype cut = received.size() - MaxKeptOutputBytes;
             received.remove(KeptOutputHeadBytes, cut);
@@ -195,31 +253,73 @@ bool TRemoteEngine::WaitForText(const QString& expected)
                 // or even the awaited text), so it is taken before giving up.
                 while (m_shell->PollOutput()) {
                     const qsizetype before = received.size() + dropped;
-                    if (takeChunk())
-                        return true;
+                    if (const int found = takeChunk(); found >= 0)
+                        return found;
                     if (received.size() + dropped == before && channelOutput.isEmpty() && extendedOutput.isEmpty())
                         break;
                 }
+                if (endIsAnAnswer)
+                    return -1;
                 throw RemoteError(hostsWords());
             }
             if (!m_shell->PollOutput()) {
                 // Error-stream bytes are never announced, and while they lie unread libssh keeps the
                 // channel open: taking them lets a host that ended after them show as closed.
-                if (takeChunk())
-                    return true;
+                if (const int found = takeChunk(); found >= 0)
+                    return found;
                 // Blocks on the socket and the stop request; one millisecond past the limit decides it.
                 m_shell->WaitOutput(static_cast<int>(qMax<qint64>(1, ReadTimeOut - clock.elapsed() + 1)));
                 continue;
             }
-            if (takeChunk())
-                return true;
+            if (const int found = takeChunk(); found >= 0)
+                return found;
         }
     } catch (const SshError& error) {
         // A connection that went down ends the wait as a closed session does: with the host's last words.
-        if (!m_shell->SessionActive())
+        if (!m_shell->SessionActive()) {
+            if (endIsAnAnswer)
+                return -1;
             throw RemoteError(hostsWords());
+        }
         throw RemoteError(error.message());
     }
+}
+
+std::uint8_t TRemoteEngine::proveProbe(TActionStaus& status)
+{
+    // The login counts once the host ran the probe: an account whose password has expired logs in
+    // and is then made to change it instead.
+    try {
+        const int found =
+            waitFor({QStringLiteral("2009")},
+                    {QStringLiteral("password has expired"), QStringLiteral("change your password")}, false);
+        m_run.Transcript.removeLast(); // the probe's own output is no part of the record
+        if (found == 0)
+            return acLoginSucceeded;
+    } catch (const RemoteError& error) {
+        m_run.Transcript.removeLast();
+        const QString words = error.message().trimmed();
+        status.Detail =
+            words.contains(QLatin1String("expired")) || words.contains(QLatin1String("change your password"))
+                ? QStringLiteral("The password has expired: the host asks to change it at login (\"%1\"). ").arg(words)
+                : QStringLiteral("The host took the login but did not run the test command (%1). ").arg(words);
+    }
+    return acLoginFailed;
+}
+
+int TRemoteEngine::exitStatusOfEndedCommand()
+{
+    // The exit status travels just before the close; give libssh a moment to have taken it.
+    QElapsedTimer clock;
+    clock.start();
+    int exitStatus = m_shell->ExitStatus();
+    while (exitStatus < 0 && clock.elapsed() < 2000 && !m_run.CancelRequested()) {
+        m_shell->WaitOutput(50);
+        QByteArray out, err;
+        m_shell->ReadOutput(ReadChunkBytes, out, err);
+        exitStatus = m_shell->ExitStatus();
+    }
+    return exitStatus;
 }
 
 void TRemoteEngine::SendLine(const SecretBuffer& text)
@@ -251,23 +351,67 @@ void TRemoteEngine::ChangeUserPassword(const TChangeRequest& request, TActionSta
         return;
 
     status.Set(acChangeFailed);
+    const QStringList failures = profile.FailureTexts;
     try {
         // A command that ended at once may have left its reason buffered; the first wait reports it.
         if (!m_shell->SessionActive() && !m_shell->PollOutput())
             throw RemoteError(kConnectionClosed);
         m_run.ReportProgress(QStringLiteral("Changing password for user [") + request.userLogin +
                              QStringLiteral("], please wait..."));
-        if (profile.canskip == -1) {
-            WaitForText(profile.InputOldPassword);
-            SendLine(request.oldPassword);
+        const bool oldStep = profile.canskip == -1;
+        const QString firstPrompt = oldStep ? profile.InputOldPassword : profile.InputNewPassword;
+        bool firstPromptSeen = false;
+        if (request.elevation == TElevation::Sudo) {
+            // sudo asks for the manager's password unless the rule says NOPASSWD: then passwd speaks first.
+            const QStringList sudoFailures =
+                QStringList{QStringLiteral("Sorry, try again"), QStringLiteral("is not in the sudoers file"),
+                            QStringLiteral("is not allowed to"), QStringLiteral("incorrect password attempt")} +
+                failures;
+            if (waitFor({SudoPrompt.trimmed(), firstPrompt}, sudoFailures, false) == 0)
+                SendLine(request.elevationPassword);
+            else
+                firstPromptSeen = true;
+            if (!firstPromptSeen) {
+                waitFor({firstPrompt}, sudoFailures, false);
+                firstPromptSeen = true;
+            }
+        } else if (request.elevation == TElevation::Su) {
+            const QStringList suFailures =
+                QStringList{QStringLiteral("Authentication failure"), QStringLiteral("su: Sorry"),
+                            QStringLiteral("incorrect password")} +
+                failures;
+            waitFor({QStringLiteral("password:"), QStringLiteral("passwort:")}, suFailures, false);
+            SendLine(request.elevationPassword);
+            waitFor({firstPrompt}, suFailures, false);
+            firstPromptSeen = true;
         }
-        WaitForText(profile.InputNewPassword);
+        if (oldStep) {
+            if (!firstPromptSeen)
+                waitFor({profile.InputOldPassword}, failures, false);
+            SendLine(request.oldPassword);
+            waitFor({profile.InputNewPassword}, failures, false);
+        } else if (!firstPromptSeen) {
+            waitFor({profile.InputNewPassword}, failures, false);
+        }
         // Set before the write: a write that fails half way may still have reached the host.
         status.NewPasswordSent = true;
         SendLine(request.newPassword);
-        WaitForText(profile.RetypeNewPassword);
+        waitFor({profile.RetypeNewPassword}, failures, false);
         SendLine(request.newPassword);
-        WaitForText(profile.ChangeSuccessfully);
+        if (!profile.SuccessByExitStatus) {
+            waitFor({profile.ChangeSuccessfully}, failures, false);
+        } else {
+            // Systems that print nothing on success: a text (when the profile has one) or the end with status 0.
+            const QStringList success =
+                profile.ChangeSuccessfully.isEmpty() ? QStringList{} : QStringList{profile.ChangeSuccessfully};
+            if (waitFor(success, failures, true) < 0) {
+                const int exitStatus = exitStatusOfEndedCommand();
+                if (exitStatus != 0)
+                    throw RemoteError(exitStatus < 0
+                                          ? QStringLiteral("passwd ended without telling its exit status.")
+                                          : QStringLiteral("passwd ended with exit status %1.").arg(exitStatus));
+            }
+        }
         status.Set(acChangeSucceeded);
         status.PasswordChanged = true;
     } catch (const std::exception& error) {

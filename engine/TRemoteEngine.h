@@ -76,6 +76,15 @@ private:
     void recordOutput(const QByteArray& received, qsizetype dropped);
     static QString shownOutput(const QByteArray& redacted, qsizetype dropped);
     void endCommand(bool keepConnection);
+    /// Waits as WaitForText for the first of expected to appear and returns its index; a text of
+    /// failures that appears first throws RemoteError with the host's line. With endIsAnAnswer the
+    /// command's end returns -1 instead of throwing.
+    int waitFor(const QStringList& expected, const QStringList& failures, bool endIsAnAnswer);
+    /// After the probe command started: acLoginSucceeded once "2009" came back, else acLoginFailed
+    /// with the reason in status.Detail (an expired password in the host's own words).
+    std::uint8_t proveProbe(TActionStaus& status);
+    /// The exit status of a command that has ended; -1 when the host never told it.
+    int exitStatusOfEndedCommand();
 
     TRunContext& m_run;
     std::unique_ptr<TRemoteShell> m_ownShell;

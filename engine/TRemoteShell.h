@@ -29,6 +29,9 @@ public:
     virtual void WriteInput(const QByteArray& bytes) = 0;
     /// The command's exit status once it ended; -1 when not (yet) known.
     virtual int ExitStatus() = 0;
+    /// After an open: the server's key ("TYPE SHA256:..."), and whether this open recorded it.
+    virtual QString ServerKey() const { return QString(); }
+    virtual bool RecordedServerKey() const { return false; }
 };
 
 /// The remote shell over an SSH connection.
@@ -52,6 +55,8 @@ public:
     }
     void WriteInput(const QByteArray& bytes) override { m_transport.WriteInput(bytes); }
     int ExitStatus() override { return m_transport.ExitStatus(); }
+    QString ServerKey() const override { return m_transport.ServerKey(); }
+    bool RecordedServerKey() const override { return m_transport.RecordedServerKey(); }
 
 private:
     SshTransport m_transport;

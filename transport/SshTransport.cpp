@@ -422,7 +422,10 @@ void SshTransport::Impl::startCommand(const SshOpenParams& params)
                    "environment request") != SSH_OK)
             environmentAccepted = false;
     }
-    const QByteArray command = params.command.toUtf8();
+    const QByteArray command =
+        (environmentAccepted || params.commandIfEnvironmentRefused.isEmpty() ? params.command
+                                                                             : params.commandIfEnvironmentRefused)
+            .toUtf8();
     if (repeat([c, &command] { return ssh_channel_request_exec(c, command.constData()); }, SSH_AGAIN,
                "command start") != SSH_OK)
         fail(QStringLiteral("%1 did not start the command: %2.").arg(endpoint, libsshError()));

@@ -37,6 +37,8 @@ struct SshOpenParams
     /// Variables asked for on the command channel (LC_ALL=C, say); a server may refuse them, which
     /// EnvironmentAccepted() then tells.
     QList<QPair<QByteArray, QByteArray>> environment;
+    /// The command to run instead when the server refuses part of environment (empty: command as it is).
+    QString commandIfEnvironmentRefused;
     /// Start the command on a new channel of the open connection when that connection is to the same
     /// address and port, as the same account with the same password; otherwise (or when the channel
     /// cannot be opened there) log in afresh.

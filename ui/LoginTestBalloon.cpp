@@ -19,6 +19,10 @@ void ShowLoginTestOutcome(QWidget* testButton, const TActionStaus& status)
     default:
         return;
     }
+    QString text = status.Text + status.Detail;
+    // The first contact shows the key it recorded, so that it can be compared with the host's own.
+    if (!status.HostKey.isEmpty() && !status.HostKeyChanged)
+        text += QStringLiteral("\nNew host key recorded: ") + status.HostKey;
     // No time limit: the administrator reads the engine's reason at leisure.
-    Ui().showBalloonTip(testButton, status.Text + status.Detail, icon, 0);
+    Ui().showBalloonTip(testButton, text, icon, 0);
 }

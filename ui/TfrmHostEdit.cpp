@@ -12,6 +12,7 @@
 #include "ui/DrawnIcons.h"
 #include "ui/EditorIcons.h"
 #include "ui/EditorLayout.h"
+#include "ui/LoginTest.h"
 #include "ui/LoginTestBalloon.h"
 #include "ui/PasswordField.h"
 #include "ui/TfrmKeyBoard.h"
@@ -388,14 +389,11 @@ void TfrmHostEdit::sbTestClick()
     probe.HostPort = isNumber ? port : 22;
     probe.LoginName = edtMngLogin->text();
     probe.pwNow = EncipherPassword(edtMngPwd->text());
-    m_probe.Start(
-        LoginRequestOf(probe, KnownHostsPathOf(m_dm)), this,
-        [this](const TActionStaus& status) {
-            // Closed meanwhile: a balloon would outlive the dialog.
-            if (isVisible())
-                ShowLoginTestOutcome(sbTest, status);
-        },
-        [](const QString& text) { Ui().setStatusText(text); });
+    TLoginRequest request = LoginRequestOf(probe, KnownHostsPathOf(m_dm));
+    // The manager logs in as the batch will: with the key file when one is given.
+    request.keyPath = edtMngKey->text().trimmed();
+    request.keyPassphrase = SecretBuffer(edtMngKeyPass->text());
+    StartLoginTest(m_probe, this, sbTest, request);
 }
 
 void TfrmHostEdit::SpeedButton3Click()

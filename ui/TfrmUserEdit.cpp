@@ -12,6 +12,7 @@
 #include "ui/DrawnIcons.h"
 #include "ui/EditorIcons.h"
 #include "ui/EditorLayout.h"
+#include "ui/LoginTest.h"
 #include "ui/LoginTestBalloon.h"
 #include "ui/PasswordField.h"
 #include "ui/TfrmKeyBoard.h"
@@ -257,14 +258,7 @@ void TfrmUserEdit::sbTestClick()
     User.uRemark = moRemark->toPlainText();
     User.pwPeriod = periodOf(edtPeriod);
     // The request is a copy: "S&ave and add " may start the next record while the probe runs.
-    m_probe.Start(
-        LoginRequestOf(User, KnownHostsPathOf(m_dm)), this,
-        [this](const TActionStaus& status) {
-            // Closed meanwhile: a balloon would outlive the dialog.
-            if (isVisible())
-                ShowLoginTestOutcome(sbTest, status);
-        },
-        [](const QString& text) { Ui().setStatusText(text); });
+    StartLoginTest(m_probe, this, sbTest, LoginRequestOf(User, KnownHostsPathOf(m_dm)));
 }
 
 void TfrmUserEdit::sbKeybrdClick()

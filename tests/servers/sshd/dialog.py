@@ -398,6 +398,10 @@ DIALOGS = {
 
 
 def main():
+    # The login probe runs "echo 2009" and counts the login once the answer comes back.
+    if os.environ.get("SSH_ORIGINAL_COMMAND", "") == "echo 2009":
+        say("2009\n")
+        return 0
     dialog = DIALOGS.get(DIALOG)
     if dialog is None:
         say("dialog.py: no dialog for account %s\n" % ACCOUNT)
