@@ -29,8 +29,8 @@
 // so that areas can run in parallel:
 //   engine vtst_eng1..6, batch vtst_bat1..6, command-line tool vtst_cli1..4, GUI vtst_gui1..3,
 //   benchmarks vtst_bench1..2, transport vtst_tr1..3, reconcile and verify vtst_rec1..4, crash test
-//   vtst_crash1..4, disk-full and overlap tests vtst_fault1..3, parallel batches vtst_par1..4; dialog copies: batch vtdlg_debian1 and
-//   vtdlg_slow1, command-line tool vtdlg_debian2, GUI vtdlg_debian3 and vtdlg_slow2, transport
+//   vtst_crash1..4, disk-full and overlap tests vtst_fault1..3, parallel batches vtst_par1..4; dialog copies: batch
+//   vtdlg_debian1 and vtdlg_slow1, command-line tool vtdlg_debian2, GUI vtdlg_debian3 and vtdlg_slow2, transport
 //   vtdlg_debian4, benchmarks vtdlg_debian5, reconcile vtdlg_vanish1 (changes its password for real, then drops the
 //   connection), secrets vtdlg_echo1 (echoes every answer, in several forms) and vtdlg_noisy1 (NUL, escapes, 10 MB);
 //   the engine uses the unnumbered dialog accounts.
