@@ -138,20 +138,6 @@ private slots:
                  QStringList{"0"});
         QVERIFY(ui.shown(QStringLiteral("runlog")).isEmpty());
 
-        // The new columns are written and read back.
-        THost host = old;
-        host.MngElevation = TElevation::Su;
-        host.MngRootPwd = EncipherPassword(QStringLiteral("r'oot"));
-        host.MngKeyPass = EncipherPassword(QStringLiteral("phrase"));
-        QVERIFY(dm.SaveHost(host, TSaveMode::Update));
-        host.hID = 4;
-        host.MngElevation = TElevation::Sudo;
-        QVERIFY(dm.SaveHost(host, TSaveMode::Insert));
-        QCOMPARE(hostOf(dm, 1).MngElevation, TElevation::Su);
-        QCOMPARE(DecipherPassword(hostOf(dm, 1).MngRootPwd), QStringLiteral("r'oot"));
-        QCOMPARE(DecipherPassword(hostOf(dm, 1).MngKeyPass), QStringLiteral("phrase"));
-        QCOMPARE(hostOf(dm, 4).MngElevation, TElevation::Sudo);
-
         // Opening again adds nothing twice, and a profile deleted after the upgrade is not brought back.
         DeleteOSProfile(dm, 8);
         const QStringList before = rows(dm, QStringLiteral("select (select count(*) from UnixOS), (select count(*) "

@@ -115,9 +115,6 @@ private slots:
         QTest::newRow("hashed name and markers")
             << QByteArray(hashed + key + "\n@revoked [127.0.0.9]:2200" + key + "\n") << QString()
             << QByteArray("@revoked [127.0.0.9]:2200" + key + "\n") << 1;
-        QTest::newRow("same address, other port")
-            << QByteArray("[127.0.0.9]:2201" + key + "\n127.0.0.9" + key + "\n") << QString()
-            << QByteArray("[127.0.0.9]:2201" + key + "\n127.0.0.9" + key + "\n") << 0;
         QTest::newRow("new file") << QByteArray() << fresh << QByteArray(fresh.toUtf8() + "\n") << 0;
     }
     void replaceTouchesOnlyTheHostAndPort()
