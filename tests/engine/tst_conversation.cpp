@@ -53,12 +53,12 @@ private slots:
             << false << "Changed Successed. " << QList<QByteArray>{fresh, fresh} << true;
         QTest::newRow("host ends after the retype with its reason")
             << QList<QByteArray>{"New password: ", "Retype new password: ", "Sorry, passwords do not match.\r\n"}
-            << false << false << "Changed Failed. sorry, passwords do not match.\r\n"
-            << QList<QByteArray>{fresh, fresh} << true;
+            << false << false << "Changed Failed. sorry, passwords do not match." << QList<QByteArray>{fresh, fresh}
+            << true;
         QTest::newRow("old password refused: the new one never goes out")
             << QList<QByteArray>{"Current password: ", "passwd: Authentication token manipulation error\r\n"} << true
-            << false << "Changed Failed. passwd: authentication token manipulation error\r\n"
-            << QList<QByteArray>{old} << false;
+            << false << "Changed Failed. passwd: authentication token manipulation error" << QList<QByteArray>{old}
+            << false;
         QTest::newRow("prompt never comes") << QList<QByteArray>{"Changing password for alice.\r\n"} << true << true
                                             << "Changed Failed. Receive data timeout." << QList<QByteArray>{} << false;
         QTest::newRow("success text never comes")
@@ -88,6 +88,30 @@ private slots:
         QVERIFY(!shell.SessionActive());
         // Neither password shows anywhere the run keeps, whatever the host printed.
         QVERIFY(!run.GetTranscriptText().contains(QStringLiteral("pw#")));
+    }
+
+    void exitStatusDecidesWhereNothingIsPrinted_data()
+    {
+        QTest::addColumn<int>("exitStatus");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("0") << 0 << "Changed Successed. ";
+        QTest::newRow("1") << 1 << "Changed Failed. passwd ended with exit status 1.";
+    }
+    void exitStatusDecidesWhereNothingIsPrinted()
+    {
+        QFETCH(int, exitStatus);
+        QFETCH(QString, shown);
+        ScriptedShell shell;
+        shell.says = {"New password:", "Retype new password:", ""};
+        shell.exitStatus = exitStatus;
+        TRunContext run;
+        TRemoteEngine engine(run, shell);
+        TChangeRequest r = request(false);
+        r.profile.SuccessByExitStatus = true;
+        r.profile.ChangeSuccessfully.clear();
+        TActionStaus status;
+        engine.ChangeUserPassword(r, status);
+        QCOMPARE(status.Shown(), shown);
     }
 
     void loginFailuresNameTheirKind_data()

@@ -1,0 +1,246 @@
+// Real fleets on the loopback servers: sudo with and without a password, su with a root password,
+// manager keys, the BSD and macOS dialogs that print nothing on success, failure texts, English
+// messages on a German host, an expired account and the host-key policy.
+#include "tests/engine/EngineFixture.h"
+#include "transport/KnownHostsFile.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace TestServers;
+
+namespace {
+
+int osidOf(TdmPublic& dm, const QString& name)
+{
+    auto query = dm.NewQuery();
+    query->SelectSQL = QStringLiteral("select OSID from UnixOS where OSName = '%1'").arg(name);
+    return dm.OpenQuery(*query) && !query->Eof() ? query->Fields(0).AsInteger() : -1;
+}
+
+struct ManagerHost
+{
+    QString address = FleetAddress;
+    QString manager;
+    QString password = Password;
+    TElevation elevation = TElevation::None;
+    QString rootPassword;
+    QString key;
+    QString passphrase;
+};
+
+void addManagerHost(EngineFixture& f, const ManagerHost& m)
+{
+    THost host;
+    host.hID = 1;
+    host.hAddress = m.address;
+    host.hPort = Port;
+    host.OSID = osidOf(f.dm, QStringLiteral("Linux (manager account)"));
+    host.MngLogin = m.manager;
+    host.MngPwd = EncipherPassword(m.password);
+    host.MngElevation = m.elevation;
+    host.MngRootPwd = m.rootPassword.isEmpty() ? QString() : EncipherPassword(m.rootPassword);
+    host.MngKeyPath = m.key;
+    host.MngKeyPass = m.passphrase.isEmpty() ? QString() : EncipherPassword(m.passphrase);
+    host.UseManager = -1;
+    QVERIFY(f.dm.SaveHost(host, TSaveMode::Insert));
+}
+
+int loginCode(EngineFixture& f, const QString& address, const QString& login, const QString& password)
+{
+    TActionStaus status;
+    f.login(EngineFixture::User(address, login, password), QString(), status);
+    return status.Code;
+}
+
+QString freshPassword()
+{
+    return QStringLiteral("Fl-%1#q8").arg(QDateTime::currentMSecsSinceEpoch() % 1000000);
+}
+
+} // namespace
+
+class TestFleet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString problem = FleetServerProblem();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    void managerElevation_data()
+    {
+        QTest::addColumn<QString>("manager");
+        QTest::addColumn<QString>("managerPassword");
+        QTest::addColumn<int>("elevation");
+        QTest::addColumn<QString>("rootPassword");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("passphrase");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("outcome"); // the start of the shown result
+        const int sudo = int(TElevation::Sudo), su = int(TElevation::Su);
+        const QString ok = QStringLiteral("Changed Successed. ");
+        QTest::newRow("sudo asks for the manager's password") << FleetSudoManager << Password << sudo << ""
+                                                              << ""
+                                                              << "" << FleetTarget(1) << ok;
+        QTest::newRow("sudo without a password") << FleetNoPasswdManager << Password << sudo << ""
+                                                 << ""
+                                                 << "" << FleetTarget(4) << ok;
+        QTest::newRow("not in the sudoers file")
+            << FleetNoSudoManager << Password << sudo << ""
+            << ""
+            << "" << FleetTarget(2) << "Changed Failed. vtfl_nosudo is not in the sudoers file";
+        QTest::newRow("su with the root password") << FleetSuManager << Password << su << FleetRootPassword << ""
+                                                   << "" << FleetTarget(6) << ok;
+        QTest::newRow("su with a wrong root password")
+            << FleetSuManager << Password << su << "Not-Root#1"
+            << ""
+            << "" << FleetTarget(7) << "Changed Failed. su: authentication failure";
+        QTest::newRow("ed25519 key, no passphrase")
+            << FleetKeyManager << "" << sudo << "" << KeyEd25519 << "" << FleetTarget(8) << ok;
+        QTest::newRow("RSA key in PEM format with its passphrase")
+            << FleetKeyManager << "" << sudo << "" << KeyRsaPem << KeyPassphrase << FleetTarget(9) << ok;
+        QTest::newRow("key, then sudo refuses the stored password")
+            << FleetKeySudoManager << "Not-The#Pw1" << sudo << "" << KeyEcdsa << KeyPassphrase << FleetTarget(10)
+            << "Changed Failed. sorry, try again.";
+        QTest::newRow("wrong passphrase names the key file")
+            << FleetKeyManager << "" << sudo << "" << KeyEcdsa << "Wrong#Pass1" << FleetTarget(11)
+            << "Login failed. The private key " + KeyEcdsa +
+                   " for 127.0.0.8:2222 could not be used: the passphrase is wrong";
+    }
+    void managerElevation()
+    {
+        QFETCH(QString, manager);
+        QFETCH(QString, managerPassword);
+        QFETCH(int, elevation);
+        QFETCH(QString, rootPassword);
+        QFETCH(QString, key);
+        QFETCH(QString, passphrase);
+        QFETCH(QString, target);
+        QFETCH(QString, outcome);
+        QVERIFY(ResetPassword(target, Password));
+        EngineFixture f;
+        addManagerHost(f,
+                       {FleetAddress, manager, managerPassword, TElevation(elevation), rootPassword, key, passphrase});
+        const QString fresh = freshPassword();
+        TActionStaus status;
+        QElapsedTimer clock;
+        clock.start();
+        f.change(EngineFixture::User(FleetAddress, target, QStringLiteral("unused"), fresh), 0, status);
+        QVERIFY2(status.Shown().startsWith(outcome), qPrintable(status.Shown()));
+        // A refusal ends at once with its reason, never after a prompt's time-out.
+        QVERIFY2(clock.elapsed() < 4500, qPrintable(QString::number(clock.elapsed())));
+        const bool changed = outcome.startsWith(QLatin1String("Changed Successed"));
+        QCOMPARE(loginCode(f, FleetAddress, target, changed ? fresh : Password), int(acLoginSucceeded));
+        for (const QString& secret : {Password, fresh, FleetRootPassword, KeyPassphrase})
+            QVERIFY2(!f.EverythingShown().contains(secret), qPrintable(secret));
+    }
+
+    void otherSystemsDialogs_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("oldPassword");
+        QTest::addColumn<QString>("newPassword");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("retyped");
+        QTest::newRow("FreeBSD: silent, exit 0") << "FreeBSD" << DialogFreeBsd << Password << "Bsd-New#12"
+                                                 << "Changed Successed. " << true;
+        QTest::newRow("OpenBSD: silent, exit 0") << "OpenBSD" << DialogOpenBsd << Password << "Bsd-New#12"
+                                                 << "Changed Successed. " << true;
+        QTest::newRow("macOS: silent, exit 0") << "macOS" << DialogMacOs << Password << "Mac-New#12"
+                                               << "Changed Successed. " << true;
+        QTest::newRow("BAD PASSWORD ends the dialog before the retype")
+            << "Linux" << DialogPwQuality << Password << "x1"
+            << "Changed Failed. bad password: the password is shorter than 8 characters" << false;
+    }
+    void otherSystemsDialogs()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QString, account);
+        QFETCH(QString, oldPassword);
+        QFETCH(QString, newPassword);
+        QFETCH(QString, shown);
+        QFETCH(bool, retyped);
+        QVERIFY(ClearDialogAnswers(account));
+        EngineFixture f;
+        f.AddHost(1, DialogAddress, osidOf(f.dm, profile));
+        TActionStaus status;
+        f.change(EngineFixture::User(DialogAddress, account, oldPassword, newPassword), 0, status);
+        QCOMPARE(status.Shown(), shown);
+        QVERIFY(status.NewPasswordSent);
+        bool retypeSent = false;
+        for (const DialogAnswer& answer : DialogAnswers(account))
+            retypeSent |= answer.step == QLatin1String("retype");
+        QCOMPARE(retypeSent, retyped);
+    }
+
+    void englishMessagesOnAGermanHost_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("environment accepted") << LocaleAddress << DialogGerman + "1" << true << "Changed Successed. ";
+        QTest::newRow("environment refused: set in front")
+            << DialogAddress << DialogGerman + "2" << true << "Changed Successed. ";
+        QTest::newRow("switch off: German prompts")
+            << LocaleAddress << DialogGerman + "1" << false << "Changed Failed. Receive data timeout.";
+    }
+    void englishMessagesOnAGermanHost()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, account);
+        QFETCH(bool, english);
+        QFETCH(QString, shown);
+        EngineFixture f;
+        const int linux = osidOf(f.dm, QStringLiteral("Linux"));
+        auto query = f.dm.NewQuery();
+        query->SelectSQL = QStringLiteral("update ActionRules set EnglishMessages = %1 where OSID = %2")
+                               .arg(english ? 1 : 0)
+                               .arg(linux);
+        QVERIFY(f.dm.OpenQuery(*query));
+        f.AddHost(1, address, linux);
+        TActionStaus status;
+        f.change(EngineFixture::User(address, account, Password, QStringLiteral("De-New#123")), 0, status);
+        QCOMPARE(status.Shown(), shown);
+    }
+
+    void expiredPasswordIsReportedNotTakenForALogin()
+    {
+        EngineFixture f;
+        for (const QString& account : FleetExpired) {
+            TActionStaus status;
+            f.login(EngineFixture::User(FleetAddress, account, Password), QString(), status);
+            QCOMPARE(int(status.Code), int(acLoginFailed));
+            QVERIFY2(status.Detail.contains(QLatin1String("expired")), qPrintable(status.Detail));
+            QVERIFY(!status.LoginRefused);
+        }
+    }
+
+    void knownOnlyRefusesAHostWithoutARecordedKey()
+    {
+        EngineFixture f;
+        TLoginRequest request =
+            LoginRequestOf(EngineFixture::User(FleetAddress, FleetTarget(12), Password), f.knownHostsPath());
+        request.refuseUnknownHost = true;
+        TActionStaus status;
+        f.engine.SSHLogin(request, status);
+        QCOMPARE(int(status.Code), int(acLoginFailed));
+        QVERIFY2(status.Detail.contains(QLatin1String("is not recorded yet")), qPrintable(status.Detail));
+        QVERIFY(KnownHostsFile::RecordedKeys(f.knownHostsPath(), FleetAddress, Port).isEmpty());
+
+        request.refuseUnknownHost = false; // trust on first use: recorded, and said so
+        f.engine.SSHLogin(request, status);
+        QCOMPARE(int(status.Code), int(acLoginSucceeded));
+        const auto recorded = KnownHostsFile::RecordedKeys(f.knownHostsPath(), FleetAddress, Port);
+        QCOMPARE(recorded.size(), 1);
+        QCOMPARE(status.HostKey, recorded[0].type + QLatin1Char(' ') + recorded[0].fingerprint);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFleet)
+#include "tst_fleet.moc"
