@@ -43,9 +43,10 @@ for _ in $(seq 300); do
 done
 [ -n "$window" ] || { sed 's/^/program: /' "$work/out.log" >&2; fail "no main window within 30 s"; }
 
-# The frame is known only once the window manager has decorated the window; give the fit a moment.
+# The frame is known only once the window manager has decorated the window; on a busy machine that
+# takes a while, so up to 20 s.
 bottom=0
-for _ in $(seq 30); do
+for _ in $(seq 100); do
     sleep 0.2
     # xwininfo, not xdotool: the latter adds the frame's offset once more under a reparenting manager.
     info=$(xwininfo -id "$window")
