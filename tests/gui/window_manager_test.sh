@@ -29,8 +29,11 @@ start_xvfb 1280x${screen_height}
 
 HOME=$work openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
-xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || fail "openbox did not come up within 10 s"
+for _ in $(seq 300); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
+xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || {
+    sed "s/^/openbox: /" "$work/openbox.log" >&2
+    fail "openbox did not come up within 30 s"
+}
 
 XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$work/veltrane" >"$work/out.log" 2>&1 &
 pids+=($!)

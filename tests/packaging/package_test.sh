@@ -63,7 +63,7 @@ dpkg-deb -c "$deb" | grep -v '^drwxr-xr-x root/root\|^-rw-r--r-- root/root\|^-rw
 dpkg-deb -x "$deb" "$work/root"
 bin=$work/root/usr/bin
 for program in veltrane veltrane-cli; do
-    file "$bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+    file "$bin/$program" | grep ', stripped' >/dev/null || fail "$program is not stripped"
     readelf -d "$bin/$program" | grep -qE '\((RPATH|RUNPATH)\)' && fail "$program carries an RPATH into the build tree"
 done
 
