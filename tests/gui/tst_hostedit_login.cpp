@@ -6,15 +6,14 @@
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestServers.h"
+#include "transport/KnownHostsFile.h"
 #include "ui/TfrmHostEdit.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
-#include "transport/KnownHostsFile.h"
-
-#include <QFile>
 #include <QtTest>
 
 using EditorTest::Rows;
@@ -99,9 +98,10 @@ private slots:
         QCOMPARE(balloons.size(), 1);
         QCOMPARE(balloons[0].control, dialog.sbTest);
         // A first successful contact also names the key it recorded, as ssh-keygen -l shows it.
-        const QString firstContact = message == QLatin1String("Login Successed. ")
-                                         ? QStringLiteral("\nNew host key recorded: ssh-ed25519 ") + ServerFingerprint(address)
-                                         : QString();
+        const QString firstContact =
+            message == QLatin1String("Login Successed. ")
+                ? QStringLiteral("\nNew host key recorded: ssh-ed25519 ") + ServerFingerprint(address)
+                : QString();
         QCOMPARE(balloons[0].text, message + firstContact);
         QCOMPARE(int(balloons[0].icon), icon);
         QCOMPARE(balloons[0].durationMs, 0);

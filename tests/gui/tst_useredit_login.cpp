@@ -2,19 +2,19 @@
 // in the dialog are probed on the user's host; the record takes the typed fields, nothing is stored.
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
+#include "engine/ChangePlan.h"
 #include "tests/gui/EditorTestSupport.h"
 #include "tests/support/RecordingUiServices.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestServers.h"
+#include "transport/KnownHostsFile.h"
 #include "ui/TfrmUserEdit.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
-#include "transport/KnownHostsFile.h"
-
-#include <QFile>
 #include <QtTest>
 
 using EditorTest::Rows;
@@ -90,9 +90,10 @@ private slots:
         QCOMPARE(balloons.size(), 1);
         QCOMPARE(balloons[0].control, dialog.sbTest);
         // A first successful contact also names the key it recorded, as ssh-keygen -l shows it.
-        const QString firstContact = message == QLatin1String("Login Successed. ")
-                                         ? QStringLiteral("\nNew host key recorded: ssh-ed25519 ") + ServerFingerprint(address)
-                                         : QString();
+        const QString firstContact =
+            message == QLatin1String("Login Successed. ")
+                ? QStringLiteral("\nNew host key recorded: ssh-ed25519 ") + ServerFingerprint(address)
+                : QString();
         QCOMPARE(balloons[0].text, message + firstContact);
         QCOMPARE(int(balloons[0].icon), icon);
         QCOMPARE(balloons[0].durationMs, 0);
@@ -105,6 +106,51 @@ private slots:
         QCOMPARE(dialog.User.uRemark, QStringLiteral("probe"));
         for (const auto& shown : ui.all)
             QVERIFY2(!shown.text.contains(password), qPrintable(shown.text));
+    }
+
+    void aChangedHostKeyIsTrustedOnlyAfterYes()
+    {
+        using namespace TestServers;
+        TestEnvironment env;
+        RecordingUiServices ui;
+        const QString knownHosts = KnownHostsPathOf(env.dm());
+        // Another server's key recorded for this host: what a reinstalled host, or a man in the middle, shows.
+        QFile dialogKey(DialogHostKey);
+        QVERIFY(dialogKey.open(QIODevice::ReadOnly));
+        const QByteArray otherKey = dialogKey.readAll().split(' ').mid(0, 2).join(' ');
+        QVERIFY(KnownHostsFile::Replace(knownHosts, OpenSshAddress, Port,
+                                        KnownHostsFile::HostPattern(OpenSshAddress, Port) + QLatin1Char(' ') +
+                                            QString::fromLatin1(otherKey))
+                    .isEmpty());
+        TfrmUserEdit dialog(env.dm());
+        dialog.User.HostIP = OpenSshAddress;
+        dialog.User.HostPort = Port;
+        dialog.ShowUser(false);
+        dialog.show();
+        dialog.edtLogin->setText(QStringLiteral("vtst_gui3"));
+        dialog.edtOldPwd->setText(Password);
+        const QString presented = QStringLiteral("ssh-ed25519 ") + ServerFingerprint(OpenSshAddress);
+
+        ui.setNextAnswer(ButtonNo);
+        QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.ProbeRunning(), 20000);
+        const auto questions = ui.shown(QStringLiteral("msgbox"));
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].text.contains(ServerFingerprint(DialogAddress)) && questions[0].text.contains(presented),
+                 qPrintable(questions[0].text));
+        QCOMPARE(questions[0].style, int(StyleConfirm)); // No is the default button
+        QVERIFY(ui.shown(QStringLiteral("balloon")).last().text.startsWith(QStringLiteral("Login failed. ")));
+        QCOMPARE(KnownHostsFile::RecordedKeys(knownHosts, OpenSshAddress, Port).value(0).fingerprint,
+                 ServerFingerprint(DialogAddress));
+
+        ui.setNextAnswer(ButtonYes);
+        QTest::mouseClick(dialog.sbTest, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(ui.shown(QStringLiteral("balloon")).size() == 2 && !dialog.ProbeRunning(), 20000);
+        QCOMPARE(ui.shown(QStringLiteral("balloon")).last().text,
+                 QStringLiteral("Login Successed. \nNew host key recorded: ") + presented);
+        const auto recorded = KnownHostsFile::RecordedKeys(knownHosts, OpenSshAddress, Port);
+        QCOMPARE(recorded.size(), 1);
+        QCOMPARE(recorded[0].fingerprint, ServerFingerprint(OpenSshAddress));
     }
 
     void aProbeThatIsStillWaitingIgnoresClicksAndShowsNothingOnceClosed()
