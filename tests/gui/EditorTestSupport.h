@@ -4,10 +4,13 @@
 // reading the database directly.
 
 #include "core/TdmPublic.h"
+#include "tests/support/TestServers.h"
+#include "transport/KnownHostsFile.h"
 #include "ui/BallHint.h"
 #include "ui/TfrmBase.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QStringList>
 
 #include <functional>
@@ -58,6 +61,15 @@ inline QStringList Profiles(TdmPublic& dm)
     return Rows(dm, QStringLiteral("select OSID, OSName from UnixOS order by OSID")) +
            Rows(dm, QStringLiteral("select * from ActionFlg order by OSID, flgname")) +
            Rows(dm, QStringLiteral("select * from ActionRules order by OSID"));
+}
+
+/// The SHA256 fingerprint of the test server's host key at address.
+inline QString ServerFingerprint(const QString& address)
+{
+    QFile file(address == TestServers::DialogAddress ? TestServers::DialogHostKey : TestServers::OpenSshHostKey);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return KnownHostsFile::Fingerprint(file.readAll().split(' ').value(1));
 }
 
 } // namespace EditorTest

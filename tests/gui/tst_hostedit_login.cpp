@@ -17,19 +17,7 @@
 #include <QtTest>
 
 using EditorTest::Rows;
-
-namespace {
-
-/// The SHA256 fingerprint of the test server's host key at address.
-QString ServerFingerprint(const QString& address)
-{
-    QFile file(address == TestServers::DialogAddress ? TestServers::DialogHostKey : TestServers::OpenSshHostKey);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return KnownHostsFile::Fingerprint(file.readAll().split(' ').value(1));
-}
-
-} // namespace
+using EditorTest::ServerFingerprint;
 
 class TestHostEditLogin : public QObject
 {
