@@ -20,6 +20,7 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
     [ -s "$work/out.log" ] && sed 's/^/program: /' "$work/out.log" >&2
+    [ -n "${DISPLAY:-}" ] && xvfb_report
     exit 1
 }
 

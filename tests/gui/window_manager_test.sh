@@ -19,6 +19,9 @@ cleanup() {
 trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
+    [ -s "$work/openbox.log" ] && sed 's/^/openbox: /' "$work/openbox.log" >&2
+    [ -s "$work/out.log" ] && sed 's/^/program: /' "$work/out.log" >&2
+    [ -n "${DISPLAY:-}" ] && xvfb_report
     exit 1
 }
 
@@ -30,10 +33,7 @@ start_xvfb 1280x${screen_height}
 HOME=$work openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 300); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
-xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || {
-    sed "s/^/openbox: /" "$work/openbox.log" >&2
-    fail "openbox did not come up within 30 s"
-}
+xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || fail "openbox did not come up within 30 s"
 
 XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$work/veltrane" >"$work/out.log" 2>&1 &
 pids+=($!)
@@ -44,7 +44,7 @@ for _ in $(seq 300); do
     [ -n "$window" ] && break
     sleep 0.1
 done
-[ -n "$window" ] || { sed 's/^/program: /' "$work/out.log" >&2; fail "no main window within 30 s"; }
+[ -n "$window" ] || fail "no main window within 30 s"
 
 # The frame is known only once the window manager has decorated the window; on a busy machine that
 # takes a while, so up to 20 s.

@@ -1,26 +1,40 @@
 # Sourced by the tests that run the real program under their own X server.
-# start_xvfb WIDTHxHEIGHT: starts Xvfb on a display it picks itself (it writes the number once it takes
-# connections), checks that a client really reaches it, sets xvfb_pid and exports DISPLAY.
-# stop_xvfb: ends it and waits until it has removed its socket and lock, so a server started next
-# cannot have its fresh socket unlinked by this one's teardown. Needs $work and a fail function.
+# start_xvfb WIDTHxHEIGHT: starts Xvfb on a display number of its own, under a cookie of its own, checks
+# that a client reaches this very server (a token on its root window), sets xvfb_pid and exports DISPLAY
+# and XAUTHORITY. The number is drawn at random from a high range and skipped while any lock file, socket
+# file or abstract socket holds it: an X server elsewhere on the machine (another test run, a desktop, a
+# container sharing /tmp or the network namespace) then cannot answer our clients in place of ours.
+# stop_xvfb: ends it and waits until it has removed its socket and lock.
+# xvfb_report: what a failing test prints about the X server. Needs $work and a fail function.
+display_taken() {
+    [ -e "/tmp/.X$1-lock" ] || [ -e "/tmp/.X11-unix/X$1" ] || grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
+}
+
 start_xvfb() {
-    local attempt
+    local attempt number token
     for attempt in 1 2 3; do
-        rm -f "$work/display"
-        Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+        number=$((1000 + RANDOM % 29000))
+        while display_taken "$number"; do number=$((number + 1)); done
+        export DISPLAY=":$number"
+        export XAUTHORITY="$work/Xauthority"
+        : >"$XAUTHORITY"
+        xauth -q add "$DISPLAY" . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
+        # -noreset: the server must not reset itself between one client leaving and the next arriving.
+        Xvfb "$DISPLAY" -auth "$XAUTHORITY" -noreset -nolisten tcp -screen 0 "$1x24" >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
-        for _ in $(seq 150); do [ -s "$work/display" ] && break; sleep 0.1; done
-        if [ -s "$work/display" ]; then
-            export DISPLAY=":$(head -n1 "$work/display")"
-            for _ in $(seq 50); do
-                xprop -root >/dev/null 2>&1 && return 0
-                sleep 0.1
-            done
-        fi
-        echo "Xvfb attempt $attempt did not take connections; starting another" >&2
+        token="veltrane-test-$$-$attempt"
+        for _ in $(seq 100); do
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            if xprop -root -f VELTRANE_TEST_SERVER 8s -set VELTRANE_TEST_SERVER "$token" 2>/dev/null &&
+                xprop -root VELTRANE_TEST_SERVER 2>/dev/null | grep -qF "\"$token\""; then
+                return 0
+            fi
+            sleep 0.1
+        done
+        echo "Xvfb attempt $attempt on $DISPLAY did not take connections; starting another" >&2
+        xvfb_report
         stop_xvfb
     done
-    sed 's/^/Xvfb: /' "$work/xvfb.log" >&2
     fail "Xvfb did not start within three attempts"
 }
 
@@ -29,4 +43,19 @@ stop_xvfb() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
     xvfb_pid=""
+}
+
+xvfb_report() {
+    {
+        if [ -n "${xvfb_pid:-}" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+            echo "X server: $DISPLAY, process $xvfb_pid still runs"
+        else
+            echo "X server: $DISPLAY, process ${xvfb_pid:-none} has ended"
+        fi
+        [ -s "$work/xvfb.log" ] && sed 's/^/Xvfb: /' "$work/xvfb.log"
+        echo "X sockets on this machine:"
+        grep -o '@\?/tmp/\.X11-unix/X[0-9]*' /proc/net/unix 2>/dev/null | sort | uniq | sed 's/^/  /'
+        echo "X servers and window managers running:"
+        ps -eo pid,args 2>/dev/null | grep -E '[X]vfb|[X]org|[X]wayland|[o]penbox' | sed 's/^/  /'
+    } >&2 || true
 }
