@@ -18,13 +18,24 @@ cleanup() {
 trap cleanup EXIT
 
 fail() {
+    retry_on_fresh_x "$*"
     echo "FAIL: $*" >&2
     [ -s "$work/out.log" ] && sed 's/^/program: /' "$work/out.log" >&2
     [ -n "${DISPLAY:-}" ] && xvfb_report
     exit 1
 }
 
-visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true; }
+# xdotool's search ends with an error when a window it walks goes away meanwhile (the balloon of a wrong
+# password closes after a second), so an empty answer is asked again before it counts.
+visible() {
+    local found=""
+    for _ in 1 2 3 4 5; do
+        found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+        [ -n "$found" ] && break
+        sleep 0.1
+    done
+    echo "$found"
+}
 
 # An installation of our own, its database under a password of the user's.
 cp "$veltrane" "$work/veltrane"

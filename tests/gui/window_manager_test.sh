@@ -18,6 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() {
+    retry_on_fresh_x "$*"
     echo "FAIL: $*" >&2
     [ -s "$work/openbox.log" ] && sed 's/^/openbox: /' "$work/openbox.log" >&2
     [ -s "$work/out.log" ] && sed 's/^/program: /' "$work/out.log" >&2
@@ -32,6 +33,7 @@ start_xvfb 1280x${screen_height}
 
 HOME=$work openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
+x_companions+=($!)
 for _ in $(seq 300); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || fail "openbox did not come up within 30 s"
 
@@ -52,7 +54,7 @@ bottom=0
 for _ in $(seq 100); do
     sleep 0.2
     # xwininfo, not xdotool: the latter adds the frame's offset once more under a reparenting manager.
-    info=$(xwininfo -id "$window")
+    info=$(xwininfo -id "$window" 2>&1) || fail "xwininfo could not read the window: $info"
     Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
     HEIGHT=$(sed -n 's/.*Height: *//p' <<<"$info")
     bottom=$((Y + HEIGHT))

@@ -5,7 +5,45 @@
 # file or abstract socket holds it: an X server elsewhere on the machine (another test run, a desktop, a
 # container sharing /tmp or the network namespace) then cannot answer our clients in place of ours.
 # stop_xvfb: ends it and waits until it has removed its socket and lock.
-# xvfb_report: what a failing test prints about the X server. Needs $work and a fail function.
+# xvfb_report: what a failing test prints about the X server.
+# x_server_lost: true when the X server, or a companion in x_companions (the window manager), has gone
+# away, or the program says it could not reach the server; a test's fail function then calls
+# retry_on_fresh_x, and the test runs again from its start on a new server, three times at most. What the
+# X server does is not under test: how the program behaves on one that stays up is.
+# Needs $work and a fail function.
+x_companions=()
+
+# The sourcing script runs itself as a child; the child does the work, and exit 75 asks for another go.
+if [ -z "${VELTRANE_X_ATTEMPT:-}" ]; then
+    for x_attempt in 1 2 3; do
+        x_status=0
+        VELTRANE_X_ATTEMPT=$x_attempt bash "$0" "$@" || x_status=$?
+        [ "$x_status" -eq 75 ] || exit "$x_status"
+        echo "the X server went away (attempt $x_attempt of 3)" >&2
+    done
+    echo "FAIL: the X server went away in each of three attempts" >&2
+    exit 1
+fi
+
+# A command that fails under set -e while the server is gone asks for another go as well.
+set -E
+trap 'retry_on_fresh_x "a command failed"' ERR
+
+x_server_lost() {
+    local pid
+    [ -n "${xvfb_pid:-}" ] && ! kill -0 "$xvfb_pid" 2>/dev/null && return 0
+    for pid in "${x_companions[@]}"; do kill -0 "$pid" 2>/dev/null || return 0; done
+    [ -s "$work/out.log" ] && grep -qE 'could not connect to display|X11 connection broke' "$work/out.log" && return 0
+    return 1
+}
+
+retry_on_fresh_x() {
+    x_server_lost || return 0
+    echo "the X server went away while: $*" >&2
+    [ -s "$work/out.log" ] && sed 's/^/program: /' "$work/out.log" >&2
+    xvfb_report
+    exit 75
+}
 display_taken() {
     [ -e "/tmp/.X$1-lock" ] || [ -e "/tmp/.X11-unix/X$1" ] || grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
 }
@@ -35,7 +73,8 @@ start_xvfb() {
         xvfb_report
         stop_xvfb
     done
-    fail "Xvfb did not start within three attempts"
+    echo "FAIL: Xvfb did not start within three attempts" >&2
+    exit 1
 }
 
 stop_xvfb() {

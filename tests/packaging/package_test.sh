@@ -17,6 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() {
+    retry_on_fresh_x "$*"
     echo "FAIL: $*" >&2
     [ -s "$work/out.log" ] && sed 's/^/program: /' "$work/out.log" >&2
     [ -n "${DISPLAY:-}" ] && xvfb_report
