@@ -31,14 +31,18 @@ cp "$veltrane" "$work/veltrane"
 
 start_xvfb 1280x${screen_height}
 
-HOME=$work openbox >"$work/openbox.log" 2>&1 &
+# openbox runs its --startup command once it manages windows. A window mapped earlier, while it is
+# still starting, can be lost to it and stay unmapped for good; and the root property that names a
+# window manager says nothing of that (xprop even succeeds while the property is absent).
+HOME=$work openbox --startup "touch $work/openbox.ready" >"$work/openbox.log" 2>&1 &
 pids+=($!)
 x_companions+=($!)
-for _ in $(seq 300); do xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 && break; sleep 0.1; done
-xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || fail "openbox did not come up within 30 s"
+for _ in $(seq 300); do [ -e "$work/openbox.ready" ] && break; sleep 0.1; done
+[ -e "$work/openbox.ready" ] || fail "openbox did not come up within 30 s"
 
 XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$work/veltrane" >"$work/out.log" 2>&1 &
-pids+=($!)
+app_pid=$!
+pids+=($app_pid)
 
 window=""
 for _ in $(seq 300); do
@@ -46,7 +50,11 @@ for _ in $(seq 300); do
     [ -n "$window" ] && break
     sleep 0.1
 done
-[ -n "$window" ] || fail "no main window within 30 s"
+if [ -z "$window" ]; then
+    kill -0 "$app_pid" 2>/dev/null && program="still runs" || program="has ended"
+    xwininfo -root -tree 2>/dev/null | grep -i '"veltrane' | sed 's/^ */window: /' >&2 || true
+    fail "no main window within 30 s; the program $program"
+fi
 
 # The frame is known only once the window manager has decorated the window; on a busy machine that
 # takes a while, so up to 20 s.
