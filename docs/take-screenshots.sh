@@ -44,4 +44,7 @@ SQL
 mkdir -p "$out"
 XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb \
     xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" \
-    sh -c 'HOME="$1" openbox >/dev/null 2>&1 & sleep 1; exec "$2" "$1" "$3"' sh "$work" "$bin/veltrane-screenshots" "$out"
+    sh -c 'HOME="$1" openbox --startup "touch $1/openbox.ready" >/dev/null 2>&1 &
+           # openbox loses a window mapped while it starts; it runs --startup once it manages windows.
+           i=0; while [ ! -e "$1/openbox.ready" ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done
+           exec "$2" "$1" "$3"' sh "$work" "$bin/veltrane-screenshots" "$out"
