@@ -25,6 +25,12 @@ struct THost
     QString MngRootPwd;
     /// The passphrase of MngKeyPath, enciphered; empty for a key without one (or no key).
     QString MngKeyPass;
+    /// Whether the manager's login also offers the keys of a running ssh-agent (Hosts.MngUseAgent). Without
+    /// it the agent is asked only when the manager has neither a password nor a key file.
+    bool MngUseAgent = false;
+    /// Whether SHA-1 host keys, signatures, key exchanges and MACs are offered to this host
+    /// (Hosts.hLegacyAlgorithms), for old systems that know nothing newer.
+    bool hLegacyAlgorithms = false;
 };
 
 /// A user account row, plus the in-memory outcome and the host's address and port from the list query.
