@@ -30,6 +30,21 @@ struct TActionFlg
     /// Whether the command asks for English messages (LC_ALL=C, LANG=C), so that a localized host
     /// prints the texts above.
     bool EnglishMessages = true;
+    /// More texts that confirm the change besides ChangeSuccessfully (other passwd implementations of
+    /// the same system word it differently: BusyBox, shadow without PAM); matched like it.
+    QStringList SuccessTexts;
+
+    /// ChangeSuccessfully (when set) followed by SuccessTexts.
+    QStringList AllSuccessTexts() const
+    {
+        QStringList texts;
+        if (!ChangeSuccessfully.trimmed().isEmpty())
+            texts << ChangeSuccessfully;
+        for (const QString& text : SuccessTexts)
+            if (!text.trimmed().isEmpty())
+                texts << text;
+        return texts;
+    }
 };
 
 /// The step names stored in ActionFlg.flgname.
