@@ -416,10 +416,9 @@ void TBatchRunner::work(Job& job)
     job.success = job.status.Code == SuccessCode(m_type);
 }
 
-TVerifyResult TBatchRunner::reconcile(Job& job)
+TVerifyResult TBatchRunner::reconcile(Job& job, bool pendingFirst)
 {
-    // The new password first: after a change of unknown outcome it is the likelier one.
-    const TVerifyResult result = VerifyPasswords(m_operations, job.user, job.work, true, job.run);
+    const TVerifyResult result = VerifyPasswords(m_operations, job.user, job.work, pendingFirst, job.run);
     if (ApplyVerifyResult(job.user, result.accepted, job.opTime))
         job.changes.passwords = true;
     if (!job.user.HasOpenIntent())
@@ -436,7 +435,8 @@ void TBatchRunner::changeStep(Job& job)
         // the old password is, so that is found out before anything else is sent.
         job.run.AddTranscriptLine(QStringLiteral("An earlier change of this password was never confirmed; checking "
                                                  "which password the host accepts."));
-        const TVerifyResult found = reconcile(job);
+        // The new password first: after a change of unknown outcome it is the likelier one.
+        const TVerifyResult found = reconcile(job, true);
         if (found.accepted == TAcceptedPassword::Neither || found.accepted == TAcceptedPassword::Unknown) {
             status.Set(acChangeFailed);
             status.HostUnreachable = found.login.HostUnreachable;
@@ -469,9 +469,10 @@ void TBatchRunner::changeStep(Job& job)
         }
     }
 
-    m_operations.ChangePassword(user, job.work, status, job.run);
-    if (status.Code == acChangeSucceeded && (m_options & ooSendNoticeMail)) {
-        // The password did change, so the change stays the outcome and the mail's is shown after it.
+    // The password did change, so the change stays the outcome and the mail's is shown after it.
+    const auto sendNoticeMail = [&] {
+        if (!(m_options & ooSendNoticeMail))
+            return;
         TActionStaus mail;
         try {
             m_operations.SendNoticeMail(user, job.work, mail, job.run);
@@ -479,10 +480,12 @@ void TBatchRunner::changeStep(Job& job)
             mail.Set(acSendFailed);
             mail.Detail = QString::fromUtf8(error.what());
         }
-        status.Detail = mail.Shown();
-    }
+        status.Detail = status.Detail.isEmpty() ? mail.Shown() : status.Detail + QLatin1Char(' ') + mail.Shown();
+    };
 
+    m_operations.ChangePassword(user, job.work, status, job.run);
     if (status.Code == acChangeSucceeded) {
+        sendNoticeMail();
         user.pwNow = user.pwNew;
         user.pwLastTime = job.opTime;
         user.pwNew.clear();
@@ -501,11 +504,19 @@ void TBatchRunner::changeStep(Job& job)
     }
 
     const TActionStaus failure = status;
-    const TVerifyResult found = reconcile(job);
+    // After the host refused in words the old password is the likelier one, and one login tells, without
+    // the delay a host puts after a wrong password; otherwise the new one is.
+    const TVerifyResult found = reconcile(job, !failure.ChangeRefused);
     status = failure;
     switch (found.accepted) {
     case TAcceptedPassword::Pending:
-        status.Detail += QStringLiteral(" Verified: the new password is in use.");
+        // The host took the new password: a success like any other, with what went amiss as its reason.
+        status.Set(acChangeSucceeded);
+        status.PasswordChanged = true;
+        status.Detail = QStringLiteral("The host did not confirm the change (") + failure.Detail.trimmed() +
+                        QStringLiteral("), but a fresh login with the new password worked. Verified: the new "
+                                       "password is in use.");
+        sendNoticeMail();
         job.success = true;
         break;
     case TAcceptedPassword::Current:

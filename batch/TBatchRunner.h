@@ -118,7 +118,7 @@ private:
     void work(Job& job);
     void changeStep(Job& job);
     void verifyStep(Job& job);
-    TVerifyResult reconcile(Job& job);
+    TVerifyResult reconcile(Job& job, bool pendingFirst);
     /// Runs fn on the main thread and waits for it; rethrows what it threw.
     void onMainThread(const std::function<void()>& fn);
 

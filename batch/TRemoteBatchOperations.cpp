@@ -8,7 +8,8 @@ void TRemoteBatchOperations::Prepare(const TUser& user, TOperationType type, TOp
 {
     work.knownHostsPath = KnownHostsPathOf(m_dm);
     work.refuseUnknownHost = m_dm.OptionsFile.HostKeyPolicy() == THostKeyPolicy::KnownOnly;
-    if (type == otChangePassword)
+    // Every login needs the host's switches (SHA-1 algorithms); a change needs its profile too.
+    if (type != otSendMail)
         work.change = PlanChange(m_dm, user, options);
     if (type == otSendMail || (type == otChangePassword && (options & ooSendNoticeMail))) {
         try {
@@ -27,6 +28,7 @@ void TRemoteBatchOperations::TestLogin(const TUser& user, const TPreparedWork& w
     engine.ReadTimeOut = work.readTimeOut;
     TLoginRequest request = LoginRequestOf(user, work.knownHostsPath);
     request.refuseUnknownHost = work.refuseUnknownHost;
+    request.legacyAlgorithms = work.change.host.hLegacyAlgorithms;
     engine.SSHLogin(request, status);
 }
 

@@ -54,6 +54,39 @@ TLoginRequest LoginRequestOf(const TUser& user, const QString& knownHostsPath, c
     return request;
 }
 
+TLoginRequest ManagerLoginRequestOf(const THost& host, const QString& address, int port, const QString& knownHostsPath)
+{
+    TUser manager;
+    manager.HostIP = address;
+    manager.HostPort = port;
+    manager.LoginName = host.MngLogin;
+    manager.pwNow = host.MngPwd;
+    TLoginRequest request = LoginRequestOf(manager, knownHostsPath);
+    request.passwordOnly = false;
+    request.keyPath = host.MngKeyPath;
+    request.keyPassphrase = DecipherSecret(host.MngKeyPass);
+    // Agent keys are offered before the password and each uses up one of a host's MaxAuthTries, so
+    // they are asked only where nothing else could log in, or where the host says so.
+    request.useAgent = host.MngUseAgent || (host.MngPwd.isEmpty() && host.MngKeyPath.isEmpty());
+    request.legacyAlgorithms = host.hLegacyAlgorithms;
+    return request;
+}
+
+QString LoginNameProblem(const QString& login)
+{
+    if (login.toUtf8().size() > 256)
+        return QStringLiteral("it is longer than 256 bytes");
+    if (login.startsWith(QLatin1Char('-')))
+        return QStringLiteral("it starts with \"-\"");
+    for (const QChar c : login) {
+        if (c.category() == QChar::Other_Control || c.unicode() == 0x7f)
+            return QStringLiteral("it holds a control character");
+        if (c.isSpace())
+            return QStringLiteral("it holds white space");
+    }
+    return QString();
+}
+
 TChangeRequest ChangeRequestOf(const TChangePlan& plan, const TUser& user, const QString& knownHostsPath)
 {
     TChangeRequest request;
@@ -76,15 +109,8 @@ TChangeRequest ChangeRequestOf(const TChangePlan& plan, const TUser& user, const
                                   .arg(user.LoginName);
             return request;
         }
-        TUser manager;
-        manager.HostIP = user.HostIP;
-        manager.HostPort = user.HostPort;
-        manager.LoginName = plan.host.MngLogin;
-        manager.pwNow = plan.host.MngPwd;
-        request.login = LoginRequestOf(manager, knownHostsPath);
+        request.login = ManagerLoginRequestOf(plan.host, user.HostIP, user.HostPort, knownHostsPath);
         setCommand(request.login, plan.profile, plan.host.MngElevation, ManagerPasswdCommand(user.LoginName));
-        request.login.keyPath = plan.host.MngKeyPath;
-        request.login.keyPassphrase = DecipherSecret(plan.host.MngKeyPass);
         request.elevation = plan.host.MngElevation;
         if (request.elevation == TElevation::Sudo)
             request.elevationPassword = DecipherSecret(plan.host.MngPwd);
@@ -94,6 +120,7 @@ TChangeRequest ChangeRequestOf(const TChangePlan& plan, const TUser& user, const
         request.login.reuseConnection = true;
     } else {
         request.login = LoginRequestOf(user, knownHostsPath);
+        request.login.legacyAlgorithms = plan.host.hLegacyAlgorithms;
         setCommand(request.login, plan.profile, TElevation::None, QStringLiteral("passwd"));
     }
     request.login.refuseUnknownHost = plan.refuseUnknownHost;

@@ -19,9 +19,16 @@ struct TLoginRequest
     QString knownHostsPath;
     /// Run on the shell's open connection when it belongs to the same account (manager mode).
     bool reuseConnection = false;
-    /// A private key file (and its passphrase) to log in with; empty: an ssh-agent's keys, then the password.
+    /// A private key file (and its passphrase) to log in with; empty: the password (and an ssh-agent's keys
+    /// when useAgent).
     QString keyPath;
     SecretBuffer keyPassphrase;
+    bool useAgent = false;
+    /// The login proves password (an account's own login): no key, no agent, and a host that lets the
+    /// account in without a password proves nothing. Off for the manager's login only.
+    bool passwordOnly = true;
+    /// Offer SHA-1 algorithms to this host (THost::hLegacyAlgorithms).
+    bool legacyAlgorithms = false;
     /// A host whose key is not recorded yet is refused instead of recorded ([Options] HostKeyPolicy).
     bool refuseUnknownHost = false;
     /// Ask for English messages (LC_ALL=C, LANG=C) on the channel; when the server refuses, the
@@ -54,6 +61,15 @@ inline const QString SudoPrompt = QStringLiteral("[veltrane] sudo password: ");
 /// The login of user with its current password; command as in TLoginRequest. The probe never asks
 /// for an environment.
 TLoginRequest LoginRequestOf(const TUser& user, const QString& knownHostsPath, const QString& command = QString());
+
+/// The login of host's manager account with its password, key file and agent as the host's switches say:
+/// the agent when the manager has neither a password nor a key file, or when MngUseAgent is on.
+TLoginRequest ManagerLoginRequestOf(const THost& host, const QString& address, int port,
+                                    const QString& knownHostsPath);
+
+/// Why login cannot be used as an SSH login name (control characters, white space, a leading "-",
+/// more than 256 bytes); empty when it can.
+QString LoginNameProblem(const QString& login);
 
 /// What a change of a user on one host needs from the store: the host, its prompt profile and whether
 /// the manager logs in. Looked up once before the change starts.

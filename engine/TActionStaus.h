@@ -17,6 +17,9 @@ struct TActionStaus
     /// Set by ChangeUserPassword once the new password went out to the host: from then on a failure
     /// may still have changed the password, and only a login can tell which one the host accepts.
     bool NewPasswordSent = false;
+    /// Set by ChangeUserPassword when the host refused the change in words (a failure text, or the
+    /// new-password prompt again): the old password is then the likelier one.
+    bool ChangeRefused = false;
     /// Set by SSHLogin when the host refused the account's password (as opposed to not being reached
     /// or failing for another reason): the one login outcome that says the password is wrong.
     bool LoginRefused = false;

@@ -14,6 +14,28 @@ const QString kCancelled = QStringLiteral("Cancelled by user. ");
 const QString kTimeout = QStringLiteral("Receive data timeout.");
 const QString kConnectionClosed = QStringLiteral("Connection is closed.");
 const QString kProbeCommand = QStringLiteral("echo 2009");
+/// Longest failure detail in a row; the transcript keeps the whole output.
+constexpr qsizetype kMaxDetailChars = 300;
+/// How long a host that printed a failure may go on printing its reason before the wait ends.
+constexpr int kFailureSettleMs = 300;
+
+/// The fixed words of a failed login, then the cause in one sentence.
+QString withCause(const QString& cause)
+{
+    const QString sentence = cause.trimmed();
+    return sentence.isEmpty() ? kCheckNetwork : kCheckNetwork + QLatin1Char(' ') + sentence;
+}
+
+/// text cut to the row's limit, on a word where one is near.
+QString capped(const QString& text)
+{
+    if (text.size() <= kMaxDetailChars)
+        return text;
+    qsizetype cut = text.lastIndexOf(QLatin1Char(' '), kMaxDetailChars);
+    if (cut < kMaxDetailChars - 40)
+        cut = kMaxDetailChars;
+    return text.left(cut) + QStringLiteral(" ...");
+}
 
 } // namespace
 
@@ -77,8 +99,11 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
     params.command = request.command.isEmpty() ? kProbeCommand : request.command;
     params.knownHostsPath = request.knownHostsPath;
     params.reuseConnection = request.reuseConnection;
-    params.keyPath = request.keyPath;
-    params.keyPassphrase = request.keyPassphrase;
+    params.keyPath = request.passwordOnly ? QString() : request.keyPath;
+    params.keyPassphrase = request.passwordOnly ? SecretBuffer() : request.keyPassphrase;
+    params.useAgent = !request.passwordOnly && request.useAgent;
+    params.passwordOnly = request.passwordOnly;
+    params.legacyAlgorithms = request.legacyAlgorithms;
     params.refuseUnknownHost = request.refuseUnknownHost;
     if (request.englishMessages && !request.command.isEmpty()) {
         params.environment = {{"LC_ALL", "C"}, {"LANG", "C"}};
@@ -86,11 +111,17 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
     }
 
     std::uint8_t code = acConnectFailed;
+    const QString nameProblem = LoginNameProblem(params.username);
     if (params.username.isEmpty()) {
         // Nothing is attempted without an account. Reported as a login failure (code 1): the fix
         // lies in the account, and an earlier attempt's connection state must not decide it.
         code = acLoginFailed;
         status.Detail = kCheckNetwork;
+    } else if (!nameProblem.isEmpty()) {
+        // A name no host can take fails this account alone; the host's other accounts go on.
+        code = acLoginFailed;
+        status.Detail = QStringLiteral("The login name \"%1\" cannot be used: %2; correct the login name.")
+                            .arg(VisibleControlCharacters(params.username.left(64)), nameProblem);
     } else {
         try {
             m_shell->OpenSession(params);
@@ -111,6 +142,8 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
             case SshError::Kind::UnknownHost:
             case SshError::Kind::KeyFile:
             case SshError::Kind::PasswordExpired:
+            case SshError::Kind::NoPassword:
+            case SshError::Kind::BadLoginName:
                 // "Check the login account" would send the user after a password that was never asked.
                 status.Detail = error.message();
                 break;
@@ -122,16 +155,17 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
                 break;
             case SshError::Kind::Refused:
                 status.LoginRefused = true;
-                status.Detail = kCheckNetwork;
+                status.Detail = withCause(error.message());
                 break;
             case SshError::Kind::Failed:
-                status.Detail = kCheckNetwork;
+                status.Detail = withCause(error.message());
                 break;
             }
             const bool keyExchanged =
                 error.kind() == SshError::Kind::HostKeyChanged || error.kind() == SshError::Kind::KnownHostsFile ||
                 error.kind() == SshError::Kind::UnknownHost || error.kind() == SshError::Kind::KeyFile ||
-                error.kind() == SshError::Kind::PasswordExpired;
+                error.kind() == SshError::Kind::PasswordExpired || error.kind() == SshError::Kind::NoPassword ||
+                error.kind() == SshError::Kind::BadLoginName;
             code = keyExchanged || m_shell->CanConnectSocket() ? acLoginFailed : acConnectFailed;
             status.HostUnreachable = error.kind() != SshError::Kind::Cancelled &&
                                      (code == acConnectFailed || error.kind() == SshError::Kind::Silent);
@@ -178,20 +212,42 @@ bool TRemoteEngine::WaitForText(const QString& expected)
 
 namespace {
 
-/// The line of folded host output around position at, as the host's reason for a failure.
+/// Where the line of folded host output that holds position at starts.
+qsizetype lineStart(const QByteArray& text, qsizetype at)
+{
+    return text.lastIndexOf('\n', at) + 1;
+}
+
+/// The line of folded host output around position at.
 QByteArray lineAround(const QByteArray& text, qsizetype at)
 {
-    const qsizetype start = text.lastIndexOf('\n', at) + 1;
+    const qsizetype start = lineStart(text, at);
     qsizetype end = text.indexOf('\n', at);
     if (end < 0)
         end = text.size();
     return text.mid(start, end - start).trimmed();
 }
 
+/// The last non-blank line of text that ends before position before.
+QByteArray lineBefore(const QByteArray& text, qsizetype before)
+{
+    qsizetype end = lineStart(text, before) - 1;
+    while (end > 0) {
+        const qsizetype start = text.lastIndexOf('\n', end - 1) + 1;
+        const QByteArray line = text.mid(start, end - start).trimmed();
+        if (!line.isEmpty())
+            return line;
+        end = start - 1;
+    }
+    return QByteArray();
+}
+
 } // namespace
 
-int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failures, bool endIsAnAnswer)
+int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failures, bool endIsAnAnswer,
+                           bool atPromptOnly)
 {
+    m_lastWaitRefused = false;
     QList<QByteArray> wanted;
     for (const QString& text : expected)
         wanted << FoldAsciiCase(text.toUtf8());
@@ -206,40 +262,85 @@ int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failu
     QByteArray received;
     qsizetype dropped = 0;
     const auto recordReceived = qScopeGuard([&] { recordOutput(received, dropped); });
-    // What a failure quotes of the host: redacted and with control characters made visible.
+    // What a failure quotes of the host: redacted and with control characters made visible. Output of
+    // nothing but line ends and blanks says no more than the close itself.
     const auto hostsWords = [&] {
-        return received.isEmpty() ? kConnectionClosed : shownOutput(m_redactor.Redacted(received), dropped);
+        return received.trimmed().isEmpty() ? kConnectionClosed
+                                            : capped(shownOutput(m_redactor.Redacted(received), dropped).trimmed());
     };
     QElapsedTimer clock;
     clock.start();
 
     QByteArray channelOutput;
     QByteArray extendedOutput;
-    // Takes one chunk of buffered output; the error stream is dropped. Returns the index of the
-    // expected text that appeared, or -1. A failure text that appeared ends the wait with the host's
-    // line as the reason, before any expected text: "BAD PASSWORD ... New password:" is a refusal.
-    // Only the new bytes (and the end of the old ones) are searched, and only the latest output is
-    // kept, so a host that floods the channel costs neither time nor memory.
+    // Without a terminal the prompts of PAM and passwd come on the error stream; with one, that stream
+    // only carries what a host writes past the terminal, which is dropped.
+    const bool withErrorStream = !m_shell->HasTerminal();
+    qsizetype failureAt = -1;
+    // Takes one chunk of buffered output. Returns the index of the expected text that appeared, or -1.
+    // A failure text that appeared sets failureAt, before any expected text counts: "BAD PASSWORD ...
+    // New password:" is a refusal. Only the new bytes (and the end of the old ones) are searched, and
+    // only the latest output is kept, so a host that floods the channel costs neither time nor memory.
     const auto takeChunk = [&] {
         m_shell->ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
         const qsizetype from = qMax<qsizetype>(0, received.size() - longest + 1);
         received += FoldAsciiCase(channelOutput);
-        for (const QByteArray& text : failing) {
-            const qsizetype at = received.indexOf(text, from);
-            if (at >= 0)
-                throw RemoteError(
-                    VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(lineAround(received, at)))));
+        if (withErrorStream)
+            received += FoldAsciiCase(extendedOutput);
+        if (failureAt < 0) {
+            for (const QByteArray& text : failing) {
+                const qsizetype at = received.indexOf(text, from);
+                if (at >= 0 && (failureAt < 0 || at < failureAt))
+                    failureAt = at;
+            }
+            if (failureAt >= 0)
+                return -1;
         }
         int found = -1;
-        for (int k = 0; k < wanted.size() && found < 0; ++k)
-            if (!wanted[k].isEmpty() && received.indexOf(wanted[k], from) >= 0)
+        for (int k = 0; k < wanted.size() && found < 0; ++k) {
+            if (wanted[k].isEmpty())
+                continue;
+            for (qsizetype at = received.indexOf(wanted[k], from); at >= 0;
+                 at = received.indexOf(wanted[k], at + 1)) {
+                // A prompt is where the host waits: nothing follows it on its line. The same words
+                // inside a message line ("BAD PASSWORD: the password is ...") are no prompt.
+                if (atPromptOnly && received.indexOf('\n', at + wanted[k].size()) >= 0)
+                    continue;
                 found = k;
-        if (received.size() > MaxKeptOutputBytes) {
+                m_matchedLine = lineAround(received, at);
+                m_lineBeforeMatch = lineBefore(received, at);
+                break;
+            }
+        }
+        if (received.size() > MaxKeptOutputBytes && failureAt < 0) {
             const qsizetype cut = received.size() - MaxKeptOutputBytes;
             received.remove(KeptOutputHeadBytes, cut);
             dropped += cut;
         }
         return found;
+    };
+    // The host's reason: from the line of the earliest failure text to the end of what it printed,
+    // taking what it still prints right after.
+    const auto refuse = [&] {
+        QElapsedTimer quiet;
+        quiet.start();
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 4 * kFailureSettleMs && quiet.elapsed() < kFailureSettleMs &&
+               !m_run.CancelRequested()) {
+            const qsizetype before = received.size();
+            if (m_shell->PollOutput() || !m_shell->SessionActive())
+                takeChunk();
+            if (received.size() != before)
+                quiet.restart();
+            else if (!m_shell->SessionActive())
+                break;
+            else
+                m_shell->WaitOutput(static_cast<int>(qMax<qint64>(1, kFailureSettleMs - quiet.elapsed())));
+        }
+        m_lastWaitRefused = true;
+        const QByteArray reason = received.mid(lineStart(received, failureAt)).trimmed();
+        throw RemoteError(capped(VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(reason))).simplified()));
     };
 
     try {
@@ -255,9 +356,16 @@ int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failu
                     const qsizetype before = received.size() + dropped;
                     if (const int found = takeChunk(); found >= 0)
                         return found;
+                    if (failureAt >= 0)
+                        refuse();
                     if (received.size() + dropped == before && channelOutput.isEmpty() && extendedOutput.isEmpty())
                         break;
                 }
+                // Bytes of the error stream are not announced by PollOutput.
+                if (const int found = takeChunk(); found >= 0)
+                    return found;
+                if (failureAt >= 0)
+                    refuse();
                 if (endIsAnAnswer)
                     return -1;
                 throw RemoteError(hostsWords());
@@ -267,15 +375,25 @@ int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failu
                 // channel open: taking them lets a host that ended after them show as closed.
                 if (const int found = takeChunk(); found >= 0)
                     return found;
+                if (failureAt >= 0)
+                    refuse();
                 // Blocks on the socket and the stop request; one millisecond past the limit decides it.
                 m_shell->WaitOutput(static_cast<int>(qMax<qint64>(1, ReadTimeOut - clock.elapsed() + 1)));
                 continue;
             }
             if (const int found = takeChunk(); found >= 0)
                 return found;
+            if (failureAt >= 0)
+                refuse();
         }
     } catch (const SshError& error) {
         // A connection that went down ends the wait as a closed session does: with the host's last words.
+        if (failureAt >= 0) {
+            m_lastWaitRefused = true;
+            const QByteArray reason = received.mid(lineStart(received, failureAt)).trimmed();
+            throw RemoteError(
+                capped(VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(reason))).simplified()));
+        }
         if (!m_shell->SessionActive()) {
             if (endIsAnAnswer)
                 return -1;
@@ -299,10 +417,20 @@ std::uint8_t TRemoteEngine::proveProbe(TActionStaus& status)
     } catch (const RemoteError& error) {
         m_run.Transcript.removeLast();
         const QString words = error.message().trimmed();
-        status.Detail =
-            words.contains(QLatin1String("expired")) || words.contains(QLatin1String("change your password"))
-                ? QStringLiteral("The password has expired: the host asks to change it at login (\"%1\"). ").arg(words)
-                : QStringLiteral("The host took the login but did not run the test command (%1). ").arg(words);
+        if (words.contains(QLatin1String("expired")) || words.contains(QLatin1String("change your password"))) {
+            status.Detail =
+                QStringLiteral("The password has expired: the host asks to change it at login (\"%1\"). ").arg(words);
+            return acLoginFailed;
+        }
+        if (words == kCancelled.trimmed()) {
+            status.Detail = kCancelled;
+            return acLoginFailed;
+        }
+        // The host took the password; a forced command (ForceCommand, command= keys) decides what runs
+        // after that, and the password is proven all the same.
+        status.Detail = QStringLiteral("The host accepted the password but did not run the test command (the account "
+                                       "may be restricted).");
+        return acLoginSucceeded;
     }
     return acLoginFailed;
 }
@@ -325,7 +453,9 @@ int TRemoteEngine::exitStatusOfEndedCommand()
 void TRemoteEngine::SendLine(const SecretBuffer& text)
 {
     QByteArray line = text.bytes();
-    line.append('\r'); // detaches: the copy is ours to wipe
+    // A terminal turns CR into the line end; plain pipes pass it on, so it would become part of the answer.
+    line.append(m_shell->HasTerminal() ? '\r' : '\n'); // detaches: the copy is ours to wipe
+    ++m_linesSent;
     const SecretBuffer secretLine(std::move(line));
     // Whatever the host prints back from here on must not show it.
     m_redactor.AddSecret(text);
@@ -336,6 +466,20 @@ void TRemoteEngine::SendLine(const SecretBuffer& text)
     }
 }
 
+namespace {
+
+/// Whether a command that ended before its first prompt was refused by a restricted shell, which does not
+/// take the "env" in front.
+bool RefusedByShell(const QString& reason)
+{
+    const QString folded = reason.toLower();
+    return folded.contains(QLatin1String("not allowed")) || folded.contains(QLatin1String("not found")) ||
+           folded.contains(QLatin1String("restricted")) || folded.contains(QLatin1String("permission denied")) ||
+           folded == kConnectionClosed.toLower() || folded.contains(QLatin1String("no such file"));
+}
+
+} // namespace
+
 void TRemoteEngine::ChangeUserPassword(const TChangeRequest& request, TActionStaus& status)
 {
     status = TActionStaus{};
@@ -344,73 +488,33 @@ void TRemoteEngine::ChangeUserPassword(const TChangeRequest& request, TActionSta
         status.Detail = request.refusal;
         return;
     }
-    const TActionFlg& profile = request.profile;
-
     SSHLogin(request.login, status);
     if (status.Code != acLoginSucceeded)
         return;
-
     status.Set(acChangeFailed);
-    const QStringList failures = profile.FailureTexts;
+    status.Detail.clear();
+    m_linesSent = 0;
     try {
-        // A command that ended at once may have left its reason buffered; the first wait reports it.
-        if (!m_shell->SessionActive() && !m_shell->PollOutput())
-            throw RemoteError(kConnectionClosed);
-        m_run.ReportProgress(QStringLiteral("Changing password for user [") + request.userLogin +
-                             QStringLiteral("], please wait..."));
-        const bool oldStep = profile.canskip == -1;
-        const QString firstPrompt = oldStep ? profile.InputOldPassword : profile.InputNewPassword;
-        bool firstPromptSeen = false;
-        if (request.elevation == TElevation::Sudo) {
-            // sudo asks for the manager's password unless the rule says NOPASSWD: then passwd speaks first.
-            const QStringList sudoFailures =
-                QStringList{QStringLiteral("Sorry, try again"), QStringLiteral("is not in the sudoers file"),
-                            QStringLiteral("is not allowed to"), QStringLiteral("incorrect password attempt")} +
-                failures;
-            if (waitFor({SudoPrompt.trimmed(), firstPrompt}, sudoFailures, false) == 0)
-                SendLine(request.elevationPassword);
-            else
-                firstPromptSeen = true;
-            if (!firstPromptSeen) {
-                waitFor({firstPrompt}, sudoFailures, false);
-                firstPromptSeen = true;
-            }
-        } else if (request.elevation == TElevation::Su) {
-            const QStringList suFailures =
-                QStringList{QStringLiteral("Authentication failure"), QStringLiteral("su: Sorry"),
-                            QStringLiteral("incorrect password")} +
-                failures;
-            waitFor({QStringLiteral("password:"), QStringLiteral("passwort:")}, suFailures, false);
-            SendLine(request.elevationPassword);
-            waitFor({firstPrompt}, suFailures, false);
-            firstPromptSeen = true;
-        }
-        if (oldStep) {
-            if (!firstPromptSeen)
-                waitFor({profile.InputOldPassword}, failures, false);
-            SendLine(request.oldPassword);
-            waitFor({profile.InputNewPassword}, failures, false);
-        } else if (!firstPromptSeen) {
-            waitFor({profile.InputNewPassword}, failures, false);
-        }
-        // Set before the write: a write that fails half way may still have reached the host.
-        status.NewPasswordSent = true;
-        SendLine(request.newPassword);
-        waitFor({profile.RetypeNewPassword}, failures, false);
-        SendLine(request.newPassword);
-        if (!profile.SuccessByExitStatus) {
-            waitFor({profile.ChangeSuccessfully}, failures, false);
-        } else {
-            // Systems that print nothing on success: a text (when the profile has one) or the end with status 0.
-            const QStringList success =
-                profile.ChangeSuccessfully.isEmpty() ? QStringList{} : QStringList{profile.ChangeSuccessfully};
-            if (waitFor(success, failures, true) < 0) {
-                const int exitStatus = exitStatusOfEndedCommand();
-                if (exitStatus != 0)
-                    throw RemoteError(exitStatus < 0
-                                          ? QStringLiteral("passwd ended without telling its exit status.")
-                                          : QStringLiteral("passwd ended with exit status %1.").arg(exitStatus));
-            }
+        try {
+            changeDialog(request, status);
+        } catch (const RemoteError& error) {
+            const QString started = m_shell->StartedCommand();
+            if (m_linesSent > 0 || request.login.commandIfEnvironmentRefused.isEmpty() ||
+                started != request.login.commandIfEnvironmentRefused || !RefusedByShell(error.message()))
+                throw;
+            // Nothing was typed yet: the plain command once more, in the host's own language.
+            m_run.AddTranscriptLine(QStringLiteral("The host did not run the command with \"env\" in front; trying "
+                                                   "the plain command."));
+            TLoginRequest plain = request.login;
+            plain.commandIfEnvironmentRefused.clear();
+            plain.englishMessages = false;
+            m_shell->CloseChannel();
+            SSHLogin(plain, status);
+            if (status.Code != acLoginSucceeded)
+                return;
+            status.Set(acChangeFailed);
+            status.Detail.clear();
+            changeDialog(request, status);
         }
         status.Set(acChangeSucceeded);
         status.PasswordChanged = true;
@@ -418,4 +522,88 @@ void TRemoteEngine::ChangeUserPassword(const TChangeRequest& request, TActionSta
         status.Detail = QString::fromStdString(error.what());
     }
     endCommand(request.login.reuseConnection);
+}
+
+void TRemoteEngine::changeDialog(const TChangeRequest& request, TActionStaus& status)
+{
+    const TActionFlg& profile = request.profile;
+    const QStringList failures = profile.FailureTexts;
+    // Marks a wait that a failure text ended as the host's refusal, then lets its reason through.
+    const auto wait = [&](const QStringList& expected, const QStringList& failing, bool endIsAnAnswer = false,
+                          bool atPromptOnly = false) {
+        try {
+            return waitFor(expected, failing, endIsAnAnswer, atPromptOnly);
+        } catch (const RemoteError&) {
+            if (m_lastWaitRefused)
+                status.ChangeRefused = true;
+            throw;
+        }
+    };
+    // A command that ended at once may have left its reason buffered; the first wait reports it.
+    if (!m_shell->SessionActive() && !m_shell->PollOutput())
+        throw RemoteError(kConnectionClosed);
+    m_run.ReportProgress(QStringLiteral("Changing password for user [") + request.userLogin +
+                         QStringLiteral("], please wait..."));
+    const bool oldStep = profile.canskip == -1;
+    const QString firstPrompt = oldStep ? profile.InputOldPassword : profile.InputNewPassword;
+    bool firstPromptSeen = false;
+    if (request.elevation == TElevation::Sudo) {
+        // sudo asks for the manager's password unless the rule says NOPASSWD: then passwd speaks first.
+        const QStringList sudoFailures =
+            QStringList{QStringLiteral("Sorry, try again"), QStringLiteral("is not in the sudoers file"),
+                        QStringLiteral("is not allowed to"), QStringLiteral("incorrect password attempt")} +
+            failures;
+        if (wait({SudoPrompt.trimmed(), firstPrompt}, sudoFailures) == 0)
+            SendLine(request.elevationPassword);
+        else
+            firstPromptSeen = true;
+        if (!firstPromptSeen) {
+            wait({firstPrompt}, sudoFailures);
+            firstPromptSeen = true;
+        }
+    } else if (request.elevation == TElevation::Su) {
+        const QStringList suFailures =
+            QStringList{QStringLiteral("Authentication failure"), QStringLiteral("su: Sorry"),
+                        QStringLiteral("incorrect password")} +
+            failures;
+        wait({QStringLiteral("password:"), QStringLiteral("passwort:")}, suFailures);
+        SendLine(request.elevationPassword);
+        wait({firstPrompt}, suFailures);
+        firstPromptSeen = true;
+    }
+    if (oldStep) {
+        if (!firstPromptSeen)
+            wait({profile.InputOldPassword}, failures);
+        SendLine(request.oldPassword);
+        wait({profile.InputNewPassword}, failures);
+    } else if (!firstPromptSeen) {
+        wait({profile.InputNewPassword}, failures);
+    }
+    const QByteArray newPasswordPrompt = m_matchedLine;
+    // Set before the write: a write that fails half way may still have reached the host.
+    status.NewPasswordSent = true;
+    SendLine(request.newPassword);
+    wait({profile.RetypeNewPassword}, failures, false, true);
+    if (!newPasswordPrompt.isEmpty() && m_matchedLine == newPasswordPrompt) {
+        // The host asks for the new password again instead of its retype: it refused the first one
+        // (pam_pwquality's "BAD PASSWORD: ..." for root under enforce_for_root, say).
+        status.ChangeRefused = true;
+        const QString reason = VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(m_lineBeforeMatch)));
+        throw RemoteError(reason.isEmpty() ? QStringLiteral("the host asked for the new password again.")
+                                           : capped(reason.simplified()));
+    }
+    SendLine(request.newPassword);
+    // Only what the host prints after the last answer counts: this wait starts on fresh output.
+    const QStringList success = profile.AllSuccessTexts();
+    if (!profile.SuccessByExitStatus) {
+        wait(success.isEmpty() ? QStringList{profile.ChangeSuccessfully} : success, failures);
+        return;
+    }
+    // Systems that print nothing on success: a text (when the profile has one) or the end with status 0.
+    if (wait(success, failures, true) < 0) {
+        const int exitStatus = exitStatusOfEndedCommand();
+        if (exitStatus != 0)
+            throw RemoteError(exitStatus < 0 ? QStringLiteral("passwd ended without telling its exit status.")
+                                             : QStringLiteral("passwd ended with exit status %1.").arg(exitStatus));
+    }
 }

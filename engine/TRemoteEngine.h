@@ -79,7 +79,11 @@ private:
     /// Waits as WaitForText for the first of expected to appear and returns its index; a text of
     /// failures that appears first throws RemoteError with the host's line. With endIsAnAnswer the
     /// command's end returns -1 instead of throwing.
-    int waitFor(const QStringList& expected, const QStringList& failures, bool endIsAnAnswer);
+    /// With atPromptOnly an expected text counts only where the host waits (nothing follows it on its line).
+    int waitFor(const QStringList& expected, const QStringList& failures, bool endIsAnAnswer,
+                bool atPromptOnly = false);
+    /// The change dialog after the login; throws RemoteError with the reason of a failure.
+    void changeDialog(const TChangeRequest& request, TActionStaus& status);
     /// After the probe command started: acLoginSucceeded once "2009" came back, else acLoginFailed
     /// with the reason in status.Detail (an expired password in the host's own words).
     std::uint8_t proveProbe(TActionStaus& status);
@@ -92,6 +96,13 @@ private:
     TranscriptRedactor m_redactor;
     QList<int> m_outputEntries;
     QList<qsizetype> m_outputDropped;
+    /// Of the last wait: whether a failure text ended it, the line its expected text stood on, and the
+    /// non-blank line before that.
+    bool m_lastWaitRefused = false;
+    /// Answers typed since the command started.
+    int m_linesSent = 0;
+    QByteArray m_matchedLine;
+    QByteArray m_lineBeforeMatch;
 };
 
 /// A failed step of a remote conversation; the message is the text shown to the user.

@@ -32,6 +32,11 @@ public:
     /// After an open: the server's key ("TYPE SHA256:..."), and whether this open recorded it.
     virtual QString ServerKey() const { return QString(); }
     virtual bool RecordedServerKey() const { return false; }
+    /// After an open: whether the command runs on a terminal (lines typed end in CR there, in LF on
+    /// plain pipes, where prompts may also come on the error stream).
+    virtual bool HasTerminal() const { return true; }
+    /// After an open: the command the host was asked to run.
+    virtual QString StartedCommand() const { return QString(); }
 };
 
 /// The remote shell over an SSH connection.
@@ -57,6 +62,8 @@ public:
     int ExitStatus() override { return m_transport.ExitStatus(); }
     QString ServerKey() const override { return m_transport.ServerKey(); }
     bool RecordedServerKey() const override { return m_transport.RecordedServerKey(); }
+    bool HasTerminal() const override { return m_transport.HasTerminal(); }
+    QString StartedCommand() const override { return m_transport.StartedCommand(); }
 
 private:
     SshTransport m_transport;

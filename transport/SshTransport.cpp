@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <poll.h>
@@ -21,6 +22,37 @@ constexpr int kMaxKeyboardRounds = 16;
 /// Longest wait for the send window when writing input.
 constexpr int kWriteLimitMs = 5000;
 
+/// Longest sleep of a wait on the channel before libssh is asked again: bytes it already holds (read
+/// along with an earlier packet, or taken in during a write) never wake a poll() on the socket.
+constexpr int kWaitSliceMs = 25;
+
+// What libssh 0.10 offers by default, and the SHA-1 algorithms that old systems need on top.
+constexpr const char* kKeyExchanges =
+    "curve25519-sha256,curve25519-sha256@libssh.org,ecdh-sha2-nistp256,ecdh-sha2-nistp384,ecdh-sha2-nistp521,"
+    "diffie-hellman-group18-sha512,diffie-hellman-group16-sha512,diffie-hellman-group-exchange-sha256,"
+    "diffie-hellman-group14-sha256,diffie-hellman-group14-sha1,diffie-hellman-group-exchange-sha1,"
+    "diffie-hellman-group1-sha1";
+constexpr const char* kHostKeys = "ssh-ed25519,ecdsa-sha2-nistp521,ecdsa-sha2-nistp384,ecdsa-sha2-nistp256,"
+                                  "rsa-sha2-512,rsa-sha2-256,ssh-rsa,ssh-dss";
+constexpr const char* kMacs = "hmac-sha2-256-etm@openssh.com,hmac-sha2-512-etm@openssh.com,hmac-sha2-256,"
+                              "hmac-sha2-512,hmac-sha1-etm@openssh.com,hmac-sha1";
+
+bool IsSha1Algorithm(const QString& name)
+{
+    static const QStringList sha1{QStringLiteral("ssh-rsa"),
+                                  QStringLiteral("ssh-dss"),
+                                  QStringLiteral("diffie-hellman-group1-sha1"),
+                                  QStringLiteral("diffie-hellman-group14-sha1"),
+                                  QStringLiteral("diffie-hellman-group-exchange-sha1"),
+                                  QStringLiteral("hmac-sha1"),
+                                  QStringLiteral("hmac-sha1-96"),
+                                  QStringLiteral("hmac-sha1-etm@openssh.com"),
+                                  QStringLiteral("hmac-sha1-96-etm@openssh.com"),
+                                  QStringLiteral("ssh-rsa-cert-v01@openssh.com"),
+                                  QStringLiteral("ssh-dss-cert-v01@openssh.com")};
+    return sha1.contains(name.trimmed());
+}
+
 bool SocketConnected(socket_t fd)
 {
     if (fd == SSH_INVALID_SOCKET)
@@ -31,6 +63,38 @@ bool SocketConnected(socket_t fd)
 }
 
 } // namespace
+
+QString SshFailureCause(const QString& libsshText, bool legacyAllowed)
+{
+    const QString folded = libsshText.toLower();
+    if (folded.contains(QLatin1String("too many authentication failures")))
+        return QStringLiteral("The host closed the login after too many authentication attempts.");
+    static const QRegularExpression noMatch(QStringLiteral("no match for method ([^:]+): server \\[([^\\]]*)\\]"));
+    if (const QRegularExpressionMatch match = noMatch.match(libsshText); match.hasMatch()) {
+        const QString method = match.captured(1).trimmed();
+        QStringList offered = match.captured(2).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (QString& name : offered)
+            name = name.trimmed();
+        const bool onlySha1 = !offered.isEmpty() && std::all_of(offered.cbegin(), offered.cend(), IsSha1Algorithm);
+        if (onlySha1 && !legacyAllowed)
+            return QStringLiteral("The host offers only SHA-1 algorithms (%1); allow them for this host if it cannot be "
+                                  "upgraded.")
+                .arg(offered.join(QStringLiteral(", ")));
+        return QStringLiteral("The host and this program have no %1 in common (the host offers %2).")
+            .arg(method, offered.isEmpty() ? QStringLiteral("none") : offered.join(QStringLiteral(", ")));
+    }
+    if (folded.contains(QLatin1String("connection refused")))
+        return QStringLiteral("The host refused the connection: nothing listens on that port.");
+    if (folded.contains(QLatin1String("too large banner")) || folded.contains(QLatin1String("protocol mismatch")) ||
+        folded.contains(QLatin1String("banner")))
+        return QStringLiteral("The host sent something other than an SSH greeting (%1); check that an SSH server "
+                              "listens on that port.")
+            .arg(libsshText.left(120).simplified());
+    if (folded.contains(QLatin1String("disconnect")) || folded.contains(QLatin1String("socket error")) ||
+        folded.contains(QLatin1String("connection reset")))
+        return QStringLiteral("The host closed the connection (%1).").arg(libsshText.left(160).simplified());
+    return QString();
+}
 
 struct SshTransport::Impl
 {
@@ -46,6 +110,9 @@ struct SshTransport::Impl
     QString serverKey;
     bool recordedServerKey = false;
     bool environmentAccepted = true;
+    bool hasTerminal = true;
+    QString startedCommand;
+    bool legacyAlgorithms = false;
 
     // Timing of the open in progress.
     QElapsedTimer openClock;
@@ -96,6 +163,14 @@ struct SshTransport::Impl
     {
         close();
         throw SshError(SshError::Kind::Failed, message);
+    }
+
+    /// Fails with the cause libssh's last error names, or with fallback (which quotes that error).
+    [[noreturn]] void failWithCause(const QString& fallback, SshError::Kind kind = SshError::Kind::Failed)
+    {
+        const QString cause = SshFailureCause(libsshError(), legacyAlgorithms);
+        close();
+        throw SshError(kind, cause.isEmpty() ? fallback : cause);
     }
 
     void noteTcpState()
@@ -165,7 +240,7 @@ struct SshTransport::Impl
     void connect();
     void checkHostKey(const SshOpenParams& params);
     void authenticate(const SshOpenParams& params);
-    bool authenticateKeyboard(const SshOpenParams& params);
+    bool authenticateKeyboard(const SshOpenParams& params, bool& passwordTried);
     bool authenticateWithKeyFile(const SshOpenParams& params);
     bool authenticateWithAgent();
     [[noreturn]] void expired(const SshOpenParams& params, const QString& hostWords);
@@ -185,9 +260,18 @@ void SshTransport::Impl::configure(const SshOpenParams& params)
     const unsigned int port = static_cast<unsigned int>(params.port);
     const int compressionLevel = 6;
     const bool processConfig = false;
+    // libssh refuses names with characters a shell would take (quotes, "$", ";", ...): that name fails
+    // alone, the host is not to blame.
+    if (ssh_options_set(s, SSH_OPTIONS_USER, user.constData()) != SSH_OK) {
+        close();
+        throw SshError(SshError::Kind::BadLoginName,
+                       QStringLiteral("The login name \"%1\" cannot be used over SSH (libssh refuses its characters); "
+                                      "correct the login name.")
+                           .arg(params.username));
+    }
+    legacyAlgorithms = params.legacyAlgorithms;
     bool ok = ssh_options_set(s, SSH_OPTIONS_HOST, address.constData()) == SSH_OK &&
               ssh_options_set(s, SSH_OPTIONS_PORT, &port) == SSH_OK &&
-              ssh_options_set(s, SSH_OPTIONS_USER, user.constData()) == SSH_OK &&
               // Only our own settings count: no ~/.ssh/config, no system-wide known hosts.
               ssh_options_set(s, SSH_OPTIONS_PROCESS_CONFIG, &processConfig) == SSH_OK &&
               ssh_options_set(s, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData()) == SSH_OK &&
@@ -195,6 +279,12 @@ void SshTransport::Impl::configure(const SshOpenParams& params)
               // Offered, not forced: a server without zlib still gets an uncompressed session.
               ssh_options_set(s, SSH_OPTIONS_COMPRESSION, "zlib@openssh.com,zlib,none") == SSH_OK &&
               ssh_options_set(s, SSH_OPTIONS_COMPRESSION_LEVEL, &compressionLevel) == SSH_OK;
+    if (ok && params.legacyAlgorithms)
+        ok = ssh_options_set(s, SSH_OPTIONS_KEY_EXCHANGE, kKeyExchanges) == SSH_OK &&
+             ssh_options_set(s, SSH_OPTIONS_HOSTKEYS, kHostKeys) == SSH_OK &&
+             ssh_options_set(s, SSH_OPTIONS_PUBLICKEY_ACCEPTED_TYPES, kHostKeys) == SSH_OK &&
+             ssh_options_set(s, SSH_OPTIONS_HMAC_C_S, kMacs) == SSH_OK &&
+             ssh_options_set(s, SSH_OPTIONS_HMAC_S_C, kMacs) == SSH_OK;
     if (!ok)
         fail(QStringLiteral("Cannot prepare the SSH session for %1: %2.").arg(endpoint, libsshError()));
     ssh_set_blocking(s, 0);
@@ -206,9 +296,9 @@ void SshTransport::Impl::connect()
     noteTcpState();
     if (rc != SSH_OK) {
         if (!tcpConnected)
-            fail(QStringLiteral("Cannot connect to %1: %2. Check the address, the port and the network.")
-                     .arg(endpoint, libsshError()));
-        fail(QStringLiteral("The SSH handshake with %1 failed: %2.").arg(endpoint, libsshError()));
+            failWithCause(QStringLiteral("Cannot connect to %1: %2. Check the address, the port and the network.")
+                              .arg(endpoint, libsshError()));
+        failWithCause(QStringLiteral("The SSH handshake with %1 failed: %2.").arg(endpoint, libsshError()));
     }
 }
 
@@ -297,7 +387,7 @@ bool AsksForANewPassword(const QString& text)
 
 } // namespace
 
-bool SshTransport::Impl::authenticateKeyboard(const SshOpenParams& params)
+bool SshTransport::Impl::authenticateKeyboard(const SshOpenParams& params, bool& passwordTried)
 {
     ssh_session s = session.get();
     for (int round = 0; round < kMaxKeyboardRounds; ++round) {
@@ -305,8 +395,11 @@ bool SshTransport::Impl::authenticateKeyboard(const SshOpenParams& params)
             repeat([s] { return ssh_userauth_kbdint(s, nullptr, nullptr); }, SSH_AUTH_AGAIN, "authentication");
         if (rc == SSH_AUTH_SUCCESS)
             return true;
-        if (rc == SSH_AUTH_ERROR)
-            fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+        if (rc == SSH_AUTH_ERROR) {
+            if (passwordTried)
+                failWithCause(QStringLiteral("The host refused the password."), SshError::Kind::Refused);
+            failWithCause(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+        }
         if (rc != SSH_AUTH_INFO)
             return false;
         const int prompts = ssh_userauth_kbdint_getnprompts(s);
@@ -321,8 +414,10 @@ bool SshTransport::Impl::authenticateKeyboard(const SshOpenParams& params)
         if (AsksForANewPassword(words))
             expired(params, words);
         // Only a single prompt can be the password; anything else is answered with nothing.
-        if (prompts == 1)
+        if (prompts == 1) {
             ssh_userauth_kbdint_setanswer(s, 0, params.password.c_str());
+            passwordTried = true;
+        }
     }
     return false;
 }
@@ -352,7 +447,7 @@ bool SshTransport::Impl::authenticateWithKeyFile(const SshOpenParams& params)
     ssh_key k = key.get();
     const int rc = repeat([s, k] { return ssh_userauth_publickey(s, nullptr, k); }, SSH_AUTH_AGAIN, "authentication");
     if (rc == SSH_AUTH_ERROR)
-        fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+        failWithCause(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
     return rc == SSH_AUTH_SUCCESS;
 }
 
@@ -370,37 +465,58 @@ void SshTransport::Impl::authenticate(const SshOpenParams& params)
 {
     ssh_session s = session.get();
     int rc = repeat([s] { return ssh_userauth_none(s, nullptr); }, SSH_AUTH_AGAIN, "authentication");
-    if (rc == SSH_AUTH_SUCCESS)
-        return;
+    if (rc == SSH_AUTH_SUCCESS) {
+        if (!params.passwordOnly)
+            return;
+        // Let in without a password: the session works, but the stored password was never asked for.
+        close();
+        throw SshError(SshError::Kind::NoPassword,
+                       QStringLiteral("The host let %1 in without a password, so the stored password is not proven "
+                                      "by this login.")
+                           .arg(params.username));
+    }
     if (rc == SSH_AUTH_ERROR)
-        fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+        failWithCause(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
     const int methods = ssh_userauth_list(s, nullptr);
-    if (methods & SSH_AUTH_METHOD_PUBLICKEY) {
+    // A login that proves a password offers nothing else: a key or an agent that the account accepts
+    // would say nothing about the password, and each one offered uses up one of MaxAuthTries.
+    if (!params.passwordOnly && (methods & SSH_AUTH_METHOD_PUBLICKEY)) {
         if (!params.keyPath.isEmpty() ? authenticateWithKeyFile(params) : params.useAgent && authenticateWithAgent())
             return;
     }
-    if (params.password.isEmpty() && !params.keyPath.isEmpty()) {
+    if (!params.passwordOnly && params.password.isEmpty() && !params.keyPath.isEmpty()) {
         close();
         throw SshError(SshError::Kind::Refused,
                        QStringLiteral("%1 refused the key %2 of %3; check that its public key is "
                                       "in the account's authorized_keys.")
                            .arg(endpoint, params.keyPath, params.username));
     }
-    if ((ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_INTERACTIVE) && authenticateKeyboard(params))
-        return;
+    bool passwordTried = false;
+    if (ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_INTERACTIVE) {
+        if (authenticateKeyboard(params, passwordTried))
+            return;
+    }
     if (ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_PASSWORD) {
         const SecretBuffer& password = params.password;
         rc = repeat([s, &password] { return ssh_userauth_password(s, nullptr, password.c_str()); }, SSH_AUTH_AGAIN,
                     "authentication");
         if (rc == SSH_AUTH_SUCCESS)
             return;
-        if (rc == SSH_AUTH_ERROR)
-            fail(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+        if (rc == SSH_AUTH_ERROR) {
+            // A host that counts attempts hangs up here after a refused keyboard-interactive answer:
+            // the password was refused all the same.
+            if (passwordTried)
+                failWithCause(QStringLiteral("The host refused the password."), SshError::Kind::Refused);
+            failWithCause(QStringLiteral("The login at %1 failed: %2.").arg(endpoint, libsshError()));
+        }
+        passwordTried = true;
     }
     close();
-    throw SshError(SshError::Kind::Refused,
-                   QStringLiteral("%1 refused the login of %2; check the account name and its password.")
-                       .arg(endpoint, params.username));
+    if (!passwordTried)
+        throw SshError(SshError::Kind::Refused,
+                       QStringLiteral("The host offers no password login for %1 (only other methods).")
+                           .arg(params.username));
+    throw SshError(SshError::Kind::Refused, QStringLiteral("The host refused the password."));
 }
 
 void SshTransport::Impl::startCommand(const SshOpenParams& params)
@@ -411,9 +527,13 @@ void SshTransport::Impl::startCommand(const SshOpenParams& params)
     ssh_channel c = channel.get();
     if (repeat([c] { return ssh_channel_open_session(c); }, SSH_AGAIN, "channel opening") != SSH_OK)
         fail(QStringLiteral("%1 did not open a session channel: %2.").arg(endpoint, libsshError()));
-    if (repeat([c] { return ssh_channel_request_pty_size(c, "vt100", 80, 24); }, SSH_AGAIN, "terminal request") !=
-        SSH_OK)
-        fail(QStringLiteral("%1 refused a terminal for the command: %2.").arg(endpoint, libsshError()));
+    // A host that allows no terminal (PermitTTY no) still runs the command on plain pipes; the
+    // refusal leaves the channel usable.
+    hasTerminal =
+        repeat([c] { return ssh_channel_request_pty_size(c, "vt100", 80, 24); }, SSH_AGAIN, "terminal request") ==
+        SSH_OK;
+    if (!hasTerminal && !ssh_channel_is_open(c))
+        failWithCause(QStringLiteral("The host refused a terminal."));
     environmentAccepted = true;
     for (const auto& [name, value] : params.environment) {
         const QByteArray n = name, v = value;
@@ -426,9 +546,13 @@ void SshTransport::Impl::startCommand(const SshOpenParams& params)
         (environmentAccepted || params.commandIfEnvironmentRefused.isEmpty() ? params.command
                                                                              : params.commandIfEnvironmentRefused)
             .toUtf8();
+    startedCommand = QString::fromUtf8(command);
     if (repeat([c, &command] { return ssh_channel_request_exec(c, command.constData()); }, SSH_AGAIN,
                "command start") != SSH_OK)
-        fail(QStringLiteral("%1 did not start the command: %2.").arg(endpoint, libsshError()));
+        failWithCause(hasTerminal ? QStringLiteral("%1 did not start the command: %2.").arg(endpoint, libsshError())
+                                  : QStringLiteral("The host refused a terminal, and did not start the command "
+                                                   "without one either (%1).")
+                                        .arg(libsshError()));
 }
 
 SshTransport::SshTransport() : d(std::make_unique<Impl>()) {}
@@ -516,6 +640,16 @@ bool SshTransport::EnvironmentAccepted() const
     return d->environmentAccepted;
 }
 
+bool SshTransport::HasTerminal() const
+{
+    return d->hasTerminal;
+}
+
+QString SshTransport::StartedCommand() const
+{
+    return d->startedCommand;
+}
+
 void SshTransport::CloseSession() noexcept
 {
     d->close();
@@ -560,7 +694,7 @@ bool SshTransport::WaitOutput(int maxMs)
         const qint64 left = maxMs - clock.elapsed();
         if (left <= 0)
             return false;
-        d->pollSocket(POLLIN, static_cast<int>(left));
+        d->pollSocket(POLLIN, static_cast<int>(std::min<qint64>(left, kWaitSliceMs)));
     }
 }
 

@@ -31,7 +31,13 @@ struct SshOpenParams
     /// passphrase; empty: keys of a running ssh-agent when useAgent, then the password.
     QString keyPath;
     SecretBuffer keyPassphrase;
-    bool useAgent = true;
+    bool useAgent = false;
+    /// The login is the proof of password: only keyboard-interactive and password are tried (no key, no
+    /// agent), and a server that lets the account in without asking for it fails the open (NoPassword).
+    bool passwordOnly = false;
+    /// Also offer SHA-1 host keys and signatures (ssh-rsa), SHA-1 key exchanges and hmac-sha1, for old
+    /// systems that know nothing newer; off, such a host fails with a sentence that says so.
+    bool legacyAlgorithms = false;
     /// A host whose key is not yet recorded is refused (SshError UnknownHost) instead of recorded.
     bool refuseUnknownHost = false;
     /// Variables asked for on the command channel (LC_ALL=C, say); a server may refuse them, which
@@ -62,6 +68,8 @@ public:
         UnknownHost,     ///< the host's key is not recorded and unknown hosts are refused
         KeyFile,         ///< the private key file could not be read or its passphrase is wrong; the message names it
         PasswordExpired, ///< the account's password has expired: the host asks for a new one at login
+        NoPassword,      ///< a password-only login was let in without any password: nothing was proven
+        BadLoginName,    ///< the login name cannot be used over SSH (libssh refuses it); nothing was sent
     };
     SshError(Kind kind, const QString& message) : std::runtime_error(message.toStdString()), m_kind(kind) {}
     Kind kind() const { return m_kind; }
@@ -70,6 +78,11 @@ public:
 private:
     Kind m_kind;
 };
+
+/// The cause of a failed connect, handshake or login as one sentence, read from libssh's error text
+/// (algorithms in common, too many attempts, a refused or closed connection, no SSH greeting); empty
+/// when the text names none of them. legacyAllowed: SHA-1 algorithms were offered already.
+QString SshFailureCause(const QString& libsshText, bool legacyAllowed);
 
 /// A thin RAII client over libssh: one connection with one command channel at a time, non-blocking
 /// all the way. Its waits block on the socket and on the cancel signal, never longer than a limit.
@@ -86,8 +99,9 @@ public:
     void setCancelSignal(std::shared_ptr<const CancelSignal> cancel);
 
     /// Connects, checks the host key, authenticates (keyboard-interactive first when offered, then
-    /// password), opens the session channel with its pseudo-terminal and starts the command.
-    /// Throws SshError on any failure; CanConnectSocket() then tells whether TCP was established.
+    /// password), opens the session channel with its pseudo-terminal (without one where the host
+    /// refuses it) and starts the command. Throws SshError on any failure, whose message for Failed and
+    /// Refused is one sentence with the cause; CanConnectSocket() then tells whether TCP was established.
     void OpenSession(const SshOpenParams& params);
     /// Ends channel and connection and drops buffered output; harmless when nothing is open.
     void CloseSession() noexcept;
@@ -101,6 +115,12 @@ public:
     bool RecordedServerKey() const;
     /// After an open: whether the server took every variable of params.environment.
     bool EnvironmentAccepted() const;
+    /// After an open: whether the command runs on a pseudo-terminal. A host that refuses one
+    /// (PermitTTY no) runs it on plain pipes: its prompts may come on the error stream, and lines it
+    /// reads end in LF, not CR.
+    bool HasTerminal() const;
+    /// After an open: the command that was started (params.command or its environment fallback).
+    QString StartedCommand() const;
     /// Connected and the command channel open; false once the host closed the channel.
     bool SessionActive();
     /// After an open: whether its TCP connection was established.

@@ -390,9 +390,12 @@ void TfrmHostEdit::sbTestClick()
     probe.LoginName = edtMngLogin->text();
     probe.pwNow = EncipherPassword(edtMngPwd->text());
     TLoginRequest request = LoginRequestOf(probe, KnownHostsPathOf(m_dm));
-    // The manager logs in as the batch will: with the key file when one is given.
+    // The manager logs in as the batch will: with the key file when one is given, the agent where
+    // nothing else could log in.
+    request.passwordOnly = false;
     request.keyPath = edtMngKey->text().trimmed();
     request.keyPassphrase = SecretBuffer(edtMngKeyPass->text());
+    request.useAgent = request.keyPath.isEmpty() && edtMngPwd->text().isEmpty();
     StartLoginTest(m_probe, this, sbTest, request);
 }
 

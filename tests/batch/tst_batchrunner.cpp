@@ -18,6 +18,9 @@ using namespace TestServers;
 namespace {
 
 const QString kCheck = QStringLiteral("Please check network connection and login account.");
+// The Parts' words first, then the host's reason.
+const QString kClosedPort = kCheck + QStringLiteral(" The host refused the connection: nothing listens on that port.");
+const QString kRefusedPassword = kCheck + QStringLiteral(" The host refused the password.");
 const QDateTime kNoon(QDate(2009, 1, 1), QTime(12, 0));
 
 QString freshPassword()
@@ -145,9 +148,9 @@ private slots:
         runner.RunBatch();
 
         QCOMPARE(observer.rows[0].state, TRowState::Failed);
-        QVERIFY(elapsedThen(observer.rows[0].text, QStringLiteral("Connected Failed. ") + kCheck));
+        QVERIFY(elapsedThen(observer.rows[0].text, QStringLiteral("Connected Failed. ") + kClosedPort));
         QCOMPARE(observer.rows[1].state, TRowState::Failed);
-        QVERIFY(elapsedThen(observer.rows[1].text, QStringLiteral("Login failed. ") + kCheck));
+        QVERIFY(elapsedThen(observer.rows[1].text, QStringLiteral("Login failed. ") + kRefusedPassword));
         QCOMPARE(observer.rows[2].state, TRowState::Succeeded);
         QCOMPARE(observer.finalTitle, QStringLiteral("Test Login  - Total: 3     Successed: 1     Failed: 2     "));
         const QList<LogRow> rows = f.LogRows();
@@ -155,7 +158,7 @@ private slots:
         QCOMPARE(rows[0].actionDone, QStringLiteral("False"));
         QCOMPARE(rows[1].actionDone, QStringLiteral("False"));
         QCOMPARE(rows[2].actionDone, QStringLiteral("True"));
-        QVERIFY(rows[0].actionLog.endsWith(QStringLiteral("Connected Failed. ") + kCheck + QStringLiteral("\r\n")));
+        QVERIFY(rows[0].actionLog.endsWith(QStringLiteral("Connected Failed. ") + kClosedPort + QStringLiteral("\r\n")));
         VerifyNoSecret(f.EverythingKept() + observer.everything(), {Password, QStringLiteral("Wrong-Pass#1")});
     }
 

@@ -102,8 +102,8 @@ private slots:
                "changed."
             << "Rc4-stale!q||" << 1;
         QTest::newRow("host down") << ClosedAddress << Password << "Rc4-other!q" << false
-                                   << "Connected Failed. Please check network connection and login account. Nothing "
-                                      "was changed."
+                                   << "Connected Failed. Please check network connection and login account. The "
+                                      "host refused the connection: nothing listens on that port. Nothing was changed."
                                    << Password + "|Rc4-other!q|" << 1;
     }
     void verifyRecordsWhatTheHostAccepts()

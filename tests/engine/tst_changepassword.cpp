@@ -250,9 +250,10 @@ private slots:
         QTest::newRow("host cannot be read") << DialogAddress << DialogDebian << pw << np << "closed database" << 3
                                              << "Changed Failed. Field 'hID' not found" << 0;
         QTest::newRow("no TCP connection")
-            << ClosedAddress << DialogDebian << pw << np << "" << 0 << "Connected Failed. " + kCheck << 1;
+            << ClosedAddress << DialogDebian << pw << np << "" << 0
+            << "Connected Failed. " + kCheck + " The host refused the connection: nothing listens on that port." << 1;
         QTest::newRow("login failed") << DialogAddress << DialogDebian << "wrong-password" << np << "" << 1
-                                      << "Login failed. " + kCheck << 1;
+                                      << "Login failed. " + kCheck + " The host refused the password." << 1;
         QTest::newRow("stop during the login") << SilentAddress << DialogDebian << pw << np << "stop at 700 ms" << 1
                                                << "Login failed. Cancelled by user. " << 1;
         QTest::newRow("session gone right after login")
@@ -261,11 +262,9 @@ private slots:
         QTest::newRow("prompt too late") << DialogAddress << DialogLate << pw << np << "" << 3
                                          << "Changed Failed. Receive data timeout." << 2;
         QTest::newRow("host rejects the password")
-            << DialogAddress << DialogReject << pw << np << "" << 3 << "Changed Failed. \r\nbad password: too short\r\n"
-            << 4;
+            << DialogAddress << DialogReject << pw << np << "" << 3 << "Changed Failed. bad password: too short" << 4;
         QTest::newRow("host ends after the echo")
-            << DialogAddress << DialogSilent << pw << np << "" << 3 << "Changed Failed. \r\n"
-            << 3;
+            << DialogAddress << DialogSilent << pw << np << "" << 3 << "Changed Failed. Connection is closed." << 3;
         QTest::newRow("third new-password prompt")
             << DialogAddress << DialogWeak << pw << np << "" << 3 << "Changed Failed. Receive data timeout." << 5;
         QTest::newRow("stop during the conversation")
