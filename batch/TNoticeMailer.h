@@ -14,7 +14,8 @@ public:
     /// Sends the notice mail to user.Email. Never raises: status ends as code 5 "Send Failed. "
     /// with the reason as Detail ("E-mail is empty." or an unusable [Mail] Security value without
     /// any connection), or code 6 "Send Successed. ". Progress: "Connect to ...",
-    /// "Authentication...", "Sending...". Adds nothing to the transcript.
+    /// "Authentication..." (only when an account logs in), "Sending...". Adds nothing to the
+    /// transcript.
     void SendNoticeMail(const TUser& user, TActionStaus& status, const ProgressCallback& progress);
 
     static inline const QString EmptyAddressText = QStringLiteral("E-mail is empty.");

@@ -103,10 +103,14 @@ void TfrmOperation::buildControls()
     lvList->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvList->setSelectionMode(QAbstractItemView::SingleSelection);
     lvList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvList->setWordWrap(false);
+    // A result (the host's reason can run to 300 characters) wraps onto as many lines as it needs
+    // instead of ending in "…"; the row grows to fit it.
+    lvList->setWordWrap(true);
+    lvList->setTextElideMode(Qt::ElideNone);
     lvList->setIconSize(QSize(StatePictureSize, StatePictureSize));
     lvList->verticalHeader()->hide();
     lvList->verticalHeader()->setDefaultSectionSize(StatePictureSize + 2);
+    lvList->verticalHeader()->setMinimumSectionSize(StatePictureSize + 2);
     lvList->horizontalHeader()->setSectionsClickable(false);
     lvList->horizontalHeader()->setHighlightSections(false);
     lvList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -176,6 +180,16 @@ void TfrmOperation::setRowState(int row, TRowState state)
     QTableWidgetItem* item = lvList->item(row, 0);
     item->setIcon(QIcon(StatePicture(state)));
     item->setData(Qt::UserRole + 1, static_cast<int>(state));
+}
+
+void TfrmOperation::setResultText(int row, const QString& text)
+{
+    QTableWidgetItem* item = lvList->item(row, 1);
+    if (item->text() == text)
+        return;
+    item->setText(text);
+    item->setToolTip(text);
+    lvList->resizeRowToContents(row);
 }
 
 void TfrmOperation::repaintRow(int row)
@@ -315,15 +329,15 @@ void TfrmOperation::RowProgress(int row, const QString& message)
 void TfrmOperation::showRunningRows()
 {
     for (auto running = m_running.cbegin(); running != m_running.cend(); ++running)
-        lvList->item(running.key(), 1)
-            ->setText(QString::asprintf("[%.1fs]  ", static_cast<double>(running->clock.elapsed()) / 1000.0) +
-                      running->message);
+        setResultText(running.key(),
+                      QString::asprintf("[%.1fs]  ", static_cast<double>(running->clock.elapsed()) / 1000.0) +
+                          running->message);
 }
 
 void TfrmOperation::RowFinished(int row, TRowState state, const QString& text, int done)
 {
     m_running.remove(row);
-    lvList->item(row, 1)->setText(text);
+    setResultText(row, text);
     setRowState(row, state);
     repaintRow(row);
     pbDoing->setValue(done);

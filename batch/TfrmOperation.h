@@ -81,6 +81,8 @@ private:
     void buildControls();
     void fillList();
     void setRowState(int row, TRowState state);
+    /// The result column of row, in full: wrapped in the cell and as its tool tip.
+    void setResultText(int row, const QString& text);
     void repaintRow(int row);
     void showRunningRows();
     void batchEnded();

@@ -63,34 +63,53 @@ void initCurlOnce()
 struct Dialogue
 {
     const SmtpTransport::StageCallback* stage = nullptr;
+    bool withAccount = false;
     int reported = -1; // highest SmtpStage reported so far
-    // With STARTTLS only the EHLO inside TLS leads to the login; the one before it does not.
-    bool helloAfterStartTls = false;
     bool startTlsSent = false;
-    bool helloSent = false;
+    bool authSent = false;
+    // Whether the latest EHLO reply offered STARTTLS; after STARTTLS that is the one inside TLS.
+    bool inHelloReply = false;
+    bool helloOffersStartTls = false;
+    // libcurl goes on without logging in when the server offers no AUTH; we stop it instead.
+    bool loginNotOffered = false;
     QString lastRefusal; // the last 4xx or 5xx reply line
 
     void report(SmtpStage next)
     {
-        // Earlier stages the dialogue skipped are reported first, so the sequence stays complete.
-        for (int s = reported + 1; s <= int(next); ++s)
-            if (*stage)
-                (*stage)(SmtpStage(s));
-        reported = std::max(reported, int(next));
+        if (int(next) <= reported)
+            return;
+        reported = int(next);
+        if (*stage)
+            (*stage)(next);
     }
 };
+
+void noteHelloLine(Dialogue& dialogue, const QString& line)
+{
+    if (line.size() < 4)
+        return;
+    if (line.startsWith(QStringLiteral("250")) && line.mid(4).trimmed().toUpper() == QStringLiteral("STARTTLS"))
+        dialogue.helloOffersStartTls = true;
+    if (line.at(3) == u' ')
+        dialogue.inHelloReply = false;
+}
 
 int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* userData)
 {
     auto& dialogue = *static_cast<Dialogue*>(userData);
     if (type == CURLINFO_HEADER_OUT) {
         const QByteArray verb = QByteArray(data, qsizetype(std::min<size_t>(size, 10))).toUpper();
-        if (verb.startsWith("EHLO ") || verb.startsWith("HELO "))
-            dialogue.helloSent = !dialogue.helloAfterStartTls || dialogue.startTlsSent;
-        else if (verb.startsWith("STARTTLS"))
+        if (verb.startsWith("EHLO ") || verb.startsWith("HELO ")) {
+            dialogue.inHelloReply = true;
+            dialogue.helloOffersStartTls = false;
+        } else if (verb.startsWith("STARTTLS")) {
             dialogue.startTlsSent = true;
-        else if (verb.startsWith("MAIL FROM:"))
+        } else if (verb.startsWith("AUTH ")) {
+            dialogue.authSent = true;
+            dialogue.report(SmtpStage::Authenticating);
+        } else if (verb.startsWith("MAIL FROM:")) {
             dialogue.report(SmtpStage::Sending);
+        }
     } else if (type == CURLINFO_HEADER_IN) {
         const QList<QByteArray> lines = QByteArray(data, qsizetype(size)).split('\n');
         for (const QByteArray& raw : lines) {
@@ -99,13 +118,36 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* userData)
                 continue;
             if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5')))
                 dialogue.lastRefusal = line;
-            // "250 " (not "250-") ends the reply to EHLO: the connection is fully up.
-            const bool finalPositive = line.size() >= 4 && line.at(0) == QLatin1Char('2') && line.at(3) == u' ';
-            if (dialogue.helloSent && finalPositive && dialogue.reported < int(SmtpStage::Authenticating))
-                dialogue.report(SmtpStage::Authenticating);
+            if (dialogue.inHelloReply)
+                noteHelloLine(dialogue, line);
         }
     }
     return 0;
+}
+
+// Runs after EHLO, STARTTLS and the login, before MAIL FROM: a mail with an account that did not
+// log in would go out unauthenticated, to be refused as relaying or, worse, accepted.
+int onPrerequest(void* userData, char*, char*, int, int)
+{
+    auto& dialogue = *static_cast<Dialogue*>(userData);
+    if (dialogue.withAccount && !dialogue.authSent) {
+        dialogue.loginNotOffered = true;
+        return CURL_PREREQFUNC_ABORT;
+    }
+    return CURL_PREREQFUNC_OK;
+}
+
+QString loginNotOfferedText(const SmtpServer& server, const Dialogue& dialogue)
+{
+    const QString where = QStringLiteral("%1 (port %2)").arg(server.host).arg(server.port);
+    if (dialogue.helloOffersStartTls && server.security == SmtpSecurity::None)
+        return QStringLiteral("The mail server %1 offers the login (AUTH) only after STARTTLS, so nothing was sent. "
+                              "Set [Mail] Security=starttls to log in as \"%2\" over TLS.")
+            .arg(where, server.account);
+    return QStringLiteral("The mail server %1 offers no login (AUTH), so nothing was sent as [Mail] Account \"%2\". "
+                          "Remove Account if the server takes mail without a login; otherwise check Server and "
+                          "Port.")
+        .arg(where, server.account);
 }
 
 struct Upload
@@ -217,8 +259,7 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
 
     Dialogue dialogue;
     dialogue.stage = &stage;
-    dialogue.helloAfterStartTls =
-        server.security == SmtpSecurity::StartTls || server.security == SmtpSecurity::StartTlsIfOffered;
+    dialogue.withAccount = !server.account.isEmpty();
     Upload upload{&mail, 0};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const QByteArray url = serverUrl(server);
@@ -255,6 +296,8 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, &onDebug);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &dialogue);
+    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &onPrerequest);
+    curl_easy_setopt(h, CURLOPT_PREREQDATA, &dialogue);
 
     dialogue.report(SmtpStage::Connecting);
 
@@ -283,6 +326,8 @@ SmtpOutcome SmtpTransport::Send(const SmtpServer& server, const SmtpMessage& mes
     }
     if (result == CURLE_OK)
         return {true, QString()};
+    if (dialogue.loginNotOffered)
+        return {false, loginNotOfferedText(server, dialogue)};
     QString libraryText = QString::fromUtf8(errorBuffer).trimmed();
     if (libraryText.isEmpty())
         libraryText = QString::fromUtf8(curl_easy_strerror(result));

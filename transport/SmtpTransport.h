@@ -30,7 +30,7 @@ struct SmtpServer
 enum class SmtpStage
 {
     Connecting,     ///< about to open the connection
-    Authenticating, ///< the server has answered EHLO (after STARTTLS when it is used); the login comes next
+    Authenticating, ///< the login goes out (only with an account, after STARTTLS when it is used)
     Sending,        ///< the envelope (MAIL FROM) goes out; recipients and data follow
 };
 
@@ -53,7 +53,8 @@ public:
 
     /// Validates the message and the server's settings (a failure never connects), then connects,
     /// starts TLS, logs in, sends and closes the connection again in every case. Each stage is
-    /// reported once, in order.
+    /// reported once, in order. With an account set nothing is sent unless the login happened: a
+    /// server that offers no AUTH (or offers it only after STARTTLS) fails the mail before MAIL FROM.
     SmtpOutcome Send(const SmtpServer& server, const SmtpMessage& message, const StageCallback& stage,
                      const PumpCallback& pump);
 };

@@ -1,9 +1,11 @@
 // The runner window over the real loopback SSH servers: its prepared state, a whole run as the user
 // sees it, Stop / Esc / Close in each state, the Log button and the row double-click after a stopped
-// run, an error that escapes the batch, and the close box and segmented bar while it runs.
+// run, an error that escapes the batch, the close box and segmented bar while it runs, and a long
+// result shown in full.
 #include "batch/History.h"
 #include "batch/TfrmOperation.h"
 #include "tests/batch/BatchFixture.h"
+#include "tests/batch/ScriptedOperations.h"
 
 #include <QHeaderView>
 #include <QImage>
@@ -241,6 +243,37 @@ private slots:
         QCOMPARE(segments(), qMakePair(50, 0));
         window.pbDoing->setValue(1);
         QCOMPARE(segments(), qMakePair(25, 25));
+        window.close();
+    }
+
+    void longResultIsShownInFull()
+    {
+        BatchFixture f;
+        f.AddHost(1, OpenSshAddress);
+        const QList<TUser> users = {f.AddUser(1, 1, OpenSshAddress, QStringLiteral("vtst_bat1"), Password)};
+        QString reason; // about as long as a host's reason may be
+        while (reason.size() < 300)
+            reason += QStringLiteral("authentication token manipulation error %1 ").arg(reason.size());
+        ScriptedOperations operations;
+        operations.mail = [&](const TUser&, TActionStaus& status, TRunContext&) {
+            status.Set(acSendFailed);
+            status.Detail = reason;
+        };
+        TfrmOperation window(f.dm, operations, otSendMail, 0, users);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.btnLog->isVisible(), 10000);
+
+        const QTableWidgetItem* result = window.lvList->item(0, 1);
+        QVERIFY2(result->text().endsWith(QStringLiteral("]  Send Failed. ") + reason), qPrintable(result->text()));
+        QCOMPARE(result->toolTip(), result->text());
+        // The row is tall enough for every wrapped line: nothing of the text is cut off or elided.
+        const QFontMetrics metrics = window.lvList->fontMetrics();
+        const int needed =
+            metrics
+                .boundingRect(QRect(0, 0, window.lvList->columnWidth(1) - 8, 10000), Qt::TextWordWrap, result->text())
+                .height();
+        QVERIFY(needed > 2 * metrics.height());
+        QVERIFY2(window.lvList->rowHeight(0) >= needed, qPrintable(QString::number(window.lvList->rowHeight(0))));
         window.close();
     }
 

@@ -19,6 +19,8 @@ namespace {
 
 const QStringList AllStages{QStringLiteral("Connect to ..."), QStringLiteral("Authentication..."),
                             QStringLiteral("Sending...")};
+// Without an account nothing logs in, and the progress line does not claim it does.
+const QStringList StagesWithoutLogin{AllStages[0], AllStages[2]};
 // Stands for a CAFile that exists but holds no certificate.
 const QString NotPem = QStringLiteral("<not PEM>");
 
@@ -30,6 +32,7 @@ struct Attempt
     QStringList newMails;
     QStringList newAuth; // "tls" or "clear" per AUTH command
     int newConnections = 0;
+    int newEnvelopes = 0; // MAIL commands the server received
 };
 
 } // namespace
@@ -59,7 +62,7 @@ private:
 
 void tst_NoticeMailTls::initTestCase()
 {
-    for (int port : {MailTestsPort, StartTlsPort, TlsPort, OtherNameStartTlsPort})
+    for (int port : {MailTestsPort, StartTlsPort, TlsPort, OtherNameStartTlsPort, AuthAfterTlsPort})
         QVERIFY2(IsListening(Address, port) && QFileInfo::exists(CaFile),
                  qPrintable(QStringLiteral("The SMTP test server does not answer on 127.0.0.6:%1 or has no %2; "
                                            "start it with tests/servers/smtp/start.sh")
@@ -114,6 +117,7 @@ Attempt tst_NoticeMailTls::send(int port)
     const QStringList mailsBefore = ReceivedMailNames(port);
     const qsizetype authBefore = AuthCommands(port).size();
     const int connectionsBefore = Connections(port).opened;
+    const int envelopesBefore = MailCommands(port);
     TNoticeMailer(m_env->dm()).SendNoticeMail(user, attempt.status, [&](const QString& text) {
         attempt.progress.append(text);
     });
@@ -122,6 +126,7 @@ Attempt tst_NoticeMailTls::send(int port)
             attempt.newMails.append(name);
     attempt.newAuth = AuthCommands(port).mid(authBefore);
     attempt.newConnections = Connections(port).opened - connectionsBefore;
+    attempt.newEnvelopes = MailCommands(port) - envelopesBefore;
     return attempt;
 }
 
@@ -137,6 +142,7 @@ void tst_NoticeMailTls::logsInOnlyInsideTls_data()
     QTest::newRow("implicit TLS, value in capitals") << TlsPort << QStringLiteral("TLS") << true << CaFile;
     QTest::newRow("CAFile relative to Options.ini")
         << StartTlsPort << QStringLiteral("starttls") << true << QStringLiteral("ca.pem");
+    QTest::newRow("AUTH only after STARTTLS") << AuthAfterTlsPort << QStringLiteral("starttls") << true << CaFile;
 }
 
 void tst_NoticeMailTls::logsInOnlyInsideTls()
@@ -151,7 +157,7 @@ void tst_NoticeMailTls::logsInOnlyInsideTls()
 
     QCOMPARE(attempt.status.Detail, QString());
     QCOMPARE(attempt.status.Shown(), QStringLiteral("Send Successed. "));
-    QCOMPARE(attempt.progress, AllStages);
+    QCOMPARE(attempt.progress, withAccount ? AllStages : StagesWithoutLogin);
     QCOMPARE(attempt.newAuth, withAccount ? QStringList{QStringLiteral("tls")} : QStringList());
     QCOMPARE(attempt.newMails.size(), 1);
     const QJsonObject mail = ReadMail(attempt.newMails.first(), port);
@@ -197,6 +203,12 @@ void tst_NoticeMailTls::refusesBeforeAnyLogin_data()
                                     << QStringList{QStringLiteral("\"/nonexistent/ca.pem\" set in [Mail] CAFile "
                                                                   "does not exist")}
                                     << 0;
+    // libcurl would skip the login unasked and send unauthenticated, to be refused as relaying.
+    QTest::newRow("AUTH only after STARTTLS, none set")
+        << AuthAfterTlsPort << QStringLiteral("none") << CaFile << true
+        << QStringList{QStringLiteral("(port 2530) offers the login (AUTH) only after STARTTLS"),
+                       QStringLiteral("Security=starttls")}
+        << 1;
     QTest::newRow("unknown Security value")
         << StartTlsPort << QStringLiteral("ssl") << CaFile << true
         << QStringList{QStringLiteral("[Mail] Security=ssl is not valid"), QStringLiteral("starttls"),
@@ -222,6 +234,7 @@ void tst_NoticeMailTls::refusesBeforeAnyLogin()
     // Every port takes AUTH in clear text too: had a login gone out, it would show here.
     QCOMPARE(attempt.newAuth, QStringList());
     QCOMPARE(attempt.newMails, QStringList());
+    QCOMPARE(attempt.newEnvelopes, 0);
     QCOMPARE(attempt.progress, AllStages.mid(0, stages));
     QCOMPARE(attempt.newConnections, stages);
     const ConnectionCounts counts = WaitUntilAllClosed(3000, port);
@@ -237,7 +250,7 @@ void tst_NoticeMailTls::fallsBackToClearTextOnlyWithoutAccountOrSetting()
     const Attempt attempt = send(MailTestsPort);
 
     QVERIFY2(attempt.status.Detail.contains(QStringLiteral("530")), qPrintable(attempt.status.Detail));
-    QCOMPARE(attempt.progress, AllStages);
+    QCOMPARE(attempt.progress, StagesWithoutLogin);
     QCOMPARE(attempt.newAuth, QStringList());
 }
 

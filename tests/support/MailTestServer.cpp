@@ -68,6 +68,14 @@ QStringList AuthCommands(int port)
     return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+int MailCommands(int port)
+{
+    QFile file(EnvelopesLog(port));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return int(file.readAll().count("mail\n"));
+}
+
 ConnectionCounts Connections(int port)
 {
     ConnectionCounts counts;

@@ -7,15 +7,17 @@
 // Account and Password. The TLS ports, for tests/mail alone, offer AUTH without requiring it (so a
 // mail without an account arrives) and never insist on TLS before AUTH, so a client that logs in too
 // early shows in AuthCommands: StartTlsPort offers STARTTLS, TlsPort speaks TLS from the first byte,
-// OtherNameStartTlsPort offers STARTTLS with a certificate made out for OtherName. Their
-// certificates come from the throw-away authority in CaFile, which no system store trusts.
+// OtherNameStartTlsPort offers STARTTLS with a certificate made out for OtherName. AuthAfterTlsPort,
+// set up like many real relays, offers STARTTLS and AUTH only inside TLS, and refuses a recipient as
+// relaying ("Relay access denied") unless the client logged in. Their certificates come from the
+// throw-away authority in CaFile, which no system store trusts.
 //
 // Each port keeps its own records: every accepted message becomes a JSON file in MailDir(port)
 // (envelope, "tls", mechanism, login, raw data, and the headers and body as Python's mail parser
 // reads them), every connection notes "open" and "closed" in ConnectionsLog(port), and every AUTH
-// command notes whether it came over TLS. Port is shared by all test areas; the others belong to
-// tests/mail alone, which count connections. A recipient address that starts with "refused" is
-// refused with 550.
+// command notes whether it came over TLS, every MAIL command is counted in EnvelopesLog(port). Port is shared by all
+// test areas; the others belong to tests/mail alone, which count connections. A recipient address that starts with
+// "refused" is refused with 550.
 
 #include <QJsonObject>
 #include <QList>
@@ -29,6 +31,7 @@ inline constexpr int MailTestsPort = 2526;
 inline constexpr int StartTlsPort = 2527;
 inline constexpr int TlsPort = 2528;
 inline constexpr int OtherNameStartTlsPort = 2529;
+inline constexpr int AuthAfterTlsPort = 2530;
 inline const QString OtherName = QStringLiteral("mail.elsewhere.test");
 inline const QString Account = QStringLiteral("vtst_mail");
 inline const QString Password = QStringLiteral("Mail-Pass#2026");
@@ -45,6 +48,10 @@ inline QString AuthLog(int port = Port)
 {
     return WorkDir + QStringLiteral("/%1/auth.log").arg(port);
 }
+inline QString EnvelopesLog(int port = Port)
+{
+    return WorkDir + QStringLiteral("/%1/envelopes.log").arg(port);
+}
 inline const QString CaFile = WorkDir + QStringLiteral("/tls/ca.pem");
 
 /// Nothing listens on this address and port.
@@ -60,6 +67,8 @@ QJsonObject ReadMail(const QString& name, int port = Port);
 
 /// One entry per AUTH command received on port, oldest first: "tls" or "clear".
 QStringList AuthCommands(int port = Port);
+/// How many MAIL commands (envelopes begun) port has received.
+int MailCommands(int port = Port);
 
 /// How many connections the server has seen opened and closed so far.
 struct ConnectionCounts

@@ -6,7 +6,9 @@ fixed account. The TLS ports offer AUTH without requiring it, so a mail without 
 through too: --starttls-port offers STARTTLS with --cert, --tls-port speaks TLS from the first byte
 with --cert, --other-name-port offers STARTTLS with --other-cert (made out for another name). None
 of them insists on TLS before AUTH: a client that logs in too early must show in the records rather
-than be saved by the server.
+than be saved by the server. --auth-after-tls-port is the exception, set up like many real relays:
+STARTTLS with --cert, AUTH offered only inside TLS, and a recipient refused as relaying unless the
+client logged in.
 
 Every port keeps separate records, so that a test area which counts connections can have a port
 of its own. Every accepted message becomes one JSON file in <work>/<port>/mail: the envelope,
@@ -15,7 +17,9 @@ headers and body as Python's own mail parser reads them. Every connection append
 it ends, "closed" to <work>/<port>/connections.log, so tests can tell that a refused mail never
 connected and that every connection was closed. Every AUTH command, before anything of it is
 checked, appends "tls" or "clear" to <work>/<port>/auth.log, so tests can tell that no password
-went out in clear text. Recipients whose address starts with "refused" are refused with 550.
+went out in clear text. Every MAIL command appends "mail" to <work>/<port>/envelopes.log, so tests
+can tell that a refused mail never began its envelope. Recipients whose address starts with
+"refused" are refused with 550.
 """
 import argparse
 import asyncio
@@ -32,8 +36,9 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword, syntax
 
 
 class Recorder:
-    def __init__(self, mail_dir):
+    def __init__(self, mail_dir, relay_needs_login=False):
         self.mail_dir = mail_dir
+        self.relay_needs_login = relay_needs_login
         self.counter = itertools.count(1)
 
     @staticmethod
@@ -55,6 +60,8 @@ class Recorder:
         # Lets tests see how a refused recipient is reported.
         if address.startswith("refused"):
             return "550 5.1.1 Mailbox unavailable"
+        if self.relay_needs_login and not session.authenticated:
+            return "554 5.7.1 <%s>: Relay access denied" % address
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
@@ -95,7 +102,9 @@ def make_authenticator(account, password):
 class CountingSMTP(SMTP):
     def __init__(self, port_dir, *args, **kwargs):
         self.connections_log = os.path.join(port_dir, "connections.log")
-        self.auth_log = os.path.join(port_dir, "auth.log")
+        # Not "auth_log": aiosmtpd would offer every attribute named auth_* as a SASL mechanism.
+        self.logins_log = os.path.join(port_dir, "auth.log")
+        self.envelopes_log = os.path.join(port_dir, "envelopes.log")
         self.closed_noted = False
         super().__init__(*args, **kwargs)
 
@@ -122,8 +131,13 @@ class CountingSMTP(SMTP):
 
     @syntax("AUTH <mechanism>")
     async def smtp_AUTH(self, arg):
-        self._note(self.auth_log, "tls" if self.encrypted() else "clear")
+        self._note(self.logins_log, "tls" if self.encrypted() else "clear")
         await super().smtp_AUTH(arg)
+
+    @syntax("MAIL FROM: <address>", extended=" [SP <mail-parameters>]")
+    async def smtp_MAIL(self, arg):
+        self._note(self.envelopes_log, "mail")
+        await super().smtp_MAIL(arg)
 
     def _note_closed(self):
         if not self.closed_noted:
@@ -149,6 +163,7 @@ def main():
     parser.add_argument("--starttls-port", type=int, required=True)
     parser.add_argument("--tls-port", type=int, required=True)
     parser.add_argument("--other-name-port", type=int, required=True)
+    parser.add_argument("--auth-after-tls-port", type=int, required=True)
     parser.add_argument("--cert", required=True, help="PEM chain for the tested name")
     parser.add_argument("--key", required=True)
     parser.add_argument("--other-cert", required=True, help="PEM chain made out for another name")
@@ -164,24 +179,28 @@ def main():
 
     tested_name = server_context(args.cert, args.key)
     other_name = server_context(args.other_cert, args.other_key)
-    # (port, STARTTLS context, implicit TLS context, AUTH required)
-    listeners = [(port, None, None, True) for port in args.port]
-    listeners += [(args.starttls_port, tested_name, None, False), (args.tls_port, None, tested_name, False),
-                  (args.other_name_port, other_name, None, False)]
+    # (port, STARTTLS context, implicit TLS context, AUTH required, AUTH only inside TLS)
+    listeners = [(port, None, None, True, False) for port in args.port]
+    listeners += [(args.starttls_port, tested_name, None, False, False),
+                  (args.tls_port, None, tested_name, False, False),
+                  (args.other_name_port, other_name, None, False, False),
+                  (args.auth_after_tls_port, tested_name, None, False, True)]
 
     servers = []
-    for port, starttls, implicit, auth_required in listeners:
+    for port, starttls, implicit, auth_required, auth_after_tls in listeners:
         port_dir = os.path.join(args.work, str(port))
         mail_dir = os.path.join(port_dir, "mail")
         os.makedirs(mail_dir, exist_ok=True)
-        for log in ("connections.log", "auth.log"):
+        for log in ("connections.log", "auth.log", "envelopes.log"):
             open(os.path.join(port_dir, log), "w").close()
-        handler = Recorder(mail_dir)
+        # A relay that wants the login before it passes mail on, refusing at RCPT like Postfix.
+        handler = Recorder(mail_dir, relay_needs_login=auth_after_tls)
 
-        def factory(handler=handler, port_dir=port_dir, starttls=starttls, auth_required=auth_required):
+        def factory(handler=handler, port_dir=port_dir, starttls=starttls, auth_required=auth_required,
+                    auth_after_tls=auth_after_tls):
             return CountingSMTP(port_dir, handler, hostname="mail.veltrane.test", auth_required=auth_required,
-                                auth_require_tls=False, authenticator=authenticator, tls_context=starttls,
-                                loop=loop)
+                                auth_require_tls=auth_after_tls, authenticator=authenticator,
+                                tls_context=starttls, loop=loop)
 
         servers.append(loop.run_until_complete(loop.create_server(factory, host=args.address, port=port,
                                                                   ssl=implicit)))

@@ -11,7 +11,8 @@ log_file="$smtp_work_dir/server.log"
 # The Debian interpreter: the aiosmtpd package lives in its dist-packages, which another python3
 # earlier on PATH would not see.
 python=/usr/bin/python3
-all_ports=("${smtp_ports[@]}" "$smtp_starttls_port" "$smtp_tls_port" "$smtp_other_name_port")
+all_ports=("${smtp_ports[@]}" "$smtp_starttls_port" "$smtp_tls_port" "$smtp_other_name_port"
+    "$smtp_auth_after_tls_port")
 
 # Whether every port accepts a connection.
 listening() {
@@ -97,6 +98,7 @@ for port in "${smtp_ports[@]}"; do
 done
 setsid "$python" "$here/mail-server.py" --address "$smtp_address" "${port_arguments[@]}" \
     --starttls-port "$smtp_starttls_port" --tls-port "$smtp_tls_port" --other-name-port "$smtp_other_name_port" \
+    --auth-after-tls-port "$smtp_auth_after_tls_port" \
     --cert "$smtp_tls_dir/$smtp_address.pem" --key "$smtp_tls_dir/$smtp_address.key" \
     --other-cert "$smtp_tls_dir/$smtp_other_name.pem" --other-key "$smtp_tls_dir/$smtp_other_name.key" \
     --work "$smtp_work_dir" --account "$smtp_account" --password "$smtp_password" \
