@@ -178,6 +178,83 @@ private slots:
         QCOMPARE(retypeSent, retyped);
     }
 
+    // Servers nobody here wrote, each changing a real password the way that server takes it.
+    void otherServers_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("manager"); // empty: the account logs in itself
+        QTest::addColumn<bool>("legacy");
+        QTest::addColumn<QString>("newPassword");
+        QTest::addColumn<QString>("outcome"); // the start of the shown result
+        QTest::addColumn<bool>("changed");
+        const QString ok = QStringLiteral("Changed Successed. ");
+        const QString fresh = QStringLiteral("Ot-Fresh#2026q");
+        QTest::newRow("Dropbear") << DropbearAddress << Dropbear(1) << "" << false << fresh << ok << true;
+        QTest::newRow("BusyBox passwd") << BusyBoxAddress << BusyBox(1) << "" << false << fresh << ok << true;
+        QTest::newRow("BusyBox passwd as root")
+            << BusyBoxAddress << BusyBox(2) << BusyBoxManager << false << fresh << ok << true;
+        QTest::newRow("no terminal allowed") << NoTtyAddress << NoTty(1) << "" << false << fresh << ok << true;
+        QTest::newRow("passwd forced on every login") << ForcedAddress << Forced(1) << "" << false << fresh << ok
+                                                      << true;
+        QTest::newRow("SHA-1 host, allowed") << Sha1Address << Sha1(1) << "" << true << fresh << ok << true;
+        QTest::newRow("SHA-1 host, not allowed")
+            << Sha1Address << Sha1(2) << "" << false << fresh
+            << "Login failed. Please check network connection and login account. The host offers only SHA-1 "
+               "algorithms ("
+            << false;
+        // Root held to pam_pwquality asks for the new password again instead of its retype.
+        QTest::newRow("pwquality refuses root a short password")
+            << PwQualityAddress << PwQualityTarget(1) << PwQualityManager << false << "Short#1"
+            << "Changed Failed. bad password: the password is shorter than 12 characters" << false;
+        // rbash does not run "env LC_ALL=C ..." in front of passwd: the plain command runs instead.
+        QTest::newRow("restricted shell without env")
+            << DialogAddress << DialogRestrictedShell + "1" << "" << false << fresh << ok << false;
+    }
+    void otherServers()
+    {
+        const QString problem = RealFleetServerProblem();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QFETCH(QString, address);
+        QFETCH(QString, account);
+        QFETCH(QString, manager);
+        QFETCH(bool, legacy);
+        QFETCH(QString, newPassword);
+        QFETCH(QString, outcome);
+        QFETCH(bool, changed);
+        const bool busyBox = address == BusyBoxAddress;
+        QVERIFY(ResetPassword(account, Password, busyBox ? QStringLiteral("SHA512") : QString()));
+        EngineFixture f;
+        THost host;
+        host.hID = 1;
+        host.hAddress = address;
+        host.hPort = Port;
+        host.OSID = osidOf(f.dm, manager.isEmpty() ? QStringLiteral("Linux") : QStringLiteral("Linux (manager account)"));
+        host.MngLogin = manager;
+        host.MngPwd = manager.isEmpty() ? QString() : EncipherPassword(Password);
+        host.MngElevation = address == PwQualityAddress ? TElevation::Sudo : TElevation::None;
+        host.UseManager = manager.isEmpty() ? 1 : -1;
+        host.hLegacyAlgorithms = legacy;
+        QVERIFY(f.dm.SaveHost(host, TSaveMode::Insert));
+        TActionStaus status;
+        QElapsedTimer clock;
+        clock.start();
+        f.change(EngineFixture::User(address, account, Password, newPassword), 0, status);
+        QVERIFY2(status.Shown().startsWith(outcome), qPrintable(status.Shown()));
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+        if (address != DialogAddress) {
+            TUser user = EngineFixture::User(address, account, changed ? newPassword : Password);
+            TLoginRequest request = LoginRequestOf(user, f.knownHostsPath());
+            request.legacyAlgorithms = true;
+            f.engine.SSHLogin(request, status);
+            QCOMPARE(int(status.Code), int(acLoginSucceeded));
+        }
+        QVERIFY(!f.EverythingShown().contains(newPassword));
+        QVERIFY(!f.EverythingShown().contains(Password));
+        if (changed)
+            QVERIFY(ResetPassword(account, Password, busyBox ? QStringLiteral("SHA512") : QString()));
+    }
+
     void englishMessagesOnAGermanHost_data()
     {
         QTest::addColumn<QString>("address");
