@@ -22,6 +22,17 @@
 //              (PermitRootLogin prohibit-password) and has no key.
 //   127.0.0.9  accepts LANG and LC_* from the client (AcceptEnv) and plays a passwd that speaks German
 //              unless the session's messages locale is C (DialogGerman accounts).
+//   127.0.0.10 Dropbear 2022.83 (Debian dropbear-bin), a host key of its own (Ed25519): password login and
+//              the real passwd for the Dropbear* accounts, the only ones it admits.
+//   127.0.0.11 OpenSSH where the accounts' passwd is BusyBox's (busybox-static), as on Alpine (BusyBox*).
+//   127.0.0.12 OpenSSH with PermitTTY no; the real passwd (NoTty*).
+//   127.0.0.13 OpenSSH with ForceCommand /usr/bin/passwd: whatever is asked for, passwd runs (Forced*).
+//   127.0.0.14 OpenSSH that offers SHA-1 algorithms only (Sha1*); the real passwd.
+//   127.0.0.15 OpenSSH with MaxAuthTries 1; the real passwd (OneTry*).
+//   127.0.0.16 OpenSSH whose passwd is held to pam_pwquality with enforce_for_root, root included
+//              (PwQuality*); the machine's own PAM files are untouched.
+//   /tmp/veltrane-sshd/agent.sock  an ssh-agent (AgentSocket) holding one key that the Agent* accounts and
+//              OneTryAgentAccount accept; tests set SSH_AUTH_SOCK to it themselves.
 //   127.0.0.30..37  more addresses of the dialog server (127.0.0.3), for benchmarks of many hosts;
 //              vtdlg_distant1..4 answer each prompt 300 ms late, as a distant host does.
 //
@@ -33,7 +44,8 @@
 //   vtdlg_debian1 and vtdlg_slow1, command-line tool vtdlg_debian2, GUI vtdlg_debian3 and vtdlg_slow2, transport
 //   vtdlg_debian4, benchmarks vtdlg_debian5, reconcile vtdlg_vanish1 (changes its password for real, then drops the
 //   connection), secrets vtdlg_echo1 (echoes every answer, in several forms) and vtdlg_noisy1 (NUL, escapes, 10 MB);
-//   the engine uses the unnumbered dialog accounts.
+//   the engine uses the unnumbered dialog accounts. The servers from 127.0.0.10 on and the agent have
+//   numbered accounts to share out the same way.
 
 #include <QByteArray>
 #include <QFile>
@@ -62,6 +74,13 @@ inline const QString StreamsAddress = QStringLiteral("127.0.0.6");
 inline const QString UnansweredAddress = QStringLiteral("127.0.0.7");
 inline const QString FleetAddress = QStringLiteral("127.0.0.8");
 inline const QString LocaleAddress = QStringLiteral("127.0.0.9");
+inline const QString DropbearAddress = QStringLiteral("127.0.0.10");
+inline const QString BusyBoxAddress = QStringLiteral("127.0.0.11");
+inline const QString NoTtyAddress = QStringLiteral("127.0.0.12");
+inline const QString ForcedAddress = QStringLiteral("127.0.0.13");
+inline const QString Sha1Address = QStringLiteral("127.0.0.14");
+inline const QString OneTryAddress = QStringLiteral("127.0.0.15");
+inline const QString PwQualityAddress = QStringLiteral("127.0.0.16");
 
 inline const QString ManagerAccount = QStringLiteral("vtst_mgr");
 
@@ -133,6 +152,13 @@ inline const QString DialogPwQuality = QStringLiteral("vtdlg_pwquality");
 /// DialogAddress the environment request is refused (only a prefix in the command works); on
 /// LocaleAddress it is accepted. Copies: vtdlg_german1, vtdlg_german2.
 inline const QString DialogGerman = QStringLiteral("vtdlg_german");
+/// A restricted shell (rbash with a PATH of its own): a command that starts with "env " gets "rbash: env:
+/// not allowed" on the error stream (the terminal, when there is one) and exit 1 before any prompt; a
+/// command name with a slash gets "rbash: /usr/bin/passwd: restricted: cannot specify `/' in command names"
+/// and exit 1. VAR=value in front is taken. A plain "passwd" plays the Debian dialog (DialogDebian); any
+/// other command: "rbash: NAME: command not found", exit 127. Records the command as the step "command".
+/// Copies: vtdlg_rbash1, vtdlg_rbash2.
+inline const QString DialogRestrictedShell = QStringLiteral("vtdlg_rbash");
 
 // Accounts on FleetAddress. Every one has Password; the targets are real accounts whose real password
 // the managers change (sudoers allows "passwd vtfl_tN" only). Suggested split so that tests running in
@@ -194,7 +220,107 @@ inline const QString StreamsErrorExit = QStringLiteral("vtdlg_errexit");
 /// without closing the channel.
 inline const QString StreamsDrop = QStringLiteral("vtdlg_drop");
 
+// Servers that real fleets run (127.0.0.10 on). Every account has Password after each start; all but the
+// BusyBox ones run the real Debian passwd (shadow with PAM): user mode "Changing password for NAME.",
+// "Current password: ", "New password: ", "Retype new password: ", "passwd: password updated successfully";
+// a wrong current password: "passwd: Authentication token manipulation error", "passwd: password
+// unchanged", exit 10; a retype that differs: "Sorry, passwords do not match." and the same two lines.
+/// Dropbear accounts vtdb_u1..4 (Dropbear(1)); others are refused ("Logins are restricted to the group ...").
+/// Dropbear offers the password method only, not keyboard-interactive.
+inline QString Dropbear(int number)
+{
+    return QStringLiteral("vtdb_u") + QString::number(number);
+}
+/// BusyBox 1.35 passwd for the caller's own password, run as a setuid BusyBox runs it (a forced command
+/// puts a passwd first on PATH that reaches it through sudo; the real passwd is never involved):
+/// "Changing password for NAME\r\n", "Old password: ", "New password: ", "Retype password: ", then
+/// "passwd: password for NAME changed by NAME", exit 0. A wrong old password: after about 3 s "Incorrect
+/// password" and "passwd: password for NAME is unchanged", exit 1; a short new one: "Bad password: too
+/// short" and the same unchanged line (no retype prompt); a retype that differs: "Passwords don't match"
+/// and the unchanged line. Another account named: "passwd: NAME can't change password for OTHER". Without a
+/// terminal the same words, read from standard input. BusyBox writes each prompt before it turns the echo
+/// off and flushes pending input: an answer sent the instant a prompt shows may be echoed back. "echo 2009"
+/// and other commands run in bash. Accounts vtbb_u1..4; their hashes are SHA-512 (BusyBox knows no
+/// yescrypt): reset them with ResetPassword(name, password, QStringLiteral("SHA512")).
+inline QString BusyBox(int number)
+{
+    return QStringLiteral("vtbb_u") + QString::number(number);
+}
+/// The BusyBox server's manager: "passwd vtbb_uN" (also behind "env", VAR=value and "sudo [options]") runs
+/// BusyBox's passwd as root: "Changing password for NAME\r\n", "New password: ", "Retype password: ",
+/// "passwd: password for NAME changed by root"; a short one only warns ("Bad password: too short") and the
+/// change goes on. "echo 2009" answers 2009; anything else: "bb-mgr: only \"passwd vtbb_uN\" is allowed",
+/// exit 1.
+inline const QString BusyBoxManager = QStringLiteral("vtbb_mgr");
+/// PermitTTY no: a pty request is refused (OpenSSH's client then closes the session if it insisted on one).
+/// Without a terminal the real passwd reads its answers from standard input: "Changing password for
+/// NAME.\n" comes on standard output and only at the end (buffered); "Current password: ", "New password: ",
+/// "Retype new password: " (no line ends, nothing echoed) and "passwd: password updated successfully\n"
+/// or the failure lines come on the error stream. Input that ends early: "Password change has been
+/// aborted.", then the failure lines, exit 10. Accounts vtnt_u1..4.
+inline QString NoTty(int number)
+{
+    return QStringLiteral("vtnt_u") + QString::number(number);
+}
+/// ForceCommand /usr/bin/passwd: every command, "echo 2009" included, runs the real passwd in user mode
+/// (with a terminal, or reading standard input without one); the password is accepted all the same.
+/// Accounts vtfc_u1..3.
+inline QString Forced(int number)
+{
+    return QStringLiteral("vtfc_u") + QString::number(number);
+}
+/// Offers only HostKeyAlgorithms ssh-rsa (an RSA 2048 host key), PubkeyAcceptedAlgorithms ssh-rsa,
+/// KexAlgorithms diffie-hellman-group14-sha1 and diffie-hellman-group1-sha1, MACs hmac-sha1 and the
+/// ciphers aes128-ctr, aes192-ctr, aes256-ctr (so that the MAC is really used). A default client gets "no
+/// matching key exchange method found. Their offer: diffie-hellman-group14-sha1,diffie-hellman-group1-sha1,
+/// kex-strict-s-v00@openssh.com"; one that also allows ssh-rsa host keys and group14-sha1 gets in.
+/// Accounts vtsha_u1..3.
+inline QString Sha1(int number)
+{
+    return QStringLiteral("vtsha_u") + QString::number(number);
+}
+/// MaxAuthTries 1: the first failed attempt of any method (a wrong password, or a key the account does not
+/// accept, such as the agent's) ends the login with "Too many authentication failures"; "none" does not
+/// count. Accounts vtmax_u1..3; OneTryAgentAccount also accepts the agent's key.
+inline QString OneTry(int number)
+{
+    return QStringLiteral("vtmax_u") + QString::number(number);
+}
+inline const QString OneTryAgentAccount = QStringLiteral("vtmax_agent1");
+/// pam_pwquality (retry=3 enforce_for_root minlen=PwQualityMinLength dictcheck=0) for the real passwd, on
+/// this server only (a copy of common-password in its own mount namespace). Root mode through the manager
+/// ("sudo passwd vtpq_tN", no sudo password): "New password: "; a short one gets "BAD PASSWORD: The password
+/// is shorter than 12 characters" and "New password: " again instead of the retype prompt; a good one
+/// "Retype new password: ", "passwd: password updated successfully". A retype that differs: "Sorry,
+/// passwords do not match." and "New password: " again. After three refusals: "passwd: Have exhausted
+/// maximum number of retries for service", "passwd: password unchanged", exit 10. User mode (PwQualityUser)
+/// the same after "Changing password for NAME." and "Current password: "; the old password again gets "BAD
+/// PASSWORD: The password is the same as the old one".
+inline const QString PwQualityManager = QStringLiteral("vtpq_mgr");
+/// Targets of PwQualityManager, vtpq_t1..4 (sudo allows "passwd vtpq_tN" only, as /usr/bin/passwd).
+inline QString PwQualityTarget(int number)
+{
+    return QStringLiteral("vtpq_t") + QString::number(number);
+}
+/// User-mode accounts on PwQualityAddress, vtpq_u1..2.
+inline QString PwQualityUser(int number)
+{
+    return QStringLiteral("vtpq_u") + QString::number(number);
+}
+inline constexpr int PwQualityMinLength = 12;
+
 inline const QString WorkDir = QStringLiteral("/tmp/veltrane-sshd");
+/// The ssh-agent's socket (owned by root, the tests' user). The agent holds one Ed25519 key and no key file
+/// of it is kept; AgentAccount(1..3) on OpenSshAddress and OneTryAgentAccount accept it, no other account
+/// does. Set SSH_AUTH_SOCK to this path to offer it.
+inline const QString AgentSocket = WorkDir + QStringLiteral("/agent.sock");
+/// The agent key's public half (OpenSSH format).
+inline const QString AgentPublicKey = WorkDir + QStringLiteral("/keys/agent_ed25519.pub");
+/// Accounts on OpenSshAddress that accept the agent's key as well as Password: vtst_agent1..3.
+inline QString AgentAccount(int number)
+{
+    return QStringLiteral("vtst_agent") + QString::number(number);
+}
 /// The log of the OpenSSH server on OpenSshAddress (root only); it names every account that tried to log in.
 inline const QString OpenSshLog = WorkDir + QStringLiteral("/sshd_a.log");
 /// Public host keys (OpenSSH format) of the OpenSSH servers on OpenSshAddress and DialogAddress.
@@ -202,6 +328,14 @@ inline const QString OpenSshHostKey = WorkDir + QStringLiteral("/hostkey_a.pub")
 inline const QString DialogHostKey = WorkDir + QStringLiteral("/hostkey_b.pub");
 inline const QString FleetHostKey = WorkDir + QStringLiteral("/hostkey_fleet.pub");
 inline const QString LocaleHostKey = WorkDir + QStringLiteral("/hostkey_locale.pub");
+inline const QString DropbearHostKey = WorkDir + QStringLiteral("/hostkey_dropbear.pub");
+inline const QString BusyBoxHostKey = WorkDir + QStringLiteral("/hostkey_busybox.pub");
+inline const QString NoTtyHostKey = WorkDir + QStringLiteral("/hostkey_notty.pub");
+inline const QString ForcedHostKey = WorkDir + QStringLiteral("/hostkey_forced.pub");
+/// RSA (ssh-rsa), the only host key type the SHA-1 server offers.
+inline const QString Sha1HostKey = WorkDir + QStringLiteral("/hostkey_sha1.pub");
+inline const QString OneTryHostKey = WorkDir + QStringLiteral("/hostkey_onetry.pub");
+inline const QString PwQualityHostKey = WorkDir + QStringLiteral("/hostkey_pwquality.pub");
 
 /// One answer a dialog received: its step ("old", "new", "retype", "new-again") and the exact
 /// bytes, line ending included.
@@ -324,11 +458,38 @@ inline QString FleetServerProblem()
     return QString();
 }
 
-/// Sets the password of a test account with chpasswd (tests run as root); true on success.
-inline bool ResetPassword(const QString& account, const QString& password)
+/// Empty when the servers from DropbearAddress on and the ssh-agent run with their accounts; otherwise what
+/// is wrong and what to do. Kept apart from ServerProblem so that tests of the older servers do not depend
+/// on them.
+inline QString RealFleetServerProblem()
+{
+    using namespace TestServers;
+    const QString fix = QStringLiteral("; start the test servers as root with tests/servers/start-all.sh");
+    for (const QString& address :
+         {DropbearAddress, BusyBoxAddress, NoTtyAddress, ForcedAddress, Sha1Address, OneTryAddress, PwQualityAddress}) {
+        if (!Detail::Greeting(address, 3000).startsWith("SSH-2.0-"))
+            return QStringLiteral("No SSH test server greets on %1:%2").arg(address).arg(Port) + fix;
+    }
+    for (const QString& account :
+         {Dropbear(1), BusyBox(1), BusyBoxManager, NoTty(1), Forced(1), Sha1(1), OneTry(1), OneTryAgentAccount,
+          PwQualityManager, PwQualityTarget(1), PwQualityUser(1), AgentAccount(1), DialogRestrictedShell}) {
+        if (::getpwnam(account.toLatin1().constData()) == nullptr)
+            return QStringLiteral("The test account %1 does not exist").arg(account) + fix;
+    }
+    if (!QFile::exists(AgentSocket))
+        return QStringLiteral("The test ssh-agent's socket %1 is missing").arg(AgentSocket) + fix;
+    return QString();
+}
+
+/// Sets the password of a test account with chpasswd (tests run as root); true on success. cryptMethod
+/// ("SHA512" for the BusyBox accounts) overrides the machine's default hash (yescrypt on Debian).
+inline bool ResetPassword(const QString& account, const QString& password, const QString& cryptMethod = QString())
 {
     QProcess chpasswd;
-    chpasswd.start(QStringLiteral("/usr/sbin/chpasswd"), {});
+    QStringList arguments;
+    if (!cryptMethod.isEmpty())
+        arguments << QStringLiteral("-c") << cryptMethod;
+    chpasswd.start(QStringLiteral("/usr/sbin/chpasswd"), arguments);
     if (!chpasswd.waitForStarted(5000))
         return false;
     chpasswd.write((account + QLatin1Char(':') + password + QLatin1Char('\n')).toUtf8());

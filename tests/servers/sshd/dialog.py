@@ -373,6 +373,33 @@ def german():
     return 0
 
 
+def restricted_shell():
+    """An account whose login shell is rbash with a PATH of its own: "env" is refused before anything
+    runs ("rbash: env: not allowed", exit 1), and so is a command name with a slash; VAR=value in front
+    is taken, as rbash takes it. A plain "passwd" (the caller's own) plays the Debian dialog; any other
+    command is not found (exit 127)."""
+    record_command()
+    try:
+        words = shlex.split(os.environ.get("SSH_ORIGINAL_COMMAND", ""))
+    except ValueError:
+        words = os.environ.get("SSH_ORIGINAL_COMMAND", "").split()
+    while words and re.match(r"^[A-Za-z_][A-Za-z0-9_]*=", words[0]):
+        words.pop(0)
+    # A shell writes its refusals to the error stream (the same terminal, when there is one).
+    if words and "/" in words[0]:
+        os.write(2, ("rbash: %s: restricted: cannot specify `/' in command names\n" % words[0]).encode())
+        return 1
+    if words and words[0] == "env":
+        os.write(2, b"rbash: env: not allowed\n")
+        return 1
+    if not words:
+        return 0
+    if words != ["passwd"]:
+        os.write(2, ("rbash: %s: command not found\n" % words[0]).encode())
+        return 127
+    return debian()
+
+
 DIALOGS = {
     "vtdlg_debian": debian,
     "vtdlg_aix": aix,
@@ -394,6 +421,7 @@ DIALOGS = {
     "vtdlg_macos": macos,
     "vtdlg_pwquality": pwquality,
     "vtdlg_german": german,
+    "vtdlg_rbash": restricted_shell,
 }
 
 

@@ -4,6 +4,8 @@
 work_dir=/tmp/veltrane-sshd
 sudoers_dropin=/etc/sudoers.d/veltrane-test-mgr
 sudoers_fleet=/etc/sudoers.d/veltrane-test-fleet
+sudoers_busybox=/etc/sudoers.d/veltrane-test-busybox
+sudoers_pwquality=/etc/sudoers.d/veltrane-test-pwquality
 test_password='Vt-Start#2026'
 # The root password the su stand-in (fake-su.py) accepts; no real root password is involved.
 su_root_password='Vt-Root#2026'
@@ -18,6 +20,13 @@ address_streams=127.0.0.6   # writes to the extended (error) stream despite the 
 address_unanswered=127.0.0.7 # TCP connects get no answer at all
 address_fleet=127.0.0.8     # real passwd reached through sudo, su or a key; root may not log in by password
 address_locale=127.0.0.9    # accepts LANG and LC_*; its passwd speaks German unless asked for C
+address_dropbear=127.0.0.10 # Dropbear, real passwd
+address_busybox=127.0.0.11  # OpenSSH; the accounts' passwd is BusyBox's
+address_notty=127.0.0.12    # OpenSSH with PermitTTY no, real passwd
+address_forced=127.0.0.13   # OpenSSH with ForceCommand /usr/bin/passwd
+address_sha1=127.0.0.14     # OpenSSH that offers SHA-1 algorithms only, real passwd
+address_onetry=127.0.0.15   # OpenSSH with MaxAuthTries 1, real passwd
+address_pwquality=127.0.0.16 # OpenSSH whose passwd is held to pam_pwquality, root included
 port=2222
 # More addresses of the dialog server, so that benchmarks can stand for many hosts.
 addresses_dialog_extra=(127.0.0.30 127.0.0.31 127.0.0.32 127.0.0.33 127.0.0.34 127.0.0.35 127.0.0.36 127.0.0.37)
@@ -35,6 +44,8 @@ openssh_accounts=(
     vtst_fault1 vtst_fault2 vtst_fault3
     vtst_par1 vtst_par2 vtst_par3 vtst_par4
 )
+# Accounts on the OpenSSH instance whose authorized_keys hold the ssh-agent's key (agent_socket).
+agent_accounts=(vtst_agent1 vtst_agent2 vtst_agent3)
 manager_account=vtst_mgr
 
 # One account per scripted dialog; dialog.py picks the dialog by the login name without its
@@ -48,6 +59,7 @@ dialog_accounts=(
     vtdlg_distant1 vtdlg_distant2 vtdlg_distant3 vtdlg_distant4
     vtdlg_freebsd vtdlg_openbsd vtdlg_macos vtdlg_pwquality vtdlg_german
     vtdlg_freebsd1 vtdlg_openbsd1 vtdlg_macos1 vtdlg_pwquality1 vtdlg_german1 vtdlg_german2
+    vtdlg_rbash vtdlg_rbash1 vtdlg_rbash2
 )
 
 # Accounts of the fleet server (address_fleet). Managers log in there; the targets are the accounts
@@ -66,3 +78,28 @@ fleet_targets=(vtfl_t1 vtfl_t2 vtfl_t3 vtfl_t4 vtfl_t5 vtfl_t6 vtfl_t7 vtfl_t8 v
 # Their password has expired (chage -d 0): the host demands a new one at login.
 fleet_expired=(vtfl_expired1 vtfl_expired2)
 fleet_accounts=("${fleet_managers[@]}" "${fleet_targets[@]}" "${fleet_expired[@]}")
+
+# The ssh-agent that start.sh runs; it holds one fresh key (no key file is kept) that agent_accounts and
+# onetry_agent_account accept. Tests point SSH_AUTH_SOCK at it.
+agent_socket="$work_dir/agent.sock"
+
+# Servers that real fleets run, each with accounts of its own. Their sshd (or Dropbear) admits only these.
+dropbear_accounts=(vtdb_u1 vtdb_u2 vtdb_u3 vtdb_u4)
+dropbear_group=vtdb_users          # Dropbear -G: only its accounts may log in
+busybox_accounts=(vtbb_u1 vtbb_u2 vtbb_u3 vtbb_u4)
+busybox_manager=vtbb_mgr           # "passwd vtbb_uN" runs BusyBox's passwd as root
+notty_accounts=(vtnt_u1 vtnt_u2 vtnt_u3 vtnt_u4)
+forced_accounts=(vtfc_u1 vtfc_u2 vtfc_u3)
+sha1_accounts=(vtsha_u1 vtsha_u2 vtsha_u3)
+onetry_accounts=(vtmax_u1 vtmax_u2 vtmax_u3)
+onetry_agent_account=vtmax_agent1  # accepts the agent's key
+pwquality_manager=vtpq_mgr         # "sudo passwd vtpq_tN" without a password; root is held to pwquality
+pwquality_targets=(vtpq_t1 vtpq_t2 vtpq_t3 vtpq_t4)
+pwquality_accounts=(vtpq_u1 vtpq_u2)
+pwquality_minlen=12
+# Every account of these servers and agent_accounts: start.sh creates them in one go, stop.sh removes them.
+variant_accounts=(
+    "${agent_accounts[@]}" "${dropbear_accounts[@]}" "${busybox_accounts[@]}" "$busybox_manager"
+    "${notty_accounts[@]}" "${forced_accounts[@]}" "${sha1_accounts[@]}" "${onetry_accounts[@]}"
+    "$onetry_agent_account" "$pwquality_manager" "${pwquality_targets[@]}" "${pwquality_accounts[@]}"
+)
