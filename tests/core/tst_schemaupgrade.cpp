@@ -76,6 +76,24 @@ void makeOld(const QString& path)
     QVERIFY(!HasProfileRulesTable(old));
 }
 
+/// A new database as the version before further success texts left it: ActionRules without SuccessTexts.
+void makeWithoutSuccessTexts(const QString& path, const QString& edit)
+{
+    CreateDatabase(path);
+    TDBSession old;
+    QVERIFY(old.OpenDatabase(path, true));
+    old.Execute(QStringLiteral("ALTER TABLE ActionRules RENAME TO NewRules"));
+    old.Execute(QStringLiteral("CREATE TABLE ActionRules(OSID integer, SuccessByExitStatus integer default 0, "
+                               "FailureTexts text default '', EnglishMessages integer default 1)"));
+    old.Execute(QStringLiteral("insert into ActionRules select OSID, SuccessByExitStatus, FailureTexts, "
+                               "EnglishMessages from NewRules"));
+    old.Execute(QStringLiteral("DROP TABLE NewRules"));
+    if (!edit.isEmpty())
+        old.Execute(edit);
+    QVERIFY(HasProfileRulesTable(old));
+    QVERIFY(!HasSuccessTextsColumn(old));
+}
+
 } // namespace
 
 class TestSchemaUpgrade : public QObject
@@ -91,6 +109,7 @@ private slots:
         TdmPublic& dm = env.dm();
         QVERIFY(dm.HostAccessColumns);
         QVERIFY(dm.ProfileRulesTable);
+        QVERIFY(dm.ProfileSuccessTexts);
 
         // Old hosts: every row kept, and none of them elevates or has a passphrase.
         QCOMPARE(rows(dm, QStringLiteral("select hID, hAddress, MngKeyPath from Hosts order by hID")),
@@ -111,12 +130,14 @@ private slots:
         // Untouched shipped profiles gain the shipped rules; edited and own ones keep their behaviour.
         QCOMPARE(profileOf(dm, 1).FailureTexts, DefaultFailureTexts(true));
         QVERIFY(profileOf(dm, 1).EnglishMessages);
+        QCOMPARE(profileOf(dm, 2).SuccessTexts, (QStringList{"changed by", "password changed."}));
         QCOMPARE(profileOf(dm, 2).FailureTexts, DefaultFailureTexts(false));
         for (int osid : {3, 5}) {
             const TActionFlg kept = profileOf(dm, osid);
             QVERIFY2(kept.FailureTexts.isEmpty(), qPrintable(QString::number(osid)));
             QVERIFY(!kept.EnglishMessages);
             QVERIFY(!kept.SuccessByExitStatus);
+            QVERIFY(kept.SuccessTexts.isEmpty());
         }
         QCOMPARE(profileOf(dm, 3).InputNewPassword, QStringLiteral("Neues Passwort:"));
 
@@ -148,6 +169,66 @@ private slots:
                  before);
     }
 
+    void successTextsReachOnlyUntouchedShippedProfiles_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<int>("osid");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList shipped{"changed by", "password changed."};
+        QTest::newRow("Linux as shipped") << "" << 1 << shipped;
+        QTest::newRow("Solaris ships none") << "" << 3 << QStringList();
+        QTest::newRow("failure texts edited")
+            << "update ActionRules set FailureTexts = 'unchanged' where OSID = 1" << 1 << QStringList();
+        QTest::newRow("English messages switched off")
+            << "update ActionRules set EnglishMessages = 0 where OSID = 2" << 2 << QStringList();
+        QTest::newRow("a step edited")
+            << "update ActionFlg set flgvalue = 'Passwort:' where OSID = 1 and flgname = 'InputNewPassword'" << 1
+            << QStringList();
+        QTest::newRow("another profile edited")
+            << "update ActionRules set FailureTexts = '' where OSID = 1" << 2 << shipped;
+    }
+    void successTextsReachOnlyUntouchedShippedProfiles()
+    {
+        QFETCH(QString, edit);
+        QFETCH(int, osid);
+        QFETCH(QStringList, expected);
+        TestEnvironment env(false);
+        makeWithoutSuccessTexts(env.databasePath(), edit);
+        RecordingUiServices ui;
+        TdmPublic& dm = env.dm();
+        QVERIFY(dm.ProfileSuccessTexts);
+        QCOMPARE(profileOf(dm, osid).SuccessTexts, expected);
+        // Opening again changes nothing.
+        const QStringList before = rows(dm, QStringLiteral("select * from ActionRules order by OSID"));
+        TdmPublic again(env.executablePath());
+        QCOMPARE(rows(again, QStringLiteral("select * from ActionRules order by OSID")), before);
+        QVERIFY(ui.shown(QStringLiteral("runlog")).isEmpty());
+    }
+
+    void databaseWithoutTheSuccessTextsColumnStillReadsAndSaves()
+    {
+        TestEnvironment env(false);
+        makeWithoutSuccessTexts(env.databasePath(), {});
+        RecordingUiServices ui;
+        // Held write lock: the column cannot be added, later saves can.
+        TDBSession other;
+        QVERIFY(other.OpenDatabase(env.databasePath(), true));
+        other.Execute(QStringLiteral("BEGIN IMMEDIATE"));
+        TdmPublic& dm = env.dm();
+        QVERIFY(!dm.ProfileSuccessTexts);
+        QVERIFY(profileOf(dm, 1).SuccessTexts.isEmpty());
+        QCOMPARE(profileOf(dm, 1).FailureTexts, DefaultFailureTexts(true));
+        other.Execute(QStringLiteral("ROLLBACK"));
+
+        TActionFlg linux = profileOf(dm, 1);
+        linux.SuccessTexts = {QStringLiteral("kept nowhere")};
+        linux.FailureTexts = {QStringLiteral("saved")};
+        SaveOSProfile(dm, linux);
+        QCOMPARE(profileOf(dm, 1).FailureTexts, QStringList{"saved"});
+        QVERIFY(!HasSuccessTextsColumn(dm.DBSession));
+        QVERIFY(ui.shown(QStringLiteral("runlog")).isEmpty());
+    }
+
     void databaseThatCannotGainTheColumnsStillReadsAndSaves()
     {
         TestEnvironment env(false);
@@ -161,6 +242,7 @@ private slots:
         QVERIFY(dm.DBSession.Connected());
         QVERIFY(!dm.HostAccessColumns);
         QVERIFY(!dm.ProfileRulesTable);
+        QVERIFY(!dm.ProfileSuccessTexts);
         QCOMPARE(hostOf(dm, 1).hAddress, QStringLiteral("db1"));
         QCOMPARE(hostOf(dm, 1).MngElevation, TElevation::None);
         const TActionFlg linux = profileOf(dm, 1);

@@ -49,6 +49,7 @@ void compareSteps(const TActionFlg& actual, const TActionFlg& expected)
     QCOMPARE(actual.InputNewPassword, expected.InputNewPassword);
     QCOMPARE(actual.RetypeNewPassword, expected.RetypeNewPassword);
     QCOMPARE(actual.ChangeSuccessfully, expected.ChangeSuccessfully);
+    QCOMPARE(actual.SuccessTexts, expected.SuccessTexts);
 }
 
 } // namespace
@@ -63,16 +64,20 @@ private slots:
         QTest::addColumn<int>("osid");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("canskip");
-        QTest::newRow("Linux") << 1 << "Linux" << -1;
-        QTest::newRow("Linux manager") << 2 << "Linux (manager account)" << 1;
-        QTest::newRow("Solaris") << 3 << "Solaris" << -1;
-        QTest::newRow("Solaris manager") << 4 << "Solaris (manager account)" << 1;
+        QTest::addColumn<QStringList>("successTexts");
+        // BusyBox and shadow without PAM word the success differently from Linux-PAM.
+        const QStringList linux{"changed by", "password changed."};
+        QTest::newRow("Linux") << 1 << "Linux" << -1 << linux;
+        QTest::newRow("Linux manager") << 2 << "Linux (manager account)" << 1 << linux;
+        QTest::newRow("Solaris") << 3 << "Solaris" << -1 << QStringList();
+        QTest::newRow("Solaris manager") << 4 << "Solaris (manager account)" << 1 << QStringList();
     }
     void newDatabaseHoldsTheDefaultProfiles()
     {
         QFETCH(int, osid);
         QFETCH(QString, name);
         QFETCH(int, canskip);
+        QFETCH(QStringList, successTexts);
         TestEnvironment env;
         TdmPublic& dm = env.dm();
         auto query = dm.NewQuery();
@@ -84,8 +89,24 @@ private slots:
         flg.OSID = osid;
         LoadActionFlg(dm, flg);
         const QString prompt = QStringLiteral("password:");
-        compareSteps(flg, profile({}, prompt, canskip, prompt, prompt, QStringLiteral("successfully")));
+        TActionFlg expected = profile({}, prompt, canskip, prompt, prompt, QStringLiteral("successfully"));
+        expected.SuccessTexts = successTexts;
+        compareSteps(flg, expected);
         QCOMPARE(scalar(dm, QStringLiteral("select count(*) from UnixOS")), 10);
+        // What real hosts print: each success line is found, no refusal is taken for a success.
+        const QStringList failureLines{"passwd: password for alice is unchanged", "passwd: password unchanged.",
+                                       "The password for alice is unchanged.", "Password unchanged"};
+        const auto found = [&flg](const QString& line) {
+            for (const QString& text : flg.AllSuccessTexts())
+                if (line.contains(text, Qt::CaseInsensitive))
+                    return true;
+            return false;
+        };
+        QVERIFY(found(QStringLiteral("passwd: password updated successfully")));
+        QCOMPARE(found(QStringLiteral("passwd: password for alice changed by alice")), !successTexts.isEmpty());
+        QCOMPARE(found(QStringLiteral("passwd: password changed.")), !successTexts.isEmpty());
+        for (const QString& line : failureLines)
+            QVERIFY2(!found(line), qPrintable(line));
     }
 
     void profileWithoutRowsGivesTheDefaults_data()
@@ -103,6 +124,7 @@ private slots:
         TActionFlg flg = profile(QStringLiteral("kept"), QStringLiteral("x"), 5, QStringLiteral("y"),
                                  QStringLiteral("z"), QStringLiteral("w"));
         flg.OSID = osid;
+        flg.SuccessTexts = {QStringLiteral("stale")};
         LoadActionFlg(env.dm(), flg);
         compareSteps(flg, profile({}, QStringLiteral(":"), -1, QStringLiteral(":"), QStringLiteral(":"),
                                   QStringLiteral("successfully")));
@@ -162,6 +184,7 @@ private slots:
         TActionFlg saved =
             profile(QStringLiteral("O'Brien's Unix"), QStringLiteral("user's old password:"), -1,
                     QStringLiteral("'new':"), QStringLiteral("''again'':"), QStringLiteral("isn't it changed"));
+        saved.SuccessTexts = {QStringLiteral("it's done"), QStringLiteral("%1 changed")};
         const int osid = SaveOSProfile(dm, saved);
         TActionFlg loaded;
         loaded.OSID = osid;
@@ -225,6 +248,7 @@ private slots:
         const int osid = SaveOSProfile(dm, flg);
         flg.InputNewPassword = QStringLiteral("changed:");
         flg.canskip = 1;
+        flg.SuccessTexts = {QStringLiteral("done")};
         QCOMPARE(SaveOSProfile(dm, flg), osid);
         QCOMPARE(SaveOSProfile(dm, flg), osid);
         QCOMPARE(rowsOf(dm, osid), 4);
