@@ -20,8 +20,8 @@ struct TSchemaColumns
 /// never edited gain the default failure texts and English messages, every other profile gets switches
 /// that keep its behaviour exactly; the profiles added since (FreeBSD, OpenBSD, macOS) are added unless
 /// one of that name exists. A shipped profile whose steps and switches are still as shipped gains the
-/// shipped success texts; any other profile gets none. A file that cannot be written (read-only, locked past the busy
-/// wait) keeps its old schema and still reads as before.
+/// shipped success texts; any other profile gets none. A file that cannot be written (read-only,
+/// locked past the busy wait) keeps its old schema and still reads as before.
 TSchemaColumns UpgradeSchema(TDBSession& session);
 
 /// Whether the Users table has the change-in-flight columns.
