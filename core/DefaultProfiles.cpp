@@ -18,7 +18,7 @@ TDefaultProfile passwordColonProfile(const QString& name, int canskip)
             canskip, prompt,
             prompt,  QStringLiteral("successfully"),
             false,   DefaultFailureTexts(canskip == -1),
-            true};
+            true,    {}};
 }
 
 TDefaultProfile silentProfile(const QString& name, int canskip, const QString& oldPrompt, const QString& newPrompt,
@@ -28,7 +28,8 @@ TDefaultProfile silentProfile(const QString& name, int canskip, const QString& o
     // The BSD passwd asks again after a mismatched retype instead of failing; that must not wait out
     // the time limit.
     failures << QStringLiteral("Mismatch");
-    return {name, oldPrompt, canskip, newPrompt, retypePrompt, QString(), true, failures, true};
+    // Exit status decides there: a success text would only add a way to end before passwd has.
+    return {name, oldPrompt, canskip, newPrompt, retypePrompt, QString(), true, failures, true, {}};
 }
 
 } // namespace
@@ -44,6 +45,11 @@ QStringList DefaultFailureTexts(bool userMode)
     return texts;
 }
 
+QStringList LinuxSuccessTexts()
+{
+    return {QStringLiteral("changed by"), QStringLiteral("password changed.")};
+}
+
 const QList<TDefaultProfile>& DefaultProfiles()
 {
     static const QList<TDefaultProfile> profiles = [] {
@@ -52,6 +58,8 @@ const QList<TDefaultProfile>& DefaultProfiles()
         for (const QString& name : {QStringLiteral("Linux"), QStringLiteral("Solaris")}) {
             list << passwordColonProfile(name, -1) << passwordColonProfile(name + manager, 1);
         }
+        // Linux alone: Solaris says "passwd: password successfully changed for NAME" with and without PAM.
+        list[0].successTexts = list[1].successTexts = LinuxSuccessTexts();
         const struct
         {
             QString name, oldPrompt, newPrompt, retypePrompt;
@@ -98,13 +106,15 @@ QStringList SplitFailureTexts(const QString& stored)
 }
 
 QString ActionRulesInsertStatement(int osid, bool successByExitStatus, const QStringList& failureTexts,
-                                   bool englishMessages)
+                                   bool englishMessages, const std::optional<QStringList>& successTexts)
 {
     // One arg() call with every value: a text holding "%1" must not be taken for a placeholder.
-    return QStringLiteral("insert into ActionRules(OSID, SuccessByExitStatus, FailureTexts, EnglishMessages) "
-                          "values(%1,%2,%3,%4)")
+    return QStringLiteral("insert into ActionRules(OSID, SuccessByExitStatus, FailureTexts, EnglishMessages%5) "
+                          "values(%1,%2,%3,%4%6)")
         .arg(QString::number(osid), QString::number(successByExitStatus ? 1 : 0),
-             quoted(JoinFailureTexts(failureTexts)), QString::number(englishMessages ? 1 : 0));
+             quoted(JoinFailureTexts(failureTexts)), QString::number(englishMessages ? 1 : 0),
+             successTexts ? QStringLiteral(", SuccessTexts") : QString(),
+             successTexts ? QLatin1Char(',') + quoted(JoinFailureTexts(*successTexts)) : QString());
 }
 
 QStringList ProfileInsertStatements(const TDefaultProfile& profile, int osid, bool withRules)
@@ -122,6 +132,6 @@ QStringList ProfileInsertStatements(const TDefaultProfile& profile, int osid, bo
     statements << step("ChangeSuccessfully", profile.changeSuccessfully, -1);
     if (withRules)
         statements << ActionRulesInsertStatement(osid, profile.successByExitStatus, profile.failureTexts,
-                                                 profile.englishMessages);
+                                                 profile.englishMessages, profile.successTexts);
     return statements;
 }

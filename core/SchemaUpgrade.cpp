@@ -110,9 +110,9 @@ void addProfileRules(TDBSession& session)
         // localized hosts. Any other profile may match localized prompts, so it keeps today's behaviour.
         if (const TDefaultProfile* shipped = untouchedShippedProfile(stored))
             session.Execute(ActionRulesInsertStatement(stored.osid, shipped->successByExitStatus, shipped->failureTexts,
-                                                       shipped->englishMessages));
+                                                       shipped->englishMessages, shipped->successTexts));
         else
-            session.Execute(ActionRulesInsertStatement(stored.osid, false, {}, false));
+            session.Execute(ActionRulesInsertStatement(stored.osid, false, {}, false, QStringList()));
     }
     int osid = largestOsidInUse(session);
     for (qsizetype i = ProfilesOfEarlierVersions; i < DefaultProfiles().size(); ++i) {
@@ -121,6 +121,39 @@ void addProfileRules(TDBSession& session)
             continue;
         for (const QString& statement : ProfileInsertStatements(profile, ++osid))
             session.Execute(statement);
+    }
+}
+
+/// Whether the ActionRules row of osid holds exactly the switches shipped has.
+bool rulesAsShipped(TDBSession& session, int osid, const TDefaultProfile& shipped)
+{
+    TSelfQuery query(session);
+    query.SelectSQL =
+        QStringLiteral("select SuccessByExitStatus, FailureTexts, EnglishMessages from ActionRules where OSID = %1")
+            .arg(osid);
+    query.Open();
+    if (query.Eof())
+        return false;
+    const bool same = (query.Fields(0).AsInteger() != 0) == shipped.successByExitStatus &&
+                      SplitFailureTexts(query.Fields(1).AsString()) == shipped.failureTexts &&
+                      (query.Fields(2).AsInteger() != 0) == shipped.englishMessages;
+    query.Next();
+    return same && query.Eof();
+}
+
+void addSuccessTexts(TDBSession& session)
+{
+    session.Execute(ActionRulesSuccessTextsColumn);
+    // As with the failure texts: only a profile nobody edited can take the shipped texts without its
+    // meaning changing under its owner.
+    for (const StoredProfile& stored : storedProfiles(session)) {
+        const TDefaultProfile* shipped = untouchedShippedProfile(stored);
+        if (!shipped || shipped->successTexts.isEmpty() || !rulesAsShipped(session, stored.osid, *shipped))
+            continue;
+        QString texts = JoinFailureTexts(shipped->successTexts);
+        texts.replace(QLatin1Char('\''), QStringLiteral("''"));
+        session.Execute(QStringLiteral("update ActionRules set SuccessTexts = '%1' where OSID = %2")
+                            .arg(texts, QString::number(stored.osid)));
     }
 }
 
@@ -142,7 +175,12 @@ bool HasProfileRulesTable(TDBSession& session)
         session, "select OSID, SuccessByExitStatus, FailureTexts, EnglishMessages from ActionRules limit 0");
 }
 
-TSchemaColumns UpgradeSchema(TDBSession& session)
+bool HasSuccessTextsColumn(TDBSession& session)
+{
+    return statementPrepares(session, "select SuccessTexts from ActionRules limit 0");
+}
+
+static TSchemaColumns upgradeTables(TDBSession& session)
 {
     TSchemaColumns columns;
     if (!session.Connected())
@@ -169,5 +207,14 @@ TSchemaColumns UpgradeSchema(TDBSession& session)
     });
     columns.hostAccess = upgraded || hostAccess;
     columns.profileRules = upgraded || profileRules;
+    return columns;
+}
+
+TSchemaColumns UpgradeSchema(TDBSession& session)
+{
+    TSchemaColumns columns = upgradeTables(session);
+    // Its own step after the others: an ActionRules table made there already has the column.
+    columns.successTexts = columns.profileRules && (HasSuccessTextsColumn(session) ||
+                                                    inTransaction(session, [&session] { addSuccessTexts(session); }));
     return columns;
 }

@@ -36,6 +36,7 @@ void TdmPublic::BringSchemaUpToDate()
     IntentColumns = columns.intent;
     HostAccessColumns = columns.hostAccess;
     ProfileRulesTable = columns.profileRules;
+    ProfileSuccessTexts = columns.successTexts;
 }
 
 bool TdmPublic::OpenWithPassword(const SecretBuffer& password)

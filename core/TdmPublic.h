@@ -46,6 +46,8 @@ public:
     bool HostAccessColumns = false;
     /// Whether the ActionRules table (the profile switches after the four steps) exists.
     bool ProfileRulesTable = false;
+    /// Whether ActionRules has the SuccessTexts column; without it a profile has no further success texts.
+    bool ProfileSuccessTexts = false;
     /// Brings the open database up to the current schema and notes which columns it has (see
     /// UpgradeSchema); a file that cannot be written keeps its schema and its flags stay false.
     void BringSchemaUpToDate();

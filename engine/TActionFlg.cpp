@@ -43,6 +43,7 @@ void SetActionFlgDefaults(TActionFlg& flg)
     flg.SuccessByExitStatus = defaults.SuccessByExitStatus;
     flg.FailureTexts = defaults.FailureTexts;
     flg.EnglishMessages = defaults.EnglishMessages;
+    flg.SuccessTexts = defaults.SuccessTexts;
 }
 
 QString ActionFlgLoadStatement(int osid)
@@ -78,9 +79,9 @@ void LoadActionFlg(TdmPublic& dm, TActionFlg& flg)
     query->Close();
     if (!dm.ProfileRulesTable)
         return;
-    query->SelectSQL =
-        QStringLiteral("select SuccessByExitStatus, FailureTexts, EnglishMessages from ActionRules where OSID = ") +
-        QString::number(flg.OSID);
+    query->SelectSQL = QStringLiteral("select SuccessByExitStatus, FailureTexts, EnglishMessages") +
+                       (dm.ProfileSuccessTexts ? QStringLiteral(", SuccessTexts") : QString()) +
+                       QStringLiteral(" from ActionRules where OSID = ") + QString::number(flg.OSID);
     if (!dm.OpenQuery(*query) || query->Eof())
         return;
     if (!query->Fields(0).IsNull())
@@ -89,6 +90,8 @@ void LoadActionFlg(TdmPublic& dm, TActionFlg& flg)
         flg.FailureTexts = SplitFailureTexts(query->Fields(1).AsString());
     if (!query->Fields(2).IsNull())
         flg.EnglishMessages = query->Fields(2).AsInteger() != 0;
+    if (dm.ProfileSuccessTexts)
+        flg.SuccessTexts = SplitFailureTexts(query->Fields(3).AsString());
 }
 
 void InsertActionFlg(TdmPublic& dm, const TActionFlg& flg)
@@ -105,7 +108,8 @@ void SaveActionRules(TdmPublic& dm, const TActionFlg& flg)
         return;
     runStatement(dm, QStringLiteral("delete from ActionRules where OSID = ") + QString::number(flg.OSID));
     runStatement(dm,
-                 ActionRulesInsertStatement(flg.OSID, flg.SuccessByExitStatus, flg.FailureTexts, flg.EnglishMessages));
+                 ActionRulesInsertStatement(flg.OSID, flg.SuccessByExitStatus, flg.FailureTexts, flg.EnglishMessages,
+                                            dm.ProfileSuccessTexts ? std::optional(flg.SuccessTexts) : std::nullopt));
 }
 
 int SaveOSProfile(TdmPublic& dm, TActionFlg& flg)

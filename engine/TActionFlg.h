@@ -55,7 +55,7 @@ inline const QString FlgChangeSuccessfully = QStringLiteral("ChangeSuccessfully"
 
 /// Sets the five step fields of flg to the defaults (":" for each prompt, "successfully", perform the
 /// old-password step) and the switches to theirs (no exit status, the failure texts of every mode,
-/// English messages); OSID and OSName are left alone.
+/// English messages, no further success texts); OSID and OSName are left alone.
 void SetActionFlgDefaults(TActionFlg& flg);
 
 /// The one statement that reads the five step values of profile osid as a single row.
@@ -69,8 +69,8 @@ void LoadActionFlg(TdmPublic& dm, TActionFlg& flg);
 /// Writes the four ActionFlg rows of flg.OSID without deleting older rows first.
 void InsertActionFlg(TdmPublic& dm, const TActionFlg& flg);
 
-/// Replaces the ActionRules row of flg.OSID with flg's switches (nothing when the database has no
-/// such table).
+/// Replaces the ActionRules row of flg.OSID with flg's switches and further success texts (nothing
+/// when the database has no such table; the texts are left out where it has no column for them).
 void SaveActionRules(TdmPublic& dm, const TActionFlg& flg);
 
 /// Creates (flg.OSID -1: a new OSID is allocated and stored in flg) or updates a profile, its four

@@ -26,9 +26,11 @@ constexpr int kMemoLeft = 12;
 constexpr int kMemoWidth = kPanelWidth - 2 * kMemoLeft;
 constexpr int kMemoHeight = 46;
 constexpr int kStepPitch = 78;
-constexpr int kFailTop = 8 + 4 * kStepPitch;
-constexpr int kFailMemoHeight = 62;
-constexpr int kEnglishTop = kFailTop + 20 + kFailMemoHeight + 6;
+constexpr int kListMemoHeight = 62;
+constexpr int kListPitch = 20 + kListMemoHeight + 6;
+constexpr int kMoreSuccessTop = 8 + 4 * kStepPitch;
+constexpr int kFailTop = kMoreSuccessTop + kListPitch;
+constexpr int kEnglishTop = kFailTop + kListPitch;
 constexpr int kPanelHeight = kEnglishTop + 28;
 constexpr int kBalloonMs = 1000;
 
@@ -89,16 +91,16 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
     chkExitStatus->setToolTip(QStringLiteral("For systems whose passwd prints nothing on success (the BSDs, "
                                              "macOS): exit status 0 after the last answer is a success"));
 
-    lbFailTexts = new QLabel(QStringLiteral("Fail at once when any of these texts appears (one per l&ine):"), RzPanel2);
+    edtSuccessTexts =
+        addListMemo(lbSuccessTexts, QStringLiteral("More success &texts (one per line):"), kMoreSuccessTop);
+    lbSuccessTexts->setObjectName(QStringLiteral("lbSuccessTexts"));
+    edtSuccessTexts->setObjectName(QStringLiteral("edtSuccessTexts"));
+    edtSuccessTexts->setToolTip(QStringLiteral("Other wordings of the same system that also prove the change, "
+                                               "such as BusyBox's \"changed by\""));
+    edtFailTexts = addListMemo(
+        lbFailTexts, QStringLiteral("Fail at once when any of these texts appears (one per l&ine):"), kFailTop);
     lbFailTexts->setObjectName(QStringLiteral("lbFailTexts"));
-    lbFailTexts->setGeometry(kMemoLeft, kFailTop, kMemoWidth, 18);
-    edtFailTexts = new QPlainTextEdit(RzPanel2);
     edtFailTexts->setObjectName(QStringLiteral("edtFailTexts"));
-    edtFailTexts->setGeometry(kMemoLeft, kFailTop + 20, kMemoWidth, kFailMemoHeight);
-    edtFailTexts->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    edtFailTexts->setLineWrapMode(QPlainTextEdit::NoWrap);
-    edtFailTexts->setTabChangesFocus(true);
-    lbFailTexts->setBuddy(edtFailTexts);
 
     chkEnglish = new QCheckBox(QStringLiteral("Ask the host for English &messages (LC_ALL=C, LANG=C)"), RzPanel2);
     chkEnglish->setObjectName(QStringLiteral("chkEnglish"));
@@ -126,7 +128,8 @@ TfrmOperationSetting::TfrmOperationSetting(TdmPublic& dm, QWidget* parent) : QDi
     setTabOrder(edtOldTxt, edtNewText);
     setTabOrder(edtNewText, edtReNewText);
     setTabOrder(edtReNewText, edtSuccessText);
-    setTabOrder(edtSuccessText, edtFailTexts);
+    setTabOrder(edtSuccessText, edtSuccessTexts);
+    setTabOrder(edtSuccessTexts, edtFailTexts);
     setTabOrder(edtFailTexts, chkOLDPass);
     setTabOrder(chkOLDPass, chkExitStatus);
     setTabOrder(chkExitStatus, chkEnglish);
@@ -174,6 +177,19 @@ QPlainTextEdit* TfrmOperationSetting::addStepMemo(QLabel*& label, const QString&
     return memo;
 }
 
+QPlainTextEdit* TfrmOperationSetting::addListMemo(QLabel*& label, const QString& caption, int top)
+{
+    label = new QLabel(caption, RzPanel2);
+    label->setGeometry(kMemoLeft, top, kMemoWidth, 18);
+    auto* memo = new QPlainTextEdit(RzPanel2);
+    memo->setGeometry(kMemoLeft, top + 20, kMemoWidth, kListMemoHeight);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setTabChangesFocus(true);
+    label->setBuddy(memo);
+    return memo;
+}
+
 void TfrmOperationSetting::ShowProfile()
 {
     edtOldTxt->setPlainText(Flg.InputOldPassword);
@@ -183,6 +199,7 @@ void TfrmOperationSetting::ShowProfile()
     chkOLDPass->setChecked(Flg.canskip != -1);
     chkOLDPassClick();
     chkExitStatus->setChecked(Flg.SuccessByExitStatus);
+    edtSuccessTexts->setPlainText(Flg.SuccessTexts.join(QLatin1Char('\n')));
     edtFailTexts->setPlainText(Flg.FailureTexts.join(QLatin1Char('\n')));
     chkEnglish->setChecked(Flg.EnglishMessages);
     btnDelete->setEnabled(Flg.OSID != -1);
@@ -197,6 +214,7 @@ void TfrmOperationSetting::ReadProfile()
     Flg.ChangeSuccessfully = WithoutLineBreaks(edtSuccessText->toPlainText());
     Flg.canskip = chkOLDPass->isChecked() ? 1 : -1;
     Flg.SuccessByExitStatus = chkExitStatus->isChecked();
+    Flg.SuccessTexts = SplitFailureTexts(edtSuccessTexts->toPlainText());
     Flg.FailureTexts = SplitFailureTexts(edtFailTexts->toPlainText());
     Flg.EnglishMessages = chkEnglish->isChecked();
 }

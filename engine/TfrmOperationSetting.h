@@ -14,8 +14,8 @@ class TdmPublic;
 
 /// The dialog in which the prompt profile of one operating system is edited: the four texts of the
 /// passwd conversation, whether the old-password step is skipped, whether exit status 0 counts as
-/// success, the texts that end the dialog as a failure, whether English messages are asked for, and
-/// the profile's name. It can also delete the profile. Opened only through EditOSProfile.
+/// success, further success texts, the texts that end the dialog as a failure, whether English
+/// messages are asked for, and the profile's name. It can also delete the profile. Opened only through EditOSProfile.
 class TfrmOperationSetting : public QDialog
 {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     static QString WithoutLineBreaks(QString text);
 
     static constexpr int ClientWidth = 515;
-    static constexpr int ClientHeight = 516;
+    static constexpr int ClientHeight = 604;
     /// The caption without the profile's name.
     static inline const QString CaptionPrefix = QStringLiteral("Operating System Settings - ");
     /// The name shown for OSID -1.
@@ -56,6 +56,9 @@ public:
     QPlainTextEdit* edtSuccessText = nullptr;
     /// Ticked: passwd ending with exit status 0 also counts as success, and the success text may be empty.
     QCheckBox* chkExitStatus = nullptr;
+    QLabel* lbSuccessTexts = nullptr;
+    /// One further success text per line, besides edtSuccessText; Enter starts a new line here.
+    QPlainTextEdit* edtSuccessTexts = nullptr;
     QLabel* lbFailTexts = nullptr;
     /// One failure text per line; Enter starts a new line here.
     QPlainTextEdit* edtFailTexts = nullptr;
@@ -68,7 +71,7 @@ public:
     /// Puts Flg into the controls; Delete is enabled only for a stored profile (OSID not -1).
     void ShowProfile();
     /// Copies the controls into Flg: name, the four texts, canskip 1 when the step is skipped (else -1),
-    /// the two switches and the failure texts (one per non-blank line).
+    /// the two switches and the further success and failure texts (one per non-blank line).
     void ReadProfile();
 
     /// Enables the old-password text only while its step is not skipped; the text itself is kept.
@@ -85,6 +88,8 @@ protected:
 
 private:
     QPlainTextEdit* addStepMemo(QLabel*& label, const QString& caption, int top);
+    /// A memo of one text per line under its label.
+    QPlainTextEdit* addListMemo(QLabel*& label, const QString& caption, int top);
 
     TdmPublic& m_dm;
 };

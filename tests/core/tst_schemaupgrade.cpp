@@ -76,6 +76,18 @@ void makeOld(const QString& path)
     QVERIFY(!HasProfileRulesTable(old));
 }
 
+/// A new database as the version before further success texts left it: ActionRules without SuccessTexts.
+void makeWithoutSuccessTexts(const QString& path, const QString& edit)
+{
+    CreateDatabase(path);
+    TDBSession old;
+    QVERIFY(old.OpenDatabase(path, true));
+    old.Execute(QStringLiteral("CREATE TABLE r AS SELECT OSID, SuccessByExitStatus, FailureTexts, EnglishMessages "
+                               "FROM ActionRules; DROP TABLE ActionRules; ALTER TABLE r RENAME TO ActionRules"));
+    if (!edit.isEmpty())
+        old.Execute(edit);
+}
+
 } // namespace
 
 class TestSchemaUpgrade : public QObject
@@ -91,6 +103,7 @@ private slots:
         TdmPublic& dm = env.dm();
         QVERIFY(dm.HostAccessColumns);
         QVERIFY(dm.ProfileRulesTable);
+        QVERIFY(dm.ProfileSuccessTexts);
 
         // Old hosts: every row kept, and none of them elevates or has a passphrase.
         QCOMPARE(rows(dm, QStringLiteral("select hID, hAddress, MngKeyPath from Hosts order by hID")),
@@ -111,12 +124,14 @@ private slots:
         // Untouched shipped profiles gain the shipped rules; edited and own ones keep their behaviour.
         QCOMPARE(profileOf(dm, 1).FailureTexts, DefaultFailureTexts(true));
         QVERIFY(profileOf(dm, 1).EnglishMessages);
+        QCOMPARE(profileOf(dm, 2).SuccessTexts, (QStringList{"changed by", "password changed."}));
         QCOMPARE(profileOf(dm, 2).FailureTexts, DefaultFailureTexts(false));
         for (int osid : {3, 5}) {
             const TActionFlg kept = profileOf(dm, osid);
             QVERIFY2(kept.FailureTexts.isEmpty(), qPrintable(QString::number(osid)));
             QVERIFY(!kept.EnglishMessages);
             QVERIFY(!kept.SuccessByExitStatus);
+            QVERIFY(kept.SuccessTexts.isEmpty());
         }
         QCOMPARE(profileOf(dm, 3).InputNewPassword, QStringLiteral("Neues Passwort:"));
 
@@ -148,6 +163,46 @@ private slots:
                  before);
     }
 
+    void successTextsReachOnlyUntouchedShippedProfiles_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<int>("osid");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("as shipped") << "" << 2 << false << QStringList{"changed by", "password changed."};
+        QTest::newRow("failure texts edited")
+            << "update ActionRules set FailureTexts = 'x' where OSID = 1" << 1 << false << QStringList();
+        QTest::newRow("a step edited")
+            << "update ActionFlg set flgvalue = 'P:' where OSID = 1 and flgname = 'InputNewPassword'" << 1 << false
+            << QStringList();
+        QTest::newRow("cannot be written") << "" << 1 << true << QStringList();
+    }
+    void successTextsReachOnlyUntouchedShippedProfiles()
+    {
+        QFETCH(QString, edit);
+        QFETCH(int, osid);
+        QFETCH(bool, locked);
+        QFETCH(QStringList, expected);
+        TestEnvironment env(false);
+        makeWithoutSuccessTexts(env.databasePath(), edit);
+        RecordingUiServices ui;
+        TDBSession other; // its write lock stands for a file that cannot be written
+        QVERIFY(other.OpenDatabase(env.databasePath(), true));
+        if (locked)
+            other.Execute(QStringLiteral("BEGIN IMMEDIATE"));
+        TdmPublic& dm = env.dm();
+        QCOMPARE(dm.ProfileSuccessTexts, !locked);
+        TActionFlg flg = profileOf(dm, osid);
+        QCOMPARE(flg.SuccessTexts, expected);
+        if (locked)
+            other.Execute(QStringLiteral("ROLLBACK"));
+        // Saves still work where the column is missing; the texts are then kept nowhere.
+        flg.SuccessTexts << QStringLiteral("done");
+        SaveOSProfile(dm, flg);
+        QCOMPARE(profileOf(dm, osid).SuccessTexts, locked ? QStringList() : expected + QStringList{"done"});
+        QVERIFY(ui.shown(QStringLiteral("runlog")).isEmpty());
+    }
+
     void databaseThatCannotGainTheColumnsStillReadsAndSaves()
     {
         TestEnvironment env(false);
@@ -161,6 +216,7 @@ private slots:
         QVERIFY(dm.DBSession.Connected());
         QVERIFY(!dm.HostAccessColumns);
         QVERIFY(!dm.ProfileRulesTable);
+        QVERIFY(!dm.ProfileSuccessTexts);
         QCOMPARE(hostOf(dm, 1).hAddress, QStringLiteral("db1"));
         QCOMPARE(hostOf(dm, 1).MngElevation, TElevation::None);
         const TActionFlg linux = profileOf(dm, 1);

@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 int scalar(TdmPublic& dm, const QString& statement)
@@ -49,6 +51,7 @@ void compareSteps(const TActionFlg& actual, const TActionFlg& expected)
     QCOMPARE(actual.InputNewPassword, expected.InputNewPassword);
     QCOMPARE(actual.RetypeNewPassword, expected.RetypeNewPassword);
     QCOMPARE(actual.ChangeSuccessfully, expected.ChangeSuccessfully);
+    QCOMPARE(actual.SuccessTexts, expected.SuccessTexts);
 }
 
 } // namespace
@@ -63,16 +66,20 @@ private slots:
         QTest::addColumn<int>("osid");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("canskip");
-        QTest::newRow("Linux") << 1 << "Linux" << -1;
-        QTest::newRow("Linux manager") << 2 << "Linux (manager account)" << 1;
-        QTest::newRow("Solaris") << 3 << "Solaris" << -1;
-        QTest::newRow("Solaris manager") << 4 << "Solaris (manager account)" << 1;
+        QTest::addColumn<QStringList>("successTexts");
+        // BusyBox and shadow without PAM word the success differently from Linux-PAM.
+        const QStringList linux{"changed by", "password changed."};
+        QTest::newRow("Linux") << 1 << "Linux" << -1 << linux;
+        QTest::newRow("Linux manager") << 2 << "Linux (manager account)" << 1 << linux;
+        QTest::newRow("Solaris") << 3 << "Solaris" << -1 << QStringList();
+        QTest::newRow("Solaris manager") << 4 << "Solaris (manager account)" << 1 << QStringList();
     }
     void newDatabaseHoldsTheDefaultProfiles()
     {
         QFETCH(int, osid);
         QFETCH(QString, name);
         QFETCH(int, canskip);
+        QFETCH(QStringList, successTexts);
         TestEnvironment env;
         TdmPublic& dm = env.dm();
         auto query = dm.NewQuery();
@@ -84,8 +91,20 @@ private slots:
         flg.OSID = osid;
         LoadActionFlg(dm, flg);
         const QString prompt = QStringLiteral("password:");
-        compareSteps(flg, profile({}, prompt, canskip, prompt, prompt, QStringLiteral("successfully")));
+        TActionFlg expected = profile({}, prompt, canskip, prompt, prompt, QStringLiteral("successfully"));
+        expected.SuccessTexts = successTexts;
+        compareSteps(flg, expected);
         QCOMPARE(scalar(dm, QStringLiteral("select count(*) from UnixOS")), 10);
+        // What real hosts print: BusyBox and shadow succeed, no refusal is taken for a success.
+        const QStringList texts = flg.AllSuccessTexts();
+        const auto found = [&texts](const QString& line) {
+            return std::any_of(texts.cbegin(), texts.cend(),
+                               [&line](const QString& text) { return line.contains(text, Qt::CaseInsensitive); });
+        };
+        QCOMPARE(found(QStringLiteral("passwd: password for al changed by al")), !successTexts.isEmpty());
+        QCOMPARE(found(QStringLiteral("passwd: password changed.")), !successTexts.isEmpty());
+        QVERIFY(!found(QStringLiteral("passwd: password for al is unchanged")));
+        QVERIFY(!found(QStringLiteral("passwd: Password unchanged.")));
     }
 
     void profileWithoutRowsGivesTheDefaults_data()
@@ -103,6 +122,7 @@ private slots:
         TActionFlg flg = profile(QStringLiteral("kept"), QStringLiteral("x"), 5, QStringLiteral("y"),
                                  QStringLiteral("z"), QStringLiteral("w"));
         flg.OSID = osid;
+        flg.SuccessTexts = {QStringLiteral("stale")};
         LoadActionFlg(env.dm(), flg);
         compareSteps(flg, profile({}, QStringLiteral(":"), -1, QStringLiteral(":"), QStringLiteral(":"),
                                   QStringLiteral("successfully")));
@@ -162,6 +182,7 @@ private slots:
         TActionFlg saved =
             profile(QStringLiteral("O'Brien's Unix"), QStringLiteral("user's old password:"), -1,
                     QStringLiteral("'new':"), QStringLiteral("''again'':"), QStringLiteral("isn't it changed"));
+        saved.SuccessTexts = {QStringLiteral("it's done"), QStringLiteral("%1 changed")};
         const int osid = SaveOSProfile(dm, saved);
         TActionFlg loaded;
         loaded.OSID = osid;
@@ -225,6 +246,7 @@ private slots:
         const int osid = SaveOSProfile(dm, flg);
         flg.InputNewPassword = QStringLiteral("changed:");
         flg.canskip = 1;
+        flg.SuccessTexts = {QStringLiteral("done")};
         QCOMPARE(SaveOSProfile(dm, flg), osid);
         QCOMPARE(SaveOSProfile(dm, flg), osid);
         QCOMPARE(rowsOf(dm, osid), 4);

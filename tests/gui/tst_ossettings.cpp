@@ -385,11 +385,13 @@ private slots:
         int osid = 5;
         bool exitStatusShown = false;
         QString failuresShown;
+        QString successesShown = QStringLiteral("<not shown>");
         bool englishShown = false;
         bool acceptedByEnter = true;
         const bool changed = edit(dm, osid, QStringLiteral("FreeBSD"), [&](TfrmOperationSetting& dialog) {
             exitStatusShown = dialog.chkExitStatus->isChecked();
             failuresShown = dialog.edtFailTexts->toPlainText();
+            successesShown = dialog.edtSuccessTexts->toPlainText();
             englishShown = dialog.chkEnglish->isChecked();
             // Enter in the list starts another text; it does not press OK.
             dialog.activateWindow();
@@ -398,6 +400,11 @@ private slots:
             dialog.edtFailTexts->moveCursor(QTextCursor::End);
             QTest::keyClick(dialog.edtFailTexts, Qt::Key_Return);
             QTest::keyClicks(dialog.edtFailTexts, QStringLiteral("it's third"));
+            dialog.edtSuccessTexts->setFocus();
+            dialog.edtSuccessTexts->setPlainText(QStringLiteral(" done \n\n"));
+            dialog.edtSuccessTexts->moveCursor(QTextCursor::End);
+            QTest::keyClicks(dialog.edtSuccessTexts, QStringLiteral("it's set"));
+            QTest::keyClick(dialog.edtSuccessTexts, Qt::Key_Return);
             acceptedByEnter = dialog.Accepted;
             dialog.chkEnglish->setChecked(false);
             // With success by exit status no success text is needed.
@@ -410,7 +417,9 @@ private slots:
         QCOMPARE(failuresShown.split(QLatin1Char('\n')).first(), QStringLiteral("BAD PASSWORD"));
         QVERIFY(failuresShown.endsWith(QLatin1String("\nMismatch")));
         QVERIFY(!acceptedByEnter);
+        QCOMPARE(successesShown, QString());
         const TActionFlg saved = loaded(dm, 5);
+        QCOMPARE(saved.SuccessTexts, (QStringList{"done", "it's set"}));
         QCOMPARE(saved.FailureTexts, (QStringList{"first", "second", "it's third"}));
         QVERIFY(saved.SuccessByExitStatus);
         QVERIFY(!saved.EnglishMessages);
@@ -420,12 +429,14 @@ private slots:
         // Without it, the success text is required as before.
         osid = 1;
         edit(dm, osid, QStringLiteral("Linux"), [&](TfrmOperationSetting& dialog) {
+            successesShown = dialog.edtSuccessTexts->toPlainText();
             dialog.edtSuccessText->clear();
             dialog.btnSave->click();
             QVERIFY(!dialog.Accepted);
             dialog.btnCancel->click();
         });
         QCOMPARE(ui.shown(QStringLiteral("balloon")).value(0).controlName, QStringLiteral("edtSuccessText"));
+        QCOMPARE(successesShown, QStringLiteral("changed by\npassword changed."));
     }
 
     void enterInAPromptPressesOkAndInTheNameMovesOn()
