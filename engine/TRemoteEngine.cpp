@@ -320,7 +320,22 @@ int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failu
         return found;
     };
     // The host's reason: from the line of the earliest failure text to the end of what it printed,
-    // taking what it still prints right after.
+    // without the prompt it waits at now ("BAD PASSWORD: ...", then "New password: " again).
+    const auto reasonOfFailure = [&] {
+        QByteArray reason = received.mid(lineStart(received, failureAt)).trimmed();
+        const qsizetype lastLine = reason.lastIndexOf('\n');
+        if (lastLine > 0) {
+            const QByteArray prompt = reason.mid(lastLine + 1);
+            for (const QByteArray& text : wanted)
+                if (!text.isEmpty() && prompt.contains(text)) {
+                    reason.truncate(lastLine);
+                    break;
+                }
+        }
+        return capped(
+            VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(reason.trimmed()))).simplified());
+    };
+    // Takes what the host still prints right after the failure text before giving its reason.
     const auto refuse = [&] {
         QElapsedTimer quiet;
         quiet.start();
@@ -339,8 +354,7 @@ int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failu
                 m_shell->WaitOutput(static_cast<int>(qMax<qint64>(1, kFailureSettleMs - quiet.elapsed())));
         }
         m_lastWaitRefused = true;
-        const QByteArray reason = received.mid(lineStart(received, failureAt)).trimmed();
-        throw RemoteError(capped(VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(reason))).simplified()));
+        throw RemoteError(reasonOfFailure());
     };
 
     try {
@@ -390,9 +404,7 @@ int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failu
         // A connection that went down ends the wait as a closed session does: with the host's last words.
         if (failureAt >= 0) {
             m_lastWaitRefused = true;
-            const QByteArray reason = received.mid(lineStart(received, failureAt)).trimmed();
-            throw RemoteError(
-                capped(VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(reason))).simplified()));
+            throw RemoteError(reasonOfFailure());
         }
         if (!m_shell->SessionActive()) {
             if (endIsAnAnswer)
@@ -475,7 +487,7 @@ bool RefusedByShell(const QString& reason)
     const QString folded = reason.toLower();
     return folded.contains(QLatin1String("not allowed")) || folded.contains(QLatin1String("not found")) ||
            folded.contains(QLatin1String("restricted")) || folded.contains(QLatin1String("permission denied")) ||
-           folded == kConnectionClosed.toLower() || folded.contains(QLatin1String("no such file"));
+           folded.contains(QLatin1String("no such file"));
 }
 
 } // namespace

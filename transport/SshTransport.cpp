@@ -71,10 +71,18 @@ QString SshFailureCause(const QString& libsshText, bool legacyAllowed)
         return QStringLiteral("The host closed the login after too many authentication attempts.");
     static const QRegularExpression noMatch(QStringLiteral("no match for method ([^:]+): server \\[([^\\]]*)\\]"));
     if (const QRegularExpressionMatch match = noMatch.match(libsshText); match.hasMatch()) {
-        const QString method = match.captured(1).trimmed();
-        QStringList offered = match.captured(2).split(QLatin1Char(','), Qt::SkipEmptyParts);
-        for (QString& name : offered)
-            name = name.trimmed();
+        const QString libsshMethod = match.captured(1).trimmed();
+        const QString method = libsshMethod.startsWith(QLatin1String("kex"))          ? QStringLiteral("key exchange")
+                               : libsshMethod.contains(QLatin1String("host key"))     ? QStringLiteral("host key type")
+                               : libsshMethod.startsWith(QLatin1String("encryption")) ? QStringLiteral("cipher")
+                               : libsshMethod.startsWith(QLatin1String("mac"))        ? QStringLiteral("MAC")
+                                                                                      : libsshMethod;
+        QStringList offered;
+        // Markers of protocol extensions travel in the key-exchange list; they are no algorithms.
+        for (const QString& name : match.captured(2).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            if (!name.trimmed().startsWith(QLatin1String("ext-info-")) &&
+                !name.trimmed().startsWith(QLatin1String("kex-strict-")))
+                offered << name.trimmed();
         const bool onlySha1 = !offered.isEmpty() && std::all_of(offered.cbegin(), offered.cend(), IsSha1Algorithm);
         if (onlySha1 && !legacyAllowed)
             return QStringLiteral("The host offers only SHA-1 algorithms (%1); allow them for this host if it cannot be "
@@ -232,8 +240,27 @@ struct SshTransport::Impl
             const int rc = step();
             if (rc != again)
                 return rc;
+            // A host that hung up leaves libssh answering "again" with nothing left to wait for.
+            if (session && (ssh_get_status(session.get()) & (SSH_CLOSED | SSH_CLOSED_ERROR)))
+                closedDuring(stage);
             waitStep(stage);
         }
+    }
+
+    /// Whether the password went out in this login: a hang-up after it is the host's answer to it.
+    bool passwordAnswered = false;
+
+    [[noreturn]] void closedDuring(const char* stage)
+    {
+        // libssh keeps the host's disconnect reason in its error text ("Received SSH_MSG_DISCONNECT: ...").
+        const QString text = libsshError();
+        QString cause = SshFailureCause(text, legacyAlgorithms);
+        if (cause.isEmpty())
+            cause = QStringLiteral("The host closed the connection during the %1 (%2).")
+                        .arg(QLatin1String(stage), text.left(160).simplified());
+        const bool refused = passwordAnswered && QLatin1String(stage) == QLatin1String("authentication");
+        close();
+        throw SshError(refused ? SshError::Kind::Refused : SshError::Kind::Failed, cause);
     }
 
     void configure(const SshOpenParams& params);
@@ -417,6 +444,7 @@ bool SshTransport::Impl::authenticateKeyboard(const SshOpenParams& params, bool&
         if (prompts == 1) {
             ssh_userauth_kbdint_setanswer(s, 0, params.password.c_str());
             passwordTried = true;
+            passwordAnswered = true;
         }
     }
     return false;
@@ -464,6 +492,7 @@ bool SshTransport::Impl::authenticateWithAgent()
 void SshTransport::Impl::authenticate(const SshOpenParams& params)
 {
     ssh_session s = session.get();
+    passwordAnswered = false;
     int rc = repeat([s] { return ssh_userauth_none(s, nullptr); }, SSH_AUTH_AGAIN, "authentication");
     if (rc == SSH_AUTH_SUCCESS) {
         if (!params.passwordOnly)
@@ -498,6 +527,7 @@ void SshTransport::Impl::authenticate(const SshOpenParams& params)
     }
     if (ssh_userauth_list(s, nullptr) & SSH_AUTH_METHOD_PASSWORD) {
         const SecretBuffer& password = params.password;
+        passwordAnswered = true;
         rc = repeat([s, &password] { return ssh_userauth_password(s, nullptr, password.c_str()); }, SSH_AUTH_AGAIN,
                     "authentication");
         if (rc == SSH_AUTH_SUCCESS)

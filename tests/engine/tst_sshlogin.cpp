@@ -39,7 +39,14 @@ class TestSshLogin : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { REQUIRE_TEST_SERVERS(); }
+    void initTestCase()
+    {
+        REQUIRE_TEST_SERVERS();
+        const QString problem = RealFleetServerProblem();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        // As on an administrator's desktop: an agent runs and holds a key that some accounts accept.
+        qputenv("SSH_AUTH_SOCK", AgentSocket.toUtf8());
+    }
 
     void probeOutcomes_data()
     {
@@ -56,10 +63,45 @@ private slots:
             << "";
         QTest::newRow("scripted host") << DialogAddress << DialogDebian << Password << 2 << "Login Successed. "
                                        << "";
+        const QString refused = kCheck + QStringLiteral(" The host refused the password.");
         QTest::newRow("wrong password") << OpenSshAddress << "vtst_eng5"
-                                        << "not-the-password" << 1 << "Login failed. " << kCheck;
-        QTest::newRow("port closed") << ClosedAddress << "vtst_eng5" << Password << 0 << "Connected Failed. " << kCheck;
+                                        << "not-the-password" << 1 << "Login failed. " << refused;
+        QTest::newRow("port closed") << ClosedAddress << "vtst_eng5" << Password << 0 << "Connected Failed. "
+                                     << kCheck + " The host refused the connection: nothing listens on that port.";
         QTest::newRow("empty login name") << OpenSshAddress << "" << Password << 1 << "Login failed. " << kCheck;
+        // The test runs with an ssh-agent whose key these accounts accept: only the password may prove itself.
+        QTest::newRow("agent key accepted, password wrong")
+            << OpenSshAddress << AgentAccount(1) << "not-the-password" << 1 << "Login failed. " << refused;
+        QTest::newRow("agent key accepted, password right")
+            << OpenSshAddress << AgentAccount(2) << Password << 2 << "Login Successed. "
+            << "";
+        QTest::newRow("one try, the agent's key not spent on it")
+            << OneTryAddress << OneTryAgentAccount << Password << 2 << "Login Successed. "
+            << "";
+        QTest::newRow("one try, wrong password")
+            << OneTryAddress << OneTry(1) << "not-the-password" << 1 << "Login failed. "
+            << kCheck + " The host closed the login after too many authentication attempts.";
+        QTest::newRow("Dropbear") << DropbearAddress << Dropbear(2) << Password << 2 << "Login Successed. "
+                                  << "";
+        QTest::newRow("no terminal allowed") << NoTtyAddress << NoTty(2) << Password << 2 << "Login Successed. "
+                                             << "";
+        QTest::newRow("restricted account")
+            << ForcedAddress << Forced(2) << Password << 2 << "Login Successed. "
+            << "The host accepted the password but did not run the test command (the account may be restricted).";
+        QTest::newRow("restricted account, password wrong")
+            << ForcedAddress << Forced(2) << "not-the-password" << 1 << "Login failed. " << refused;
+        QTest::newRow("SHA-1 host")
+            << Sha1Address << Sha1(3) << Password << 1 << "Login failed. "
+            << kCheck + " The host offers only SHA-1 algorithms (diffie-hellman-group14-sha1, "
+                        "diffie-hellman-group1-sha1); allow them for this host if it cannot be upgraded.";
+        // One account's name fails that account alone; nothing marks the host unreachable.
+        QTest::newRow("name libssh refuses")
+            << OpenSshAddress << "j'doe" << Password << 1 << "Login failed. "
+            << "The login name \"j'doe\" cannot be used over SSH (libssh refuses its characters); correct the "
+               "login name.";
+        QTest::newRow("name with white space")
+            << OpenSshAddress << "j doe" << Password << 1 << "Login failed. "
+            << "The login name \"j doe\" cannot be used: it holds white space; correct the login name.";
     }
     void probeOutcomes()
     {
@@ -86,6 +128,7 @@ private slots:
         QVERIFY(f.ui.shown(QStringLiteral("status")).isEmpty());
         QVERIFY(!f.engine.SessionActive());
         QVERIFY(!f.EverythingShown().contains(password));
+        QVERIFY(!status.HostUnreachable || code == acConnectFailed);
     }
 
     void silentServerFailsAfterIdleLimit()
