@@ -44,6 +44,8 @@ public:
     bool IntentColumns = false;
     /// Whether the Hosts table has MngElevation, MngRootPwd and MngKeyPass; SaveHost writes them only then.
     bool HostAccessColumns = false;
+    /// Whether the Hosts table has MngUseAgent and hLegacyAlgorithms; SaveHost writes them only then.
+    bool HostSwitchColumns = false;
     /// Whether the ActionRules table (the profile switches after the four steps) exists.
     bool ProfileRulesTable = false;
     /// Brings the open database up to the current schema and notes which columns it has (see
