@@ -99,7 +99,8 @@ Changes the host ADDRESS[:PORT]; only the options given change. Standard input g
 of the options given, one per line, in the order of 'host add': the manager password with
 --manager, the key's passphrase with --manager-key, the root password with --elevate su.
 --manager-key "" removes the key and its passphrase; --elevate none or sudo drops a stored root
-password. --use-agent, --legacy-algorithms and their --no- forms turn the host's switches on or off.
+password. --use-agent and --legacy-algorithms turn the host's switches on, --no-use-agent and
+--no-legacy-algorithms off.
 
 Example:
   veltrane-cli host edit 10.0.0.5 --port 2222 --note "moved behind the gateway"

@@ -49,13 +49,14 @@ private:
 bool refuseControlCharacters(const CsvRecord& record, const QHash<QString, int>& columns, QList<CsvProblem>& problems)
 {
     bool clean = true;
-    for (auto column = columns.constBegin(); column != columns.constEnd(); ++column) {
-        const QString found =
-            FirstControlCharacter(record.fields.value(column.value()), CliCsvColumns::MultiLine.contains(column.key()));
+    for (int i = 0; i < record.fields.size(); ++i) {
+        const QString name = columns.key(i);
+        const QString found = FirstControlCharacter(record.fields[i], CliCsvColumns::MultiLine.contains(name));
         if (found.isEmpty())
             continue;
-        problems.append({record.line, QStringLiteral("column %1 (%2) holds the control character %3; remove it")
-                                          .arg(QString::number(column.value() + 1), column.key(), found)});
+        problems.append(
+            {record.line, QStringLiteral("column %1 (%2) holds the control character %3; remove it")
+                              .arg(QString::number(i + 1), name.isEmpty() ? QStringLiteral("?") : name, found)});
         clean = false;
     }
     return clean;

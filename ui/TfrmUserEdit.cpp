@@ -198,10 +198,12 @@ void TfrmUserEdit::ShowUser(bool adding)
     edtEmail->setText(User.Email);
     edtPeriod->setText(User.pwPeriod == -1 ? QString() : QString::number(User.pwPeriod));
     m_host = THost{};
-    auto query = m_dm.NewQuery();
-    query->SelectSQL = QStringLiteral("select * from Hosts where hID = ") + QString::number(User.hID);
-    if (m_dm.OpenQuery(*query) && !query->Eof())
-        HostFromQuery(*query, m_host);
+    if (m_dm.DBSession.Connected()) {
+        auto query = m_dm.NewQuery();
+        query->SelectSQL = QStringLiteral("select * from Hosts where hID = ") + QString::number(User.hID);
+        if (m_dm.OpenQuery(*query) && !query->Eof())
+            HostFromQuery(*query, m_host);
+    }
     edtLoginChange();
 }
 
