@@ -45,12 +45,14 @@ private:
 };
 
 /// Refuses every field of record that holds a control character (a NUL would cut the text where it is
-/// stored), naming its column; returns whether there was none.
+/// stored), naming its column; returns whether there was none. Passwords have a check of their own.
 bool refuseControlCharacters(const CsvRecord& record, const QHash<QString, int>& columns, QList<CsvProblem>& problems)
 {
     bool clean = true;
     for (int i = 0; i < record.fields.size(); ++i) {
         const QString name = columns.key(i);
+        if (CliCsvColumns::Secrets.contains(name))
+            continue;
         const QString found = FirstControlCharacter(record.fields[i], CliCsvColumns::MultiLine.contains(name));
         if (found.isEmpty())
             continue;

@@ -82,8 +82,10 @@ private slots:
             << QStringList{"user", "add", "h", "j doe"} << "the login name contains white space.";
         QTest::newRow("manager taken for an option")
             << QStringList{"host", "add", "h", "--manager", "-froot"} << "--manager starts with \"-\"";
-        QTest::newRow("address with a control character")
-            << QStringList{"host", "add", "db\x1b1"} << "the host address contains a control character";
+        QTest::newRow("address with a control character") << QStringList{"host", "add",
+                                                                         "db\x1b"
+                                                                         "1"}
+                                                          << "the host address contains a control character";
         QTest::newRow("switch on and off") << QStringList{"host", "add", "h", "--use-agent", "--no-use-agent"}
                                            << "--use-agent and --no-use-agent contradict";
         QTest::newRow("password never on the command line")
@@ -515,7 +517,8 @@ private slots:
                               "127.0.1.5,,fine,pw,,,,,\r\n"     // twice in the file
             << QStringList{"2", "3", "4", "5", "6", "8", "9"};
         QTest::newRow("NUL in a remark names line and column")
-            << kUsersHeader + QByteArray("127.0.1.5,22,n1,pw,,,,,cut\0here\r\n", 36) << QStringList{"2"};
+            << kUsersHeader + "127.0.1.5,22,n1,pw,,,,,cut" + '\0' + "here\r\n"
+            << QStringList{"2"};
         QTest::newRow("logins no host can take")
             << kUsersHeader + "127.0.1.5,22,j doe,pw,,,,,\r\n"
                               "127.0.1.5,22,-x,pw,,,,,\r\n"
@@ -570,8 +573,8 @@ private slots:
                                        "127.0.1.6,2222,oracle,,,90,,,\r\n");
         result = cli({"export", "hosts", "-"});
         EXPECT_EXIT(result, 0);
-        QCOMPARE(result.out.toUtf8(), kHostsExportHeader + "127.0.1.5,22,Linux,root,,manager,main,none,,,\r\n"
-                                                           "127.0.1.6,2222,,,,user,,none,,,\r\n");
+        QCOMPARE(result.out.toUtf8(), kHostsExportHeader + "127.0.1.5,22,Linux,root,,manager,main,none,,,,no,no\r\n"
+                                                           "127.0.1.6,2222,,,,user,,none,,,,no,no\r\n");
     }
 
     void listJsonHoldsNoPassword()
