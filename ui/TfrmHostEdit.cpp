@@ -151,8 +151,8 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     edtMngKey = new QLineEdit(FieldPanel);
     edtMngKey->setObjectName(QStringLiteral("edtMngKey"));
     edtMngKey->setGeometry(kFieldX, rowTop(6), kShortField, 21);
-    edtMngKey->setToolTip(QStringLiteral("Private key file of the manager account; empty: the keys of a running "
-                                         "ssh-agent, then the password"));
+    edtMngKey->setToolTip(QStringLiteral("Private key file of the manager account; empty: the password (the keys "
+                                         "of a running ssh-agent only when there is no password either)"));
     AddFieldLabel(FieldPanel, QStringLiteral("Manager &Key File:"), edtMngKey, kLabelX, rowTop(6) + 3, false);
     sbMngKey = AddFlatButton(FieldPanel, QStringLiteral("..."), QIcon(), QStringLiteral("Choose the key file"),
                              QRect(kButtonX, rowTop(6) - 1, 24, 23));
