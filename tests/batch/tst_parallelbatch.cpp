@@ -272,17 +272,11 @@ private slots:
         QFETCH(QString, mngPwdAfter);
         QFETCH(QString, rootPwdAfter);
         BatchFixture f;
-        THost host;
-        host.hID = 1;
-        host.hAddress = QStringLiteral("192.0.2.1");
-        host.hPort = Port;
-        host.MngLogin = QStringLiteral("mgr");
-        host.MngPwd = hostPassword.isEmpty() ? QString() : EncipherPassword(hostPassword);
-        host.UseManager = -1;
-        host.MngElevation = TElevation::Su;
-        host.MngRootPwd = EncipherPassword(QStringLiteral("Old-root"));
-        QVERIFY(f.dm.SaveHost(host, TSaveMode::Insert));
-        const TUser user = scriptedUser(f, 1, host.hAddress, login);
+        f.AddHost(1, QStringLiteral("192.0.2.1"));
+        f.dm.DBSession.Execute(QStringLiteral("update Hosts set MngLogin = 'mgr', MngPwd = '%1', MngElevation = 2, "
+                                              "MngRootPwd = '%2'")
+                                   .arg(EncipherPassword(hostPassword), EncipherPassword(QStringLiteral("Old-root"))));
+        const TUser user = scriptedUser(f, 1, QStringLiteral("192.0.2.1"), login);
         ScriptedOperations operations;
         operations.change = [&](const TUser&, TActionStaus& status, TRunContext&) {
             status.Set(settles ? acChangeSucceeded : acChangeFailed);
