@@ -34,6 +34,23 @@ QString outcomeUpdate(const TUser& user, TRecordChanges changes)
     return statement + QStringLiteral(" where uID = ") + QString::number(user.uID);
 }
 
+/// The host's own copies of user's new password: the manager's (MngPwd) when user is the host's
+/// manager account, and su's (MngRootPwd) when user is root on a host that elevates with su. The
+/// conditions sit in the statements, so for any other user they change nothing. A manager stored
+/// without a password (a key or the agent logs it in) keeps none: one would change how it logs in.
+QStringList hostPasswordUpdates(const TdmPublic& dm, const TUser& user)
+{
+    const QString host = QString::number(user.hID);
+    QStringList statements{QStringLiteral("Update Hosts set MngPwd = '") + TdmPublic::SqlEscape(user.pwNow) +
+                           QStringLiteral("' where hID = ") + host + QStringLiteral(" and MngLogin = '") +
+                           TdmPublic::SqlEscape(user.LoginName) + QStringLiteral("' and MngPwd <> ''")};
+    if (dm.HostAccessColumns && user.LoginName == QLatin1String("root"))
+        statements << QStringLiteral("Update Hosts set MngRootPwd = '") + TdmPublic::SqlEscape(user.pwNow) +
+                          QStringLiteral("' where hID = ") + host + QStringLiteral(" and MngElevation = ") +
+                          QString::number(ElevationValue(TElevation::Su));
+    return statements;
+}
+
 } // namespace
 
 TSaveOutcome SaveUserRecord(TdmPublic& dm, const TUser& before, TUser& user, const QString& caption, bool success,
@@ -57,6 +74,15 @@ TSaveOutcome SaveUserRecord(TdmPublic& dm, const TUser& before, TUser& user, con
         // A user deleted meanwhile would take its new password with it: the log file keeps it instead.
         if (sqlite3_changes(dm.DBSession.Handle()) != 1)
             throw StatementFailed();
+        // The next manager-mode batch must log in with the password the host has now.
+        if (changes.passwords && user.pwNow != before.pwNow) {
+            for (const QString& statement : hostPasswordUpdates(dm, user)) {
+                auto hostQuery = dm.NewQuery();
+                hostQuery->SelectSQL = statement;
+                if (!dm.OpenQuery(*hostQuery))
+                    throw StatementFailed();
+            }
+        }
         dm.DBSession.Commit();
         return {true, QString(), QString()};
     } catch (const std::exception&) {

@@ -48,7 +48,10 @@ struct TRecordChanges
 /// Records one user's outcome in its own transaction: the Logs row from before (the record as the
 /// step found it), then the fields of user's row that the step owns: LastLog always, and the
 /// passwords and the intent as changes says. Fields the step did not touch are not written, so an
-/// edit another program made meanwhile (a name, an e-mail address) survives.
+/// edit another program made meanwhile (a name, an e-mail address) survives. A new pwNow of the
+/// host's manager account (LoginName equal to its MngLogin) also becomes the host's MngPwd, unless the
+/// host stores no manager password; a new pwNow of root on a host that elevates with su becomes its
+/// MngRootPwd; both in the same transaction.
 ///
 /// Any failure (begin, a statement, a row that is gone, commit) rolls the whole transaction back,
 /// so the Logs row and the user's row are written together or not at all; user.ResultText then

@@ -16,7 +16,8 @@ namespace {
 const char* const kSchema = R"SQL(
 CREATE TABLE Hosts(hID integer, hAddress text, hPort integer, hNote text, OSID integer,
                    MngLogin text, MngPwd text, MngKeyPath text, UseManager integer,
-                   MngElevation integer default 0, MngRootPwd text default '', MngKeyPass text default '');
+                   MngElevation integer default 0, MngRootPwd text default '', MngKeyPass text default '',
+                   MngUseAgent integer default 0, hLegacyAlgorithms integer default 0);
 CREATE TABLE Users(uID integer, hID integer, LoginName text, pwNow text, pwPeriod integer, RecTime real,
                    pwLastTime real, uRemark text, pwNew text, uName text, Email text, LastLog text,
                    pwIntent text default '', pwIntentTime real default -1);

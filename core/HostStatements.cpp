@@ -11,24 +11,26 @@ QByteArray escaped(const QString& text)
 
 } // namespace
 
-QString HostSaveStatement(const THost& host, TSaveMode mode, bool withAccessColumns)
+QString HostSaveStatement(const THost& host, TSaveMode mode, bool withAccessColumns, bool withSwitchColumns)
 {
     switch (mode) {
-    case TSaveMode::Insert:
-        if (withAccessColumns)
-            return QString::asprintf(
-                "Insert into Hosts(hID,hAddress,hPort,hNote,OSID,MngLogin,MngPwd,MngKeyPath,UseManager,MngElevation,"
-                "MngRootPwd,MngKeyPass) Values(%d,'%s',%d,'%s',%d,'%s','%s','%s',%d,%d,'%s','%s')",
-                host.hID, escaped(host.hAddress).constData(), host.hPort, escaped(host.hNote).constData(), host.OSID,
-                escaped(host.MngLogin).constData(), qUtf8Printable(host.MngPwd), escaped(host.MngKeyPath).constData(),
-                host.UseManager, ElevationValue(host.MngElevation), escaped(host.MngRootPwd).constData(),
-                escaped(host.MngKeyPass).constData());
-        return QString::asprintf(
-            "Insert into Hosts(hID,hAddress,hPort,hNote,OSID,MngLogin,MngPwd,MngKeyPath,UseManager) "
-            "Values(%d,'%s',%d,'%s',%d,'%s','%s','%s',%d)",
-            host.hID, escaped(host.hAddress).constData(), host.hPort, escaped(host.hNote).constData(), host.OSID,
-            escaped(host.MngLogin).constData(), qUtf8Printable(host.MngPwd), escaped(host.MngKeyPath).constData(),
-            host.UseManager);
+    case TSaveMode::Insert: {
+        QString columns = QStringLiteral("hID,hAddress,hPort,hNote,OSID,MngLogin,MngPwd,MngKeyPath,UseManager");
+        QString values = QString::asprintf(
+            "%d,'%s',%d,'%s',%d,'%s','%s','%s',%d", host.hID, escaped(host.hAddress).constData(), host.hPort,
+            escaped(host.hNote).constData(), host.OSID, escaped(host.MngLogin).constData(), qUtf8Printable(host.MngPwd),
+            escaped(host.MngKeyPath).constData(), host.UseManager);
+        if (withAccessColumns) {
+            columns += QStringLiteral(",MngElevation,MngRootPwd,MngKeyPass");
+            values += QString::asprintf(",%d,'%s','%s'", ElevationValue(host.MngElevation),
+                                        escaped(host.MngRootPwd).constData(), escaped(host.MngKeyPass).constData());
+        }
+        if (withSwitchColumns) {
+            columns += QStringLiteral(",MngUseAgent,hLegacyAlgorithms");
+            values += QString::asprintf(",%d,%d", int(host.MngUseAgent), int(host.hLegacyAlgorithms));
+        }
+        return QStringLiteral("Insert into Hosts(") + columns + QStringLiteral(") Values(") + values + QLatin1Char(')');
+    }
     case TSaveMode::Update: {
         QString statement = QString::asprintf(
             "Update Hosts set hAddress='%s',hPort=%d,UseManager=%d,hNote='%s',OSID=%d, MngLogin ='%s',MngPwd='%s',"
@@ -39,6 +41,9 @@ QString HostSaveStatement(const THost& host, TSaveMode mode, bool withAccessColu
             statement +=
                 QString::asprintf(",MngElevation=%d,MngRootPwd='%s',MngKeyPass='%s'", ElevationValue(host.MngElevation),
                                   escaped(host.MngRootPwd).constData(), escaped(host.MngKeyPass).constData());
+        if (withSwitchColumns)
+            statement += QString::asprintf(",MngUseAgent=%d,hLegacyAlgorithms=%d", int(host.MngUseAgent),
+                                           int(host.hLegacyAlgorithms));
         return statement + QString::asprintf(" where hID=%d", host.hID);
     }
     case TSaveMode::Delete:

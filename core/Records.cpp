@@ -38,13 +38,18 @@ void HostFromQuery(const TSelfQuery& query, THost& host)
     host.MngPwd = query.FieldByName(QStringLiteral("MngPwd")).AsString();
     host.MngKeyPath = query.FieldByName(QStringLiteral("MngKeyPath")).AsString();
     host.UseManager = query.FieldByName(QStringLiteral("UseManager")).AsInteger();
-    // A database that could not gain these columns (opened read-only) reads as "no elevation, no key passphrase".
+    // A database that could not gain these columns (opened read-only) reads as "no elevation, no key
+    // passphrase, switches off".
     if (const int column = optionalField(query, QStringLiteral("MngElevation")); column >= 0)
         host.MngElevation = ElevationFromValue(query.Fields(column).AsInteger());
     if (const int column = optionalField(query, QStringLiteral("MngRootPwd")); column >= 0)
         host.MngRootPwd = query.Fields(column).AsString();
     if (const int column = optionalField(query, QStringLiteral("MngKeyPass")); column >= 0)
         host.MngKeyPass = query.Fields(column).AsString();
+    if (const int column = optionalField(query, QStringLiteral("MngUseAgent")); column >= 0)
+        host.MngUseAgent = query.Fields(column).AsInteger() != 0;
+    if (const int column = optionalField(query, QStringLiteral("hLegacyAlgorithms")); column >= 0)
+        host.hLegacyAlgorithms = query.Fields(column).AsInteger() != 0;
 }
 
 QString MaskPassword(const QString& text)

@@ -16,7 +16,7 @@ struct THost
     int OSID = 0;
     QString MngLogin;
     QString MngPwd;
-    /// Private key file of the manager account (absolute path); empty: an ssh-agent's keys, then the password.
+    /// Private key file of the manager account (absolute path); empty: the password (the agent as MngUseAgent says).
     QString MngKeyPath;
     int UseManager = 0;
     /// How the manager account becomes root to run passwd (Hosts.MngElevation).

@@ -169,6 +169,11 @@ bool HasHostAccessColumns(TDBSession& session)
     return statementPrepares(session, "select MngElevation, MngRootPwd, MngKeyPass from Hosts limit 0");
 }
 
+bool HasHostSwitchColumns(TDBSession& session)
+{
+    return statementPrepares(session, "select MngUseAgent, hLegacyAlgorithms from Hosts limit 0");
+}
+
 bool HasProfileRulesTable(TDBSession& session)
 {
     return statementPrepares(
@@ -190,9 +195,10 @@ static TSchemaColumns upgradeTables(TDBSession& session)
                          session.Execute(QStringLiteral("ALTER TABLE Users ADD COLUMN pwIntentTime real default -1;"));
                      });
     const bool hostAccess = HasHostAccessColumns(session);
+    const bool hostSwitches = HasHostSwitchColumns(session);
     const bool profileRules = HasProfileRulesTable(session);
-    if (hostAccess && profileRules) {
-        columns.hostAccess = columns.profileRules = true;
+    if (hostAccess && hostSwitches && profileRules) {
+        columns.hostAccess = columns.hostSwitches = columns.profileRules = true;
         return columns;
     }
     const bool upgraded = inTransaction(session, [&] {
@@ -202,10 +208,16 @@ static TSchemaColumns upgradeTables(TDBSession& session)
             session.Execute(QStringLiteral("ALTER TABLE Hosts ADD COLUMN MngRootPwd text default '';"));
             session.Execute(QStringLiteral("ALTER TABLE Hosts ADD COLUMN MngKeyPass text default '';"));
         }
+        if (!hostSwitches) {
+            // Both off: old rows keep being reached as they were.
+            session.Execute(QStringLiteral("ALTER TABLE Hosts ADD COLUMN MngUseAgent integer default 0;"));
+            session.Execute(QStringLiteral("ALTER TABLE Hosts ADD COLUMN hLegacyAlgorithms integer default 0;"));
+        }
         if (!profileRules)
             addProfileRules(session);
     });
     columns.hostAccess = upgraded || hostAccess;
+    columns.hostSwitches = upgraded || hostSwitches;
     columns.profileRules = upgraded || profileRules;
     return columns;
 }

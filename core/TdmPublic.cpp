@@ -35,6 +35,7 @@ void TdmPublic::BringSchemaUpToDate()
     const TSchemaColumns columns = UpgradeSchema(DBSession);
     IntentColumns = columns.intent;
     HostAccessColumns = columns.hostAccess;
+    HostSwitchColumns = columns.hostSwitches;
     ProfileRulesTable = columns.profileRules;
     ProfileSuccessTexts = columns.successTexts;
 }
@@ -117,7 +118,7 @@ int TdmPublic::NextHostId()
 bool TdmPublic::SaveHost(const THost& host, TSaveMode mode)
 {
     auto query = NewQuery();
-    query->SelectSQL = HostSaveStatement(host, mode, HostAccessColumns);
+    query->SelectSQL = HostSaveStatement(host, mode, HostAccessColumns, HostSwitchColumns);
     return OpenQuery(*query);
 }
 

@@ -44,6 +44,8 @@ public:
     bool IntentColumns = false;
     /// Whether the Hosts table has MngElevation, MngRootPwd and MngKeyPass; SaveHost writes them only then.
     bool HostAccessColumns = false;
+    /// Whether the Hosts table has MngUseAgent and hLegacyAlgorithms; SaveHost writes them only then.
+    bool HostSwitchColumns = false;
     /// Whether the ActionRules table (the profile switches after the four steps) exists.
     bool ProfileRulesTable = false;
     /// Whether ActionRules has the SuccessTexts column; without it a profile has no further success texts.

@@ -72,21 +72,6 @@ TLoginRequest ManagerLoginRequestOf(const THost& host, const QString& address, i
     return request;
 }
 
-QString LoginNameProblem(const QString& login)
-{
-    if (login.toUtf8().size() > 256)
-        return QStringLiteral("it is longer than 256 bytes");
-    if (login.startsWith(QLatin1Char('-')))
-        return QStringLiteral("it starts with \"-\"");
-    for (const QChar c : login) {
-        if (c.category() == QChar::Other_Control || c.unicode() == 0x7f)
-            return QStringLiteral("it holds a control character");
-        if (c.isSpace())
-            return QStringLiteral("it holds white space");
-    }
-    return QString();
-}
-
 TChangeRequest ChangeRequestOf(const TChangePlan& plan, const TUser& user, const QString& knownHostsPath)
 {
     TChangeRequest request;

@@ -67,9 +67,6 @@ TLoginRequest LoginRequestOf(const TUser& user, const QString& knownHostsPath, c
 TLoginRequest ManagerLoginRequestOf(const THost& host, const QString& address, int port,
                                     const QString& knownHostsPath);
 
-/// Why login cannot be used as an SSH login name (control characters, white space, a leading "-",
-/// more than 256 bytes); empty when it can.
-QString LoginNameProblem(const QString& login);
 
 /// What a change of a user on one host needs from the store: the host, its prompt profile and whether
 /// the manager logs in. Looked up once before the change starts.

@@ -1,5 +1,6 @@
 #include "engine/TRemoteEngine.h"
 
+#include "core/NameRules.h"
 #include "core/VisibleText.h"
 #include "engine/TActionFlg.h"
 #include "engine/TranscriptRedactor.h"
@@ -111,7 +112,12 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
     }
 
     std::uint8_t code = acConnectFailed;
-    const QString nameProblem = LoginNameProblem(params.username);
+    const QString nameProblem =
+        params.username.isEmpty()
+            ? QString()
+            : LoginNameProblem(params.username,
+                               QStringLiteral("The login name \"%1\"")
+                                   .arg(VisibleControlCharacters(params.username.left(64), TLineBreaks::Visible)));
     if (params.username.isEmpty()) {
         // Nothing is attempted without an account. Reported as a login failure (code 1): the fix
         // lies in the account, and an earlier attempt's connection state must not decide it.
@@ -120,8 +126,7 @@ void TRemoteEngine::SSHLogin(const TLoginRequest& request, TActionStaus& status)
     } else if (!nameProblem.isEmpty()) {
         // A name no host can take fails this account alone; the host's other accounts go on.
         code = acLoginFailed;
-        status.Detail = QStringLiteral("The login name \"%1\" cannot be used: %2; correct the login name.")
-                            .arg(VisibleControlCharacters(params.username.left(64)), nameProblem);
+        status.Detail = nameProblem + QStringLiteral("Correct the login name.");
     } else {
         try {
             m_shell->OpenSession(params);

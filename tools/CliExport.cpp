@@ -46,11 +46,12 @@ int CliExport::run(const QStringList& arguments)
         const QList<THost> list = store.hosts();
         count = list.size();
         for (const THost& host : list)
-            data +=
-                CliCsv::formatRecord({host.hAddress, QString::number(host.hPort),
-                                      host.OSID == -1 ? QString() : CliStore::osName(profiles, host.OSID),
-                                      host.MngLogin, QString(), CliFieldRules::loginAsText(host.UseManager), host.hNote,
-                                      ElevationName(host.MngElevation), QString(), host.MngKeyPath, QString()});
+            data += CliCsv::formatRecord({host.hAddress, QString::number(host.hPort),
+                                          host.OSID == -1 ? QString() : CliStore::osName(profiles, host.OSID),
+                                          host.MngLogin, QString(), CliFieldRules::loginAsText(host.UseManager),
+                                          host.hNote, ElevationName(host.MngElevation), QString(), host.MngKeyPath,
+                                          QString(), CliFieldRules::switchText(host.MngUseAgent),
+                                          CliFieldRules::switchText(host.hLegacyAlgorithms)});
     } else {
         data = CliCsv::formatRecord(CliCsvColumns::Users);
         const QList<TUser> list = store.users();

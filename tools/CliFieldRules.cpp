@@ -33,4 +33,19 @@ std::optional<int> parsePeriod(const QString& text)
     return days;
 }
 
+std::optional<bool> parseSwitch(const QString& text)
+{
+    const QString word = text.trimmed();
+    if (word == QLatin1String("1") || word.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (word.isEmpty() || word == QLatin1String("0") || word.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
+
+QString switchText(bool on)
+{
+    return on ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
 } // namespace CliFieldRules

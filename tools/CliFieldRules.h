@@ -20,4 +20,9 @@ QString loginAsText(int useManager);
 /// nullopt for anything else.
 std::optional<int> parsePeriod(const QString& text);
 
+/// A switch column: "1" or "yes" is on, "0", "no" or empty is off (case ignored); nullopt for anything else.
+std::optional<bool> parseSwitch(const QString& text);
+/// "yes" or "no".
+QString switchText(bool on);
+
 } // namespace CliFieldRules

@@ -55,6 +55,7 @@ Example:
         {QStringLiteral("host add"),
          QStringLiteral(R"(Usage: veltrane-cli [--db PATH] host add ADDRESS[:PORT] [--os NAME] [--manager LOGIN]
                      [--login-as manager|user] [--elevate none|sudo|su] [--manager-key FILE]
+                     [--use-agent | --no-use-agent] [--legacy-algorithms | --no-legacy-algorithms]
                      [--note TEXT]
 
 Adds a host (port 22 when none is given). --os names an OS profile as 'list' shows it (default
@@ -65,8 +66,17 @@ user; the default is manager when --manager is given, else user.
 default), sudo (sudo passwd NAME; sudo's password prompt is answered with the manager password,
 and sudo without a password works too) or su (su - root -c 'passwd NAME' with the host's root
 password). --manager-key FILE logs the manager in with that private key (ed25519, ECDSA or RSA,
-OpenSSH or PEM format); the path is stored as an absolute path. Without a key, the keys of a
-running ssh-agent are tried first, then the password.
+OpenSSH or PEM format); the path is stored as an absolute path. The keys of a running ssh-agent
+are tried only when the manager has neither a password nor a key, or with --use-agent, the host
+editor's "Also try the ssh-agent's keys"; --no-use-agent, the default, turns that off again.
+
+--legacy-algorithms, the host editor's check box for old systems, also offers ssh-rsa host keys
+and signatures, the key exchanges diffie-hellman-group14-sha1 and group1-sha1 and hmac-sha1 to
+this host only, for systems that cannot be upgraded; --no-legacy-algorithms, the default, refuses
+them as OpenSSH does.
+
+Addresses and the manager login may hold no control character and no white space, may not start
+with "-", and have at most 256 bytes; an address is a host name, an IPv4 address or an IPv6 address.
 
 Secrets come from standard input, one per line, in this order (or from prompts with echo off on
 a terminal):
@@ -82,13 +92,15 @@ Example:
         {QStringLiteral("host edit"),
          QStringLiteral(R"(Usage: veltrane-cli [--db PATH] host edit ADDRESS[:PORT] [--address A] [--port P] [--os NAME]
                      [--manager LOGIN] [--login-as manager|user] [--elevate none|sudo|su]
-                     [--manager-key FILE] [--note TEXT]
+                     [--manager-key FILE] [--use-agent | --no-use-agent]
+                     [--legacy-algorithms | --no-legacy-algorithms] [--note TEXT]
 
 Changes the host ADDRESS[:PORT]; only the options given change. Standard input gives the secrets
 of the options given, one per line, in the order of 'host add': the manager password with
 --manager, the key's passphrase with --manager-key, the root password with --elevate su.
 --manager-key "" removes the key and its passphrase; --elevate none or sudo drops a stored root
-password.
+password. --use-agent and --legacy-algorithms turn the host's switches on, --no-use-agent and
+--no-legacy-algorithms off.
 
 Example:
   veltrane-cli host edit 10.0.0.5 --port 2222 --note "moved behind the gateway"
@@ -130,7 +142,8 @@ Example:
 
 Adds a user account to a host. Standard input gives the current password on the first line and,
 optionally, the pending new password on the second. --period is the valid period in days (none
-when not given).
+when not given). LOGIN may hold no control character and no white space, may not start with "-",
+and has at most 256 bytes.
 
 Example:
   printf '%s\n%s\n' "$CURRENT" "$NEXT" | veltrane-cli user add 10.0.0.5 oracle --name "Ann O'Neil" --period 90
@@ -142,7 +155,11 @@ Example:
 
 Changes a user; only the options given change. --password reads the current password and
 --new-password the pending new password (an empty line clears it) from standard input, one per
-line, in that order.
+line, in that order. --login NEW follows the rules of 'user add'.
+
+A user that is the manager account of its host (the login of --manager), or root on a host with
+--elevate su, takes the host's stored manager or root password along whenever change-password or
+verify settles a new password for it.
 
 Example:
   printf '%s\n' "$PASSWORD_NOW" | veltrane-cli user edit 10.0.0.5 oracle --password --period none
@@ -222,10 +239,16 @@ order). The whole file goes in one transaction: any bad row rejects the import, 
 line is listed, and nothing is stored.
 
 hosts.csv columns: address, port, os, manager_login, manager_password, login_as, note, elevate,
-                   root_password, manager_key, manager_key_passphrase
+                   root_password, manager_key, manager_key_passphrase, use_agent,
+                   legacy_algorithms
 users.csv columns: address, port, login, password, new_password, period, full_name, email, remark
 Required: address (hosts); address, login, password (users). Empty port means 22; empty elevate
-means none. root_password only with elevate su; manager_key is an absolute path.
+means none. root_password only with elevate su; manager_key is an absolute path. use_agent and
+legacy_algorithms take yes or no, or 1 or 0; empty means no.
+
+A field with a control character (a NUL, an escape, ...) refuses its row, naming its line and
+column; only note and remark may hold line breaks and tabs. Logins and addresses follow the rules
+of 'host add' and 'user add'.
 
 Example:
   veltrane-cli import hosts hosts.csv && veltrane-cli import users users.csv

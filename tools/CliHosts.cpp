@@ -1,5 +1,6 @@
 #include "tools/CliHosts.h"
 
+#include "core/NameRules.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
 #include "tools/CliArguments.h"
@@ -22,6 +23,27 @@ using CliFieldRules::UseUserAccount;
 
 const QStringList kHostOptions = {QStringLiteral("os"),   QStringLiteral("manager"), QStringLiteral("login-as"),
                                   QStringLiteral("note"), QStringLiteral("elevate"), QStringLiteral("manager-key")};
+
+/// Switches given as --NAME / --no-NAME.
+const QStringList kHostFlags = {QStringLiteral("use-agent"), QStringLiteral("no-use-agent"),
+                                QStringLiteral("legacy-algorithms"), QStringLiteral("no-legacy-algorithms")};
+
+/// The switch NAME as the command line sets it, or fallback when neither --NAME nor --no-NAME is given.
+bool switchValue(const CliArguments& args, const QString& name, bool fallback)
+{
+    const bool on = args.has(name);
+    const bool off = args.has(QStringLiteral("no-") + name);
+    if (on && off)
+        throw CliError::usage(QStringLiteral("--%1 and --no-%1 contradict each other: give one of them").arg(name));
+    return on ? true : off ? false : fallback;
+}
+
+/// Refuses an address or a login name no host can take, naming where it came from.
+void refuseBadName(const QString& problem)
+{
+    if (!problem.isEmpty())
+        throw CliError::usage(problem.trimmed());
+}
 
 int loginAsValue(const QString& text)
 {
@@ -54,6 +76,10 @@ void checkOptionWords(const CliArguments& args)
         loginAsValue(args.value(QStringLiteral("login-as")));
     if (args.has(QStringLiteral("elevate")))
         elevationValue(args.value(QStringLiteral("elevate")));
+    switchValue(args, QStringLiteral("use-agent"), false);
+    switchValue(args, QStringLiteral("legacy-algorithms"), false);
+    if (args.has(QStringLiteral("manager")))
+        refuseBadName(LoginNameProblem(args.value(QStringLiteral("manager")), QStringLiteral("--manager")));
 }
 
 /// The key file as it is stored: absolute, so that it means the same file from wherever the program runs.
@@ -83,6 +109,8 @@ void applyOptions(const CliArguments& args, const CliStore& store, THost& host, 
         if (host.MngElevation != TElevation::Su)
             host.MngRootPwd.clear();
     }
+    host.MngUseAgent = switchValue(args, QStringLiteral("use-agent"), host.MngUseAgent);
+    host.hLegacyAlgorithms = switchValue(args, QStringLiteral("legacy-algorithms"), host.hLegacyAlgorithms);
     const bool keyGiven = args.has(QStringLiteral("manager-key"));
     if (keyGiven) {
         const QString path = args.value(QStringLiteral("manager-key")).trimmed();
@@ -146,13 +174,14 @@ void saveOrThrow(CliContext& context, const THost& host, TSaveMode mode, const Q
 
 int CliHosts::add(const QStringList& arguments)
 {
-    const CliArguments args(arguments, {}, kHostOptions);
+    const CliArguments args(arguments, kHostFlags, kHostOptions);
     if (args.helpRequested()) {
         CliOutput::out(CliHelp::command(QStringLiteral("host add")));
         return ExitOk;
     }
     args.requirePositional(1, QStringLiteral("ADDRESS[:PORT] of the host to add"));
     const CliHostAddress address = CliHostAddress::parseOrThrow(args.positional()[0]);
+    refuseBadName(HostAddressProblem(address.address, QStringLiteral("the host address")));
     checkOptionWords(args);
     CliStore store(m_context);
     refuseDuplicate(store, address, -1);
@@ -175,7 +204,7 @@ int CliHosts::edit(const QStringList& arguments)
 {
     QStringList valued = kHostOptions;
     valued << QStringLiteral("address") << QStringLiteral("port");
-    const CliArguments args(arguments, {}, valued);
+    const CliArguments args(arguments, kHostFlags, valued);
     if (args.helpRequested()) {
         CliOutput::out(CliHelp::command(QStringLiteral("host edit")));
         return ExitOk;
@@ -190,6 +219,10 @@ int CliHosts::edit(const QStringList& arguments)
     CliHostAddress changed{args.value(QStringLiteral("address"), host.hAddress).trimmed(), port};
     if (changed.address.isEmpty())
         throw CliError::usage(QStringLiteral("--address must not be empty"));
+    if (args.has(QStringLiteral("address"))) {
+        changed.address = BareHostAddress(changed.address);
+        refuseBadName(HostAddressProblem(changed.address, QStringLiteral("--address")));
+    }
     refuseDuplicate(store, changed, host.hID);
     host.hAddress = changed.address;
     host.hPort = changed.port;

@@ -1,5 +1,6 @@
 #include "tools/CliImport.h"
 
+#include "core/NameRules.h"
 #include "core/PasswordRules.h"
 
 #include "core/DayNumber.h"
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -41,6 +43,33 @@ private:
     const CsvRecord& m_record;
     const QHash<QString, int>& m_columns;
 };
+
+/// Refuses every field of record that holds a control character (a NUL would cut the text where it is
+/// stored), naming its column; returns whether there was none. Passwords have a check of their own.
+bool refuseControlCharacters(const CsvRecord& record, const QHash<QString, int>& columns, QList<CsvProblem>& problems)
+{
+    bool clean = true;
+    for (int i = 0; i < record.fields.size(); ++i) {
+        const QString name = columns.key(i);
+        if (CliCsvColumns::Secrets.contains(name))
+            continue;
+        const QString found = FirstControlCharacter(record.fields[i], CliCsvColumns::MultiLine.contains(name));
+        if (found.isEmpty())
+            continue;
+        problems.append(
+            {record.line, QStringLiteral("column %1 (%2) holds the control character %3; remove it")
+                              .arg(QString::number(i + 1), name.isEmpty() ? QStringLiteral("?") : name, found)});
+        clean = false;
+    }
+    return clean;
+}
+
+/// Adds problem, without its trailing blank, when there is one.
+void refuseName(const QString& problem, const CsvRecord& record, QList<CsvProblem>& problems)
+{
+    if (!problem.isEmpty())
+        problems.append({record.line, problem.trimmed()});
+}
 
 QByteArray readInput(const QString& path)
 {
@@ -164,9 +193,14 @@ int CliImport::importHosts(const QList<CsvRecord>& records, const QHash<QString,
 
         THost host;
         host.hID = nextId++;
-        host.hAddress = row.trimmed(QStringLiteral("address"));
+        // The row's other checks would only repeat what such a field breaks.
+        if (!refuseControlCharacters(record, columns, problems))
+            continue;
+        host.hAddress = BareHostAddress(row.trimmed(QStringLiteral("address")));
         if (host.hAddress.isEmpty())
             refuse(QStringLiteral("missing address"));
+        else
+            refuseName(HostAddressProblem(host.hAddress, QStringLiteral("address")), record, problems);
         const std::optional<int> port = CliHostAddress::parsePort(row(QStringLiteral("port")));
         if (!port)
             refuse(QStringLiteral("bad port '%1': give a number from 1 to 65535").arg(row(QStringLiteral("port"))));
@@ -187,6 +221,16 @@ int CliImport::importHosts(const QList<CsvRecord>& records, const QHash<QString,
         }
 
         host.MngLogin = row.trimmed(QStringLiteral("manager_login"));
+        if (!host.MngLogin.isEmpty())
+            refuseName(LoginNameProblem(host.MngLogin, QStringLiteral("manager_login")), record, problems);
+        for (const auto& [column, field] :
+             {std::pair{"use_agent", &host.MngUseAgent}, std::pair{"legacy_algorithms", &host.hLegacyAlgorithms}}) {
+            const QString text = row(QLatin1String(column));
+            if (const std::optional<bool> on = CliFieldRules::parseSwitch(text))
+                *field = *on;
+            else
+                refuse(QStringLiteral("bad %1 '%2': write yes or no (or 1 or 0)").arg(QLatin1String(column), text));
+        }
         const QString loginAs = row.trimmed(QStringLiteral("login_as"));
         if (loginAs.isEmpty()) {
             host.UseManager =
@@ -285,7 +329,9 @@ int CliImport::importUsers(const QList<CsvRecord>& records, const QHash<QString,
 
         TUser user;
         user.uID = nextId++;
-        const QString address = row.trimmed(QStringLiteral("address"));
+        if (!refuseControlCharacters(record, columns, problems))
+            continue;
+        const QString address = BareHostAddress(row.trimmed(QStringLiteral("address")));
         const std::optional<int> port = CliHostAddress::parsePort(row(QStringLiteral("port")));
         if (address.isEmpty())
             refuse(QStringLiteral("missing address"));
@@ -306,6 +352,8 @@ int CliImport::importUsers(const QList<CsvRecord>& records, const QHash<QString,
         user.LoginName = row.trimmed(QStringLiteral("login"));
         if (user.LoginName.isEmpty())
             refuse(QStringLiteral("missing login"));
+        else
+            refuseName(LoginNameProblem(user.LoginName, QStringLiteral("login")), record, problems);
         const QString password = row(QStringLiteral("password"));
         if (password.isEmpty())
             refuse(QStringLiteral("missing password"));

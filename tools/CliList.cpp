@@ -117,6 +117,8 @@ int CliList::run(const QStringList& arguments)
             json.key("loginAs"), json.value(CliFieldRules::loginAsText(host.UseManager));
             json.key("elevate"), json.value(ElevationName(host.MngElevation));
             json.key("managerKey"), json.value(host.MngKeyPath);
+            json.key("useAgent"), json.value(host.MngUseAgent);
+            json.key("legacyAlgorithms"), json.value(host.hLegacyAlgorithms);
             json.key("note"), json.value(host.hNote);
             json.endObject();
         }
@@ -169,11 +171,15 @@ int CliList::run(const QStringList& arguments)
 
     QString text = QStringLiteral("Hosts:\n");
     for (const THost& host : hosts)
-        text += CliOutput::data(QStringLiteral("  %1  %2:%3  os=%4  manager=%5  login-as=%6  elevate=%7  key=%8  %9")
+        // The fixed part through arg() in one pass, the switches and the note appended: a note may hold "%1".
+        text += CliOutput::data(QStringLiteral("  %1  %2:%3  os=%4  manager=%5  login-as=%6  elevate=%7  key=%8")
                                     .arg(QString::number(host.hID), host.hAddress, QString::number(host.hPort),
                                          CliStore::osName(profiles, host.OSID), orDash(host.MngLogin),
                                          CliFieldRules::loginAsText(host.UseManager), ElevationName(host.MngElevation),
-                                         orDash(host.MngKeyPath), host.hNote)) +
+                                         orDash(host.MngKeyPath)) +
+                                QStringLiteral("  use-agent=") + CliFieldRules::switchText(host.MngUseAgent) +
+                                QStringLiteral("  legacy-algorithms=") +
+                                CliFieldRules::switchText(host.hLegacyAlgorithms) + QStringLiteral("  ") + host.hNote) +
                 QLatin1Char('\n');
     text += QStringLiteral("Users:\n");
     forEachUser(m_context, [&text](const ListedUser& row) {

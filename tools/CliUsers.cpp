@@ -3,6 +3,7 @@
 #include "batch/ChangeIntent.h"
 
 #include "core/DayNumber.h"
+#include "core/NameRules.h"
 #include "core/PasswordCipher.h"
 #include "core/TdmPublic.h"
 #include "tools/CliArguments.h"
@@ -68,6 +69,8 @@ int CliUsers::add(const QStringList& arguments)
     const QString login = args.positional()[1];
     if (login.trimmed().isEmpty())
         throw CliError::usage(QStringLiteral("the login name is empty"));
+    if (const QString problem = LoginNameProblem(login, QStringLiteral("the login name")); !problem.isEmpty())
+        throw CliError::usage(problem.trimmed());
     TUser user;
     user.pwPeriod = -1;
     applyOptions(args, user);
@@ -113,6 +116,8 @@ int CliUsers::edit(const QStringList& arguments)
         const QString newLogin = args.value(QStringLiteral("login"));
         if (newLogin.trimmed().isEmpty())
             throw CliError::usage(QStringLiteral("--login must not be empty"));
+        if (const QString problem = LoginNameProblem(newLogin, QStringLiteral("--login")); !problem.isEmpty())
+            throw CliError::usage(problem.trimmed());
         if (newLogin != login && store.findUser(store.requireHost(address), newLogin))
             throw CliError::failure(
                 QStringLiteral("user %1 already exists; choose another login").arg(userName(newLogin, address)));

@@ -1,5 +1,6 @@
 #include "ui/TfrmHostEdit.h"
 
+#include "core/NameRules.h"
 #include "core/PasswordRules.h"
 
 #include "core/DatabaseError.h"
@@ -17,6 +18,7 @@
 #include "ui/PasswordField.h"
 #include "ui/TfrmKeyBoard.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -86,7 +88,7 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     SetClientSize(ClientWidth, ClientHeight);
 
     HeaderTab = AddHeaderTab(this, QStringLiteral("    Host Information"), QRect(8, 8, 150, 22));
-    FieldPanel = AddFieldPanel(this, QRect(8, 30, ClientWidth - 16, rowTop(9) + 82));
+    FieldPanel = AddFieldPanel(this, QRect(8, 30, ClientWidth - 16, rowTop(10) + 82));
 
     edtName = new QLineEdit(FieldPanel);
     edtName->setObjectName(QStringLiteral("edtName"));
@@ -149,8 +151,8 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     edtMngKey = new QLineEdit(FieldPanel);
     edtMngKey->setObjectName(QStringLiteral("edtMngKey"));
     edtMngKey->setGeometry(kFieldX, rowTop(6), kShortField, 21);
-    edtMngKey->setToolTip(QStringLiteral("Private key file of the manager account; empty: the keys of a running "
-                                         "ssh-agent, then the password"));
+    edtMngKey->setToolTip(QStringLiteral("Private key file of the manager account; empty: the password (the keys "
+                                         "of a running ssh-agent only when there is no password either)"));
     AddFieldLabel(FieldPanel, QStringLiteral("Manager &Key File:"), edtMngKey, kLabelX, rowTop(6) + 3, false);
     sbMngKey = AddFlatButton(FieldPanel, QStringLiteral("..."), QIcon(), QStringLiteral("Choose the key file"),
                              QRect(kButtonX, rowTop(6) - 1, 24, 23));
@@ -181,12 +183,24 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
                                   QRect(kButtonX + 26, rowTop(8) - 1, 24, 23));
     sbShowRootPwd->setObjectName(QStringLiteral("sbShowRootPwd"));
 
+    chkUseAgent = new QCheckBox(QStringLiteral("Also try the ssh-agent's keys"), FieldPanel);
+    chkUseAgent->setObjectName(QStringLiteral("chkUseAgent"));
+    chkUseAgent->setGeometry(kLabelX, rowTop(9), 196, 21);
+    chkUseAgent->setToolTip(QStringLiteral("The manager's login also offers the keys of a running ssh-agent; without "
+                                           "it the agent is asked only when there is neither a password nor a key "
+                                           "file"));
+    chkLegacyAlgorithms = new QCheckBox(QStringLiteral("Allow SHA-1 algorithms (old systems)"), FieldPanel);
+    chkLegacyAlgorithms->setObjectName(QStringLiteral("chkLegacyAlgorithms"));
+    chkLegacyAlgorithms->setGeometry(kFieldX, rowTop(9), 230, 21);
+    chkLegacyAlgorithms->setToolTip(QStringLiteral("Offer ssh-rsa host keys and signatures, the SHA-1 key exchanges "
+                                                   "and hmac-sha1 to this host, for systems that know nothing newer"));
+
     edtNote = new QPlainTextEdit(FieldPanel);
     edtNote->setObjectName(QStringLiteral("edtNote"));
-    edtNote->setGeometry(kLabelX, rowTop(9) + 22, 419, 50);
+    edtNote->setGeometry(kLabelX, rowTop(10) + 22, 419, 50);
     edtNote->setTabChangesFocus(true);
     edtNote->installEventFilter(this);
-    AddFieldLabel(FieldPanel, QStringLiteral("&Description:"), edtNote, kLabelX, rowTop(9) + 3, false);
+    AddFieldLabel(FieldPanel, QStringLiteral("&Description:"), edtNote, kLabelX, rowTop(10) + 3, false);
 
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
@@ -205,7 +219,9 @@ TfrmHostEdit::TfrmHostEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     setTabOrder(edtMngPwd, edtMngKey);
     setTabOrder(edtMngKey, edtMngKeyPass);
     setTabOrder(edtMngKeyPass, edtRootPwd);
-    setTabOrder(edtRootPwd, edtNote);
+    setTabOrder(edtRootPwd, chkUseAgent);
+    setTabOrder(chkUseAgent, chkLegacyAlgorithms);
+    setTabOrder(chkLegacyAlgorithms, edtNote);
     setTabOrder(edtNote, btnSave);
     setTabOrder(btnSave, btnCancel);
 
@@ -264,13 +280,15 @@ void TfrmHostEdit::ShowHost(const THost& host)
     edtRootPwd->setText(DecipherPassword(host.MngRootPwd));
     edtMngKey->setText(host.MngKeyPath);
     edtMngKeyPass->setText(DecipherPassword(host.MngKeyPass));
+    chkUseAgent->setChecked(host.MngUseAgent);
+    chkLegacyAlgorithms->setChecked(host.hLegacyAlgorithms);
     cbbElevationChange();
     edtMngKeyChange();
 }
 
 void TfrmHostEdit::ReadHost(THost& host) const
 {
-    host.hAddress = edtName->text();
+    host.hAddress = BareHostAddress(edtName->text());
     bool isNumber = false;
     const int port = edtPort->text().toInt(&isNumber);
     host.hPort = isNumber ? port : 22;
@@ -286,6 +304,8 @@ void TfrmHostEdit::ReadHost(THost& host) const
     host.MngRootPwd = host.MngElevation == TElevation::Su ? EncipherPassword(edtRootPwd->text()) : QString();
     host.MngKeyPath = edtMngKey->text().trimmed();
     host.MngKeyPass = host.MngKeyPath.isEmpty() ? QString() : EncipherPassword(edtMngKeyPass->text());
+    host.MngUseAgent = chkUseAgent->isChecked();
+    host.hLegacyAlgorithms = chkLegacyAlgorithms->isChecked();
 }
 
 TElevation TfrmHostEdit::ChosenElevation() const
@@ -311,6 +331,9 @@ bool TfrmHostEdit::ValidateHost()
     };
     if (edtName->text().isEmpty())
         return refuse(edtName, QStringLiteral("Please input [hot address] "));
+    if (const QString problem = HostAddressProblem(edtName->text(), QStringLiteral("The host address"));
+        !problem.isEmpty())
+        return refuse(edtName, problem);
     // Text pasted into the port bypasses the key filter; anything but a number reads as 0 and is refused.
     const int port = edtPort->text().toInt();
     if (port < 1 || port > 65535)
@@ -319,6 +342,12 @@ bool TfrmHostEdit::ValidateHost()
         cbbLoginAs->currentIndex() >= 0 && cbbLoginAs->currentData().toString() == ManagerAccountValue;
     if (asManager && edtMngLogin->text().isEmpty())
         return refuse(edtMngLogin, QStringLiteral("Please input [Manager Login] "));
+    // With the user's account chosen the login may stay empty, but one that is typed is used by Test Login.
+    if (!edtMngLogin->text().isEmpty()) {
+        if (const QString problem = LoginNameProblem(edtMngLogin->text(), QStringLiteral("The manager login"));
+            !problem.isEmpty())
+            return refuse(edtMngLogin, problem);
+    }
     // A key that can be read logs in without the password (sudo without a password needs none either).
     const QFileInfo key(edtMngKey->text().trimmed());
     const bool keyReadable = !edtMngKey->text().trimmed().isEmpty() && key.isFile() && key.isReadable();
@@ -383,7 +412,7 @@ void TfrmHostEdit::sbTestClick()
         return;
     TUser probe;
     ClearUser(probe);
-    probe.HostIP = edtName->text();
+    probe.HostIP = BareHostAddress(edtName->text());
     bool isNumber = false;
     const int port = edtPort->text().toInt(&isNumber);
     probe.HostPort = isNumber ? port : 22;
@@ -395,7 +424,8 @@ void TfrmHostEdit::sbTestClick()
     request.passwordOnly = false;
     request.keyPath = edtMngKey->text().trimmed();
     request.keyPassphrase = SecretBuffer(edtMngKeyPass->text());
-    request.useAgent = request.keyPath.isEmpty() && edtMngPwd->text().isEmpty();
+    request.useAgent = chkUseAgent->isChecked() || (request.keyPath.isEmpty() && edtMngPwd->text().isEmpty());
+    request.legacyAlgorithms = chkLegacyAlgorithms->isChecked();
     StartLoginTest(m_probe, this, sbTest, request);
 }
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -18,7 +19,8 @@ class TdmPublic;
 
 /// The modal dialog in which a host is added or changed: address, SSH port, operating system (its
 /// prompt profile), the account used when passwords are changed, the manager account (password, key
-/// file and passphrase, and how it becomes root: none, sudo, or su with a root password) and a note.
+/// file and passphrase, and how it becomes root: none, sudo, or su with a root password), whether the
+/// manager also tries an ssh-agent's keys, whether SHA-1 algorithms are allowed, and a note.
 ///
 /// Use it through EditHostRecord, or step by step: construct, set the caption, ShowHost, ShowModal,
 /// ReadHost, and store the record only when Accepted is true.
@@ -27,7 +29,7 @@ class TfrmHostEdit : public TfrmBase
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 474;
-    static constexpr int ClientHeight = 430;
+    static constexpr int ClientHeight = 458;
     /// The name of the list entry that stands for OSID -1.
     static inline const QString OtherOSName = QStringLiteral("Other OS...");
     /// Values of the login combo, as text, like every item value.
@@ -64,6 +66,10 @@ public:
     QLineEdit* edtRootPwd = nullptr;
     QToolButton* sbRootKeybrd = nullptr;
     QToolButton* sbShowRootPwd = nullptr;
+    /// MngUseAgent: the manager's login also offers the keys of a running ssh-agent.
+    QCheckBox* chkUseAgent = nullptr;
+    /// hLegacyAlgorithms: SHA-1 algorithms are offered to this host.
+    QCheckBox* chkLegacyAlgorithms = nullptr;
     QPlainTextEdit* edtNote = nullptr;
     QToolButton* sbSetting = nullptr;
     QToolButton* sbTest = nullptr;
@@ -78,12 +84,13 @@ public:
     /// Refills the login combo ("Manager Account" -1, "User's Account" 1), the OS list, and puts host into
     /// the fields; the manager password, the key passphrase and the root password are deciphered into theirs.
     void ShowHost(const THost& host);
-    /// Reads the fields into host: port 22 when not a number, OSID -1 with no OS chosen, UseManager 1
-    /// with no login entry chosen, the passwords enciphered. The root password is kept only for su and the
-    /// passphrase only with a key file. hID is kept.
+    /// Reads the fields into host: an IPv6 address without its brackets, port 22 when not a number, OSID -1 with no OS
+    /// chosen, UseManager 1 with no login entry chosen, the passwords enciphered. The root password is kept only for su
+    /// and the passphrase only with a key file. hID is kept.
     void ReadHost(THost& host) const;
-    /// Checks address, port range and, for the manager account, its login and password (not needed with a
-    /// readable key file), then the root password for su, in this order; shows the first failure as a
+    /// Checks the address (empty, then one a host can be reached by), the port range, the manager login
+    /// (needed for the manager account, and one a host can take when given) and password (not needed with
+    /// a readable key file), then the root password for su, in this order; shows the first failure as a
     /// balloon beside its field and returns false.
     bool ValidateHost();
 

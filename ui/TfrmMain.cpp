@@ -589,6 +589,14 @@ void TfrmMain::EditHost(THostNode* node)
 {
     THost host = HostOfNode(node);
     const bool adding = host.hID == -1;
+    if (!adding) {
+        // A batch may have changed the stored manager or root password since the tree was filled;
+        // saving the node's copy would put the old one back.
+        auto query = m_dm->NewQuery();
+        query->SelectSQL = QStringLiteral("select * from Hosts where hID = ") + QString::number(host.hID);
+        if (m_dm->OpenQuery(*query) && !query->Eof())
+            HostFromQuery(*query, host);
+    }
     if (adding) {
         ClearHost(host);
         host.hID = m_dm->NextHostId();

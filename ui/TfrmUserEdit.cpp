@@ -1,5 +1,6 @@
 #include "ui/TfrmUserEdit.h"
 
+#include "core/NameRules.h"
 #include "core/PasswordRules.h"
 
 #include "core/DayNumber.h"
@@ -62,7 +63,7 @@ TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     ClearUser(User);
 
     HeaderTab = AddHeaderTab(this, QStringLiteral("     User Information"), QRect(8, 8, 150, 22));
-    FieldPanel = AddFieldPanel(this, QRect(8, 30, ClientWidth - 16, 282));
+    FieldPanel = AddFieldPanel(this, QRect(8, 30, ClientWidth - 16, 302));
 
     const auto addEdit = [this](const char* name, int x, int row, int width) {
         auto* edit = new QLineEdit(FieldPanel);
@@ -114,6 +115,11 @@ TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     moRemark->setGeometry(kLeftX, fieldTop(3), 408, 94);
     moRemark->setTabChangesFocus(true);
     AddFieldLabel(FieldPanel, QStringLiteral("&Description:"), moRemark, kLeftX, labelTop(3), false);
+    lbManagerNote = new QLabel(FieldPanel);
+    lbManagerNote->setObjectName(QStringLiteral("lbManagerNote"));
+    lbManagerNote->setGeometry(kLeftX, fieldTop(3) + 96, 408, 34);
+    lbManagerNote->setWordWrap(true);
+    lbManagerNote->hide();
 
     const int buttonTop = ClientHeight - 40;
     btnSaveAdd = new QPushButton(QStringLiteral("S&ave and add "), this);
@@ -148,6 +154,7 @@ TfrmUserEdit::TfrmUserEdit(TdmPublic& dm, QWidget* parent) : TfrmBase(parent), m
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
     connect(SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
+    connect(edtLogin, &QLineEdit::textChanged, this, [this] { edtLoginChange(); });
 }
 
 void TfrmUserEdit::SetAddMode(bool adding)
@@ -190,6 +197,32 @@ void TfrmUserEdit::ShowUser(bool adding)
     edtUserName->setText(User.uName);
     edtEmail->setText(User.Email);
     edtPeriod->setText(User.pwPeriod == -1 ? QString() : QString::number(User.pwPeriod));
+    m_host = THost{};
+    if (m_dm.DBSession.Connected()) {
+        auto query = m_dm.NewQuery();
+        query->SelectSQL = QStringLiteral("select * from Hosts where hID = ") + QString::number(User.hID);
+        if (m_dm.OpenQuery(*query) && !query->Eof())
+            HostFromQuery(*query, m_host);
+    }
+    edtLoginChange();
+}
+
+void TfrmUserEdit::edtLoginChange()
+{
+    const QString login = edtLogin->text();
+    const QString host = m_host.hAddress + QLatin1Char(':') + QString::number(m_host.hPort);
+    QString note;
+    // A manager stored without a password keeps none (see SaveUserRecord), so nothing follows then.
+    if (!login.isEmpty() && login == m_host.MngLogin && !m_host.MngPwd.isEmpty())
+        note = QStringLiteral("This is the manager account of %1: a password change or verify of this user "
+                              "also updates the host's stored manager password.")
+                   .arg(host);
+    else if (login == QLatin1String("root") && m_host.MngElevation == TElevation::Su)
+        note = QStringLiteral("This is the root account the manager of %1 becomes with su: a password change or "
+                              "verify of this user also updates the host's stored root password.")
+                   .arg(host);
+    lbManagerNote->setText(note);
+    lbManagerNote->setVisible(!note.isEmpty());
 }
 
 void TfrmUserEdit::ReadUser()
@@ -211,6 +244,9 @@ bool TfrmUserEdit::ValidateUser()
     };
     if (edtLogin->text().isEmpty())
         return refuse(edtLogin, QStringLiteral("Please input [User Name]  "));
+    if (const QString problem = LoginNameProblem(edtLogin->text(), QStringLiteral("The login name"));
+        !problem.isEmpty())
+        return refuse(edtLogin, problem);
     if (edtOldPwd->text().isEmpty())
         return refuse(edtOldPwd, QStringLiteral("Please input [Password]  "));
     for (QLineEdit* field : {edtOldPwd, edtNewPwd})
@@ -258,7 +294,9 @@ void TfrmUserEdit::sbTestClick()
     User.uRemark = moRemark->toPlainText();
     User.pwPeriod = periodOf(edtPeriod);
     // The request is a copy: "S&ave and add " may start the next record while the probe runs.
-    StartLoginTest(m_probe, this, sbTest, LoginRequestOf(User, KnownHostsPathOf(m_dm)));
+    TLoginRequest request = LoginRequestOf(User, KnownHostsPathOf(m_dm));
+    request.legacyAlgorithms = m_host.hLegacyAlgorithms;
+    StartLoginTest(m_probe, this, sbTest, request);
 }
 
 void TfrmUserEdit::sbKeybrdClick()

@@ -25,7 +25,7 @@ class TfrmUserEdit : public TfrmBase
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 460;
-    static constexpr int ClientHeight = 360;
+    static constexpr int ClientHeight = 380;
     static constexpr int PasswordMaxLength = 30;
 
     /// dm gives the settings and the database; engine runs the login test.
@@ -49,6 +49,9 @@ public:
     QLineEdit* edtPeriod = nullptr;
     QLineEdit* edtEmail = nullptr;
     QPlainTextEdit* moRemark = nullptr;
+    /// Below the description: says when the login is the host's manager account (or root for its su),
+    /// whose stored password on the host follows this user's; hidden otherwise.
+    QLabel* lbManagerNote = nullptr;
     QToolButton* sbTest = nullptr;
     QToolButton* sbKeybrd = nullptr;
     QToolButton* SpeedButton2 = nullptr;
@@ -67,8 +70,8 @@ public:
     /// Reads the fields back into User (passwords enciphered, period -1 when empty or not a number);
     /// the other fields are kept.
     void ReadUser();
-    /// Checks the login name, then the current password; shows the first failure as a balloon beside its
-    /// field and returns false.
+    /// Checks the login name (given, then one a host can take), then the current password; shows the first
+    /// failure as a balloon beside its field and returns false.
     bool ValidateUser();
 
     void btnSaveClick();
@@ -87,12 +90,17 @@ public:
     void SpeedButton2Click();
     /// Shows or masks the current password; the new password follows it.
     void SpeedButton3Click();
+    /// Shows lbManagerNote while the login typed is the manager account of the user's host, or root on a
+    /// host that elevates with su.
+    void edtLoginChange();
 
     /// Closes every balloon and stops a Test Login still waiting; its outcome is then not shown.
     void done(int result) override;
 
 private:
     QString GeneratedPassword() const;
+    /// The manager login, elevation and address of the user's host, read when the user is shown.
+    THost m_host;
 
     TdmPublic& m_dm;
     TLoginProbe m_probe;

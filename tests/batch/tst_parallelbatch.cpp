@@ -268,6 +268,64 @@ private slots:
         QCOMPARE(runner.Succeeded(), hostHasNew ? 1 : 0);
     }
 
+    void managerAccountTakesTheHostsPasswordAlong_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("hostPassword"); // the stored MngPwd before, "" for none
+        QTest::addColumn<bool>("settles");         // the host takes the new password
+        QTest::addColumn<QString>("mngPwdAfter");
+        QTest::addColumn<QString>("rootPwdAfter");
+        const QString next = QStringLiteral("Nw-1#x");
+        QTest::newRow("manager changed") << int(otChangePassword) << "mgr"
+                                         << "Old-mgr" << true << next << "Old-root";
+        QTest::newRow("manager change refused") << int(otChangePassword) << "mgr"
+                                                << "Old-mgr" << false << "Old-mgr"
+                                                << "Old-root";
+        QTest::newRow("manager verified with the new password") << int(otVerifyPassword) << "mgr"
+                                                                << "Old-mgr" << true << next << "Old-root";
+        QTest::newRow("manager stored without a password keeps none") << int(otChangePassword) << "mgr"
+                                                                      << "" << true << ""
+                                                                      << "Old-root";
+        QTest::newRow("root of su changed") << int(otChangePassword) << "root"
+                                            << "Old-mgr" << true << "Old-mgr" << next;
+        QTest::newRow("another user") << int(otChangePassword) << "Mgr"
+                                      << "Old-mgr" << true << "Old-mgr"
+                                      << "Old-root";
+    }
+    void managerAccountTakesTheHostsPasswordAlong()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, login);
+        QFETCH(QString, hostPassword);
+        QFETCH(bool, settles);
+        QFETCH(QString, mngPwdAfter);
+        QFETCH(QString, rootPwdAfter);
+        BatchFixture f;
+        f.AddHost(1, QStringLiteral("192.0.2.1"));
+        f.dm.DBSession.Execute(QStringLiteral("update Hosts set MngLogin = 'mgr', MngPwd = '%1', MngElevation = 2, "
+                                              "MngRootPwd = '%2'")
+                                   .arg(EncipherPassword(hostPassword), EncipherPassword(QStringLiteral("Old-root"))));
+        const TUser user = scriptedUser(f, 1, QStringLiteral("192.0.2.1"), login);
+        ScriptedOperations operations;
+        operations.change = [&](const TUser&, TActionStaus& status, TRunContext&) {
+            status.Set(settles ? acChangeSucceeded : acChangeFailed);
+        };
+        // Verify: only the new password logs in.
+        operations.login = [&](const TUser& probe, TActionStaus& status, TRunContext&) {
+            status.Set(DecipherPassword(probe.pwNow) == QLatin1String("Nw-1#x") ? acLoginSucceeded : acLoginFailed);
+            status.LoginRefused = true;
+        };
+        TBatchRunner runner(f.dm, operations, TOperationType(type), 0, {user});
+        runner.RunBatch();
+        auto query = f.dm.NewQuery();
+        query->SelectSQL = QStringLiteral("select MngPwd, MngRootPwd from Hosts");
+        QVERIFY(f.dm.OpenQuery(*query) && !query->Eof());
+        QCOMPARE(DecipherPassword(query->Fields(0).AsString()), mngPwdAfter);
+        QCOMPARE(DecipherPassword(query->Fields(1).AsString()), rootPwdAfter);
+        QCOMPARE(f.StoredUser(1).pwNow == user.pwNew, settles);
+    }
+
     void realHostsInParallel()
     {
         REQUIRE_TEST_SERVERS();

@@ -40,9 +40,10 @@ private:
 
 /// Header rows of the import files.
 inline const QByteArray kHostsHeader = "address,port,os,manager_login,manager_password,login_as,note\r\n";
-/// The header export writes for hosts: the import columns, then elevation and key.
+/// The header export writes for hosts: the import columns, then elevation, key and the two switches.
 inline const QByteArray kHostsExportHeader = "address,port,os,manager_login,manager_password,login_as,note,elevate,"
-                                             "root_password,manager_key,manager_key_passphrase\r\n";
+                                             "root_password,manager_key,manager_key_passphrase,use_agent,"
+                                             "legacy_algorithms\r\n";
 inline const QByteArray kUsersHeader = "address,port,login,password,new_password,period,full_name,email,remark\r\n";
 
 /// Exit code and both outputs of a run, for a failure message.

@@ -78,6 +78,16 @@ private slots:
         QTest::newRow("import of something else") << QStringList{"import", "things", "x.csv"} << "'hosts' or 'users'";
         QTest::newRow("period in words") << QStringList{"user", "add", "h", "bob", "--period", "soon"}
                                          << "--period takes a number";
+        QTest::newRow("login with a blank")
+            << QStringList{"user", "add", "h", "j doe"} << "the login name contains white space.";
+        QTest::newRow("manager taken for an option")
+            << QStringList{"host", "add", "h", "--manager", "-froot"} << "--manager starts with \"-\"";
+        QTest::newRow("address with a control character") << QStringList{"host", "add",
+                                                                         "db\x1b"
+                                                                         "1"}
+                                                          << "the host address contains a control character";
+        QTest::newRow("switch on and off") << QStringList{"host", "add", "h", "--use-agent", "--no-use-agent"}
+                                           << "--use-agent and --no-use-agent contradict";
         QTest::newRow("password never on the command line")
             << QStringList{"user", "edit", "h", "bob", "--password", "Secret"} << "unexpected argument 'Secret'";
     }
@@ -168,6 +178,12 @@ private slots:
                        "UseManager=-1 and MngLogin='root' and hNote='O''Neil''s'"),
                  1);
         QCOMPARE(DecipherPassword(text("select MngPwd from Hosts")), QStringLiteral("Top#1"));
+        QCOMPARE(count("select count(*) from Hosts where MngUseAgent=0 and hLegacyAlgorithms=0"), 1);
+        EXPECT_EXIT(cli({"host", "edit", "127.0.1.5", "--use-agent", "--legacy-algorithms"}), 0);
+        QCOMPARE(count("select count(*) from Hosts where MngUseAgent=1 and hLegacyAlgorithms=1"), 1);
+        EXPECT_EXIT(cli({"host", "edit", "127.0.1.5", "--no-legacy-algorithms"}), 0);
+        QCOMPARE(count("select count(*) from Hosts where MngUseAgent=1 and hLegacyAlgorithms=0"), 1);
+        QVERIFY(cli({"list"}).out.contains(QLatin1String("use-agent=yes  legacy-algorithms=no  O'Neil's")));
 
         result = cli({"host", "add", "127.0.1.5:22"});
         EXPECT_EXIT(result, 1);
@@ -258,10 +274,10 @@ private slots:
     {
         m_install->writeFile(QStringLiteral("h.csv"),
                              "address,elevate,root_password,manager_key,manager_key_passphrase,manager_login,"
-                             "manager_password\r\n"
-                             "127.0.1.5,su,R00t,/keys/a,phrase,admin,pw\r\n"
-                             "127.0.1.6,SUDO,,/keys/b,,admin,\r\n" // the key instead of a password
-                             "127.0.1.7,,,,,,\r\n");
+                             "manager_password,use_agent,legacy_algorithms\r\n"
+                             "127.0.1.5,su,R00t,/keys/a,phrase,admin,pw,yes,0\r\n"
+                             "127.0.1.6,SUDO,,/keys/b,,admin,,NO,1\r\n" // the key instead of a password
+                             "127.0.1.7,,,,,,,,\r\n");
         EXPECT_EXIT(cli({"import", "hosts", "h.csv"}), 0);
         QCOMPARE(DecipherPassword(text("select MngRootPwd from Hosts where hAddress='127.0.1.5'")),
                  QStringLiteral("R00t"));
@@ -269,21 +285,22 @@ private slots:
                  QStringLiteral("phrase"));
         const CliResult exported = cli({"export", "hosts", "-"});
         EXPECT_EXIT(exported, 0);
-        QCOMPARE(exported.out.toUtf8(), kHostsExportHeader + "127.0.1.5,22,,admin,,manager,,su,,/keys/a,\r\n"
-                                                             "127.0.1.6,22,,admin,,manager,,sudo,,/keys/b,\r\n"
-                                                             "127.0.1.7,22,,,,user,,none,,,\r\n");
+        QCOMPARE(exported.out.toUtf8(), kHostsExportHeader + "127.0.1.5,22,,admin,,manager,,su,,/keys/a,,yes,no\r\n"
+                                                             "127.0.1.6,22,,admin,,manager,,sudo,,/keys/b,,no,yes\r\n"
+                                                             "127.0.1.7,22,,,,user,,none,,,,no,no\r\n");
 
         m_install->writeFile(QStringLiteral("bad.csv"), "address,elevate,root_password,manager_key,"
-                                                        "manager_key_passphrase\r\n"
-                                                        "127.0.2.1,doas,,,\r\n"     // unknown word
-                                                        "127.0.2.2,sudo,R00t,,\r\n" // root password unused
-                                                        "127.0.2.3,su,,,\r\n"       // su without it
-                                                        "127.0.2.4,,,keys/c,\r\n"   // relative key path
-                                                        "127.0.2.5,,,,phrase\r\n"   // passphrase, no key
-                                                        "127.0.2.6,su,R00t,/keys/d,\r\n");
+                                                        "manager_key_passphrase,use_agent\r\n"
+                                                        "127.0.2.1,doas,,,,\r\n"     // unknown word
+                                                        "127.0.2.2,sudo,R00t,,,\r\n" // root password unused
+                                                        "127.0.2.3,su,,,,\r\n"       // su without it
+                                                        "127.0.2.4,,,keys/c,,\r\n"   // relative key path
+                                                        "127.0.2.5,,,,phrase,\r\n"   // passphrase, no key
+                                                        "127.0.2.6,su,R00t,/keys/d,,\r\n"
+                                                        "127.0.2.7,,,,,maybe\r\n"); // no switch word
         const CliResult refused = cli({"import", "hosts", "bad.csv"});
         EXPECT_EXIT(refused, 1);
-        QVERIFY2(refused.err.contains(QLatin1String("fix lines 2, 3, 4, 5, 6 ")), qPrintable(refused.err));
+        QVERIFY2(refused.err.contains(QLatin1String("fix lines 2, 3, 4, 5, 6, 8 ")), qPrintable(refused.err));
         QCOMPARE(count("select count(*) from Hosts"), 3);
     }
 
@@ -499,6 +516,14 @@ private slots:
                               "127.0.1.5,22,oracle,pw,,,,,\r\n" // already in the database
                               "127.0.1.5,,fine,pw,,,,,\r\n"     // twice in the file
             << QStringList{"2", "3", "4", "5", "6", "8", "9"};
+        QTest::newRow("NUL in a remark names line and column")
+            << kUsersHeader + "127.0.1.5,22,n1,pw,,,,,cut" + '\0' + "here\r\n"
+            << QStringList{"2"};
+        QTest::newRow("logins no host can take")
+            << kUsersHeader + "127.0.1.5,22,j doe,pw,,,,,\r\n"
+                              "127.0.1.5,22,-x,pw,,,,,\r\n"
+                              "127.0.1.5,22,ok,pw,,,,,\"two\r\nlines\"\r\n" // a remark may hold line breaks
+            << QStringList{"2", "3"};
         QTest::newRow("unknown column") << QByteArray("address,login,password,shell\r\n127.0.1.5,x,pw,/bin/sh\r\n")
                                         << QStringList{"1"};
         QTest::newRow("missing required column") << QByteArray("address,login\r\n127.0.1.5,x\r\n") << QStringList{"1"};
@@ -548,8 +573,8 @@ private slots:
                                        "127.0.1.6,2222,oracle,,,90,,,\r\n");
         result = cli({"export", "hosts", "-"});
         EXPECT_EXIT(result, 0);
-        QCOMPARE(result.out.toUtf8(), kHostsExportHeader + "127.0.1.5,22,Linux,root,,manager,main,none,,,\r\n"
-                                                           "127.0.1.6,2222,,,,user,,none,,,\r\n");
+        QCOMPARE(result.out.toUtf8(), kHostsExportHeader + "127.0.1.5,22,Linux,root,,manager,main,none,,,,no,no\r\n"
+                                                           "127.0.1.6,2222,,,,user,,none,,,,no,no\r\n");
     }
 
     void listJsonHoldsNoPassword()
@@ -571,6 +596,8 @@ private slots:
         QCOMPARE(users.size(), 3);
         const QJsonObject oracle = users[0].toObject();
         QCOMPARE(oracle.value("login").toString(), QStringLiteral("oracle"));
+        QCOMPARE(root.value("hosts").toArray()[0].toObject().value("useAgent"), QJsonValue(false));
+        QCOMPARE(root.value("hosts").toArray()[0].toObject().value("legacyAlgorithms"), QJsonValue(false));
         QCOMPARE(oracle.value("address").toString(), QStringLiteral("127.0.1.5"));
         QCOMPARE(oracle.value("port").toInt(), 22);
         QCOMPARE(oracle.value("period").toInt(), 30);

@@ -102,6 +102,7 @@ private slots:
         RecordingUiServices ui;
         TdmPublic& dm = env.dm();
         QVERIFY(dm.HostAccessColumns);
+        QVERIFY(dm.HostSwitchColumns);
         QVERIFY(dm.ProfileRulesTable);
         QVERIFY(dm.ProfileSuccessTexts);
 
@@ -112,7 +113,12 @@ private slots:
         QCOMPARE(old.MngElevation, TElevation::None);
         QVERIFY(old.MngRootPwd.isEmpty());
         QVERIFY(old.MngKeyPass.isEmpty());
+        QVERIFY(!old.MngUseAgent && !old.hLegacyAlgorithms);
         QCOMPARE(DecipherPassword(old.MngPwd), QStringLiteral("pw"));
+        THost switched = old;
+        switched.MngUseAgent = switched.hLegacyAlgorithms = true;
+        QVERIFY(dm.SaveHost(switched, TSaveMode::Update));
+        QVERIFY(hostOf(dm, 1).MngUseAgent && hostOf(dm, 1).hLegacyAlgorithms);
 
         // The statements of earlier versions still run.
         dm.DBSession.Execute(QStringLiteral("Insert into Hosts(hID,hAddress,hPort,hNote,OSID,MngLogin,MngPwd,"
@@ -215,6 +221,7 @@ private slots:
         TdmPublic& dm = env.dm();
         QVERIFY(dm.DBSession.Connected());
         QVERIFY(!dm.HostAccessColumns);
+        QVERIFY(!dm.HostSwitchColumns);
         QVERIFY(!dm.ProfileRulesTable);
         QVERIFY(!dm.ProfileSuccessTexts);
         QCOMPARE(hostOf(dm, 1).hAddress, QStringLiteral("db1"));
@@ -228,6 +235,7 @@ private slots:
         THost host = hostOf(dm, 1);
         host.hNote = QStringLiteral("saved");
         host.MngElevation = TElevation::Sudo;
+        host.MngUseAgent = true;
         QVERIFY(dm.SaveHost(host, TSaveMode::Update));
         QCOMPARE(hostOf(dm, 1).hNote, QStringLiteral("saved"));
         QVERIFY(!HasHostAccessColumns(dm.DBSession));

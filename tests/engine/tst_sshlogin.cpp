@@ -101,7 +101,7 @@ private slots:
                "login name.";
         QTest::newRow("name with white space")
             << OpenSshAddress << "j doe" << Password << 1 << "Login failed. "
-            << "The login name \"j doe\" cannot be used: it holds white space; correct the login name.";
+            << "The login name \"j doe\" contains white space. Correct the login name.";
     }
     void probeOutcomes()
     {

@@ -10,6 +10,7 @@
 #include "ui/TfrmHostEdit.h"
 #include "ui/TfrmKeyBoard.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
@@ -37,6 +38,7 @@ THost sampleHost()
     host.MngPwd = EncipherPassword(QStringLiteral("s3cret'pw"));
     host.MngKeyPath = QStringLiteral("/keys/db1");
     host.UseManager = -1;
+    host.MngUseAgent = true;
     return host;
 }
 
@@ -113,6 +115,28 @@ private slots:
                                        << "22" << -1 << ""
                                        << "pw"
                                        << "edtMngLogin" << loginText;
+        QTest::newRow("address with a blank") << "db 1"
+                                              << "22" << -1 << "root"
+                                              << "pw"
+                                              << "edtName"
+                                              << "The host address contains white space. ";
+        QTest::newRow("address with a colon, no IPv6") << "db1:22"
+                                                       << "22" << -1 << "root"
+                                                       << "pw"
+                                                       << "edtName"
+                                                       << "The host address is neither a host name, an IPv4 address "
+                                                          "nor an IPv6 address (\":\" belongs to none of them). ";
+        QTest::newRow("bracketed IPv6") << "[fe80::1]"
+                                        << "22" << -1 << "root"
+                                        << "pw"
+                                        << ""
+                                        << "";
+        QTest::newRow("manager login taken for an option")
+            << "h"
+            << "22" << 1 << "-froot"
+            << ""
+            << "edtMngLogin"
+            << "The manager login starts with \"-\", which the host would take for an option. ";
         QTest::newRow("login before password") << "h"
                                                << "22" << -1 << ""
                                                << ""
@@ -282,19 +306,25 @@ private slots:
         QCOMPARE(dialog.edtMngPwd->text(), QStringLiteral("s3cret'pw"));
         QCOMPARE(dialog.edtMngPwd->echoMode(), QLineEdit::Password);
         QCOMPARE(dialog.cbbLoginAs->currentText(), QStringLiteral("Manager Account"));
+        QVERIFY(dialog.chkUseAgent->isChecked());
+        QVERIFY(!dialog.chkLegacyAlgorithms->isChecked());
+        QCOMPARE(dialog.chkLegacyAlgorithms->text(), QStringLiteral("Allow SHA-1 algorithms (old systems)"));
         QCOMPARE(dialog.edtName->statusTip(), QStringLiteral("Host Address"));
         QVERIFY(dialog.edtName->toolTip().isEmpty());
 
-        dialog.edtName->setText(QStringLiteral("db2.example"));
+        dialog.edtName->setText(QStringLiteral("[::1]"));
         dialog.edtPort->setText(QStringLiteral("not a port"));
+        dialog.chkUseAgent->setChecked(false);
+        dialog.chkLegacyAlgorithms->setChecked(true);
         dialog.cbbOS->setCurrentIndex(0);
         dialog.cbbLoginAs->setCurrentIndex(1);
         dialog.edtMngPwd->setText(QStringLiteral("n3w"));
         THost host = sampleHost();
         dialog.ReadHost(host);
         QCOMPARE(host.hID, 12);
-        QCOMPARE(host.hAddress, QStringLiteral("db2.example"));
+        QCOMPARE(host.hAddress, QStringLiteral("::1"));
         QCOMPARE(host.hPort, 22);
+        QVERIFY(!host.MngUseAgent && host.hLegacyAlgorithms);
         QCOMPARE(host.OSID, 1);
         QCOMPARE(host.UseManager, 1);
         QCOMPARE(host.MngKeyPath, QStringLiteral("/keys/db1"));

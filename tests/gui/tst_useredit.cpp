@@ -10,6 +10,7 @@
 #include "ui/TfrmKeyBoard.h"
 #include "ui/TfrmUserEdit.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -160,6 +161,18 @@ private slots:
                                                    << "The password contains a control character (a line break, a "
                                                       "tab or the like), which a host cannot take as part of a "
                                                       "password. ";
+        QTest::newRow("login with a blank") << "j doe"
+                                            << "pw"
+                                            << "edtLogin"
+                                            << "The login name contains white space. ";
+        QTest::newRow("login taken for an option") << "-r"
+                                                   << "pw"
+                                                   << "edtLogin"
+                                                   << "The login name starts with \"-\", which the host would take "
+                                                      "for an option. ";
+        QTest::newRow("login over 256 bytes") << QString(129, QChar(0xE9)) << "pw"
+                                              << "edtLogin"
+                                              << "The login name is longer than 256 bytes. ";
         QTest::newRow("both given") << "bob"
                                     << "pw"
                                     << ""
@@ -384,6 +397,29 @@ private slots:
         QCOMPARE(user.pwNew, QString());
         QCOMPARE(DecipherPassword(user.pwNow), QStringLiteral("old'pw"));
         QCOMPARE(user.Email, QStringLiteral("a@example.net"));
+    }
+
+    void managerAccountOfTheHostIsNamed()
+    {
+        Fixture fixture;
+        THost host;
+        host.hID = 7;
+        host.hAddress = QStringLiteral("db1.example");
+        host.hPort = 2200;
+        host.MngLogin = QStringLiteral("alice");
+        host.MngPwd = EncipherPassword(QStringLiteral("mgr"));
+        host.MngElevation = TElevation::Su;
+        QVERIFY(fixture.dm.SaveHost(host, TSaveMode::Insert));
+        TfrmUserEdit dialog(fixture.dm);
+        dialog.User = storedUser();
+        dialog.ShowUser(false);
+        QVERIFY(!dialog.lbManagerNote->isHidden());
+        QVERIFY(
+            dialog.lbManagerNote->text().startsWith(QLatin1String("This is the manager account of db1.example:2200")));
+        dialog.edtLogin->setText(QStringLiteral("root"));
+        QVERIFY(dialog.lbManagerNote->text().contains(QLatin1String("stored root password")));
+        dialog.edtLogin->setText(QStringLiteral("bob"));
+        QVERIFY(dialog.lbManagerNote->isHidden());
     }
 
     void generateButtonFollowsTheSettings_data()

@@ -92,5 +92,7 @@ complete_words veltrane-cli pa | grep -x paths >/dev/null || fail "completion do
 complete_words veltrane-cli de | grep -x decipher >/dev/null || fail "completion does not offer 'decipher'"
 complete_words veltrane-cli --db x.db list --j | grep -x -- --json >/dev/null || fail "completion does not offer 'list --json'"
 complete_words veltrane-cli host a | grep -x add >/dev/null || fail "completion does not offer 'host add'"
+complete_words veltrane-cli host edit h --no-u | grep -x -- --no-use-agent >/dev/null ||
+    fail "completion does not offer 'host edit --no-use-agent'"
 
 echo "PASS: installed files, man pages, desktop entry, metainfo, $pages manual pages and completion"
