@@ -31,6 +31,8 @@
 //   127.0.0.15 OpenSSH with MaxAuthTries 1; the real passwd (OneTry*).
 //   127.0.0.16 OpenSSH whose passwd is held to pam_pwquality with enforce_for_root, root included
 //              (PwQuality*); the machine's own PAM files are untouched.
+//   127.0.0.17 flood: accepts TCP and sends text lines without end (20 a second) but never an SSH
+//              version line.
 //   /tmp/veltrane-sshd/agent.sock  an ssh-agent (AgentSocket) holding one key that the Agent* accounts and
 //              OneTryAgentAccount accept; tests set SSH_AUTH_SOCK to it themselves.
 //   127.0.0.30..37  more addresses of the dialog server (127.0.0.3), for benchmarks of many hosts;
@@ -81,6 +83,7 @@ inline const QString ForcedAddress = QStringLiteral("127.0.0.13");
 inline const QString Sha1Address = QStringLiteral("127.0.0.14");
 inline const QString OneTryAddress = QStringLiteral("127.0.0.15");
 inline const QString PwQualityAddress = QStringLiteral("127.0.0.16");
+inline const QString FloodAddress = QStringLiteral("127.0.0.17");
 
 inline const QString ManagerAccount = QStringLiteral("vtst_mgr");
 
@@ -422,6 +425,9 @@ inline QString ServerProblem()
     }
     if (Detail::Greeting(SilentAddress, 1000) != QByteArray(""))
         return QStringLiteral("The silent listener on %1:%2 is not running").arg(SilentAddress).arg(Port) + fix;
+    const QByteArray flood = Detail::Greeting(FloodAddress, 1000);
+    if (flood.isEmpty() || flood.startsWith("SSH-"))
+        return QStringLiteral("The flood listener on %1:%2 is not running").arg(FloodAddress).arg(Port) + fix;
     if (!Detail::Greeting(ClosedAddress, 1000).isNull())
         return QStringLiteral("Something listens on %1:%2, which must stay closed; stop it")
             .arg(ClosedAddress)
