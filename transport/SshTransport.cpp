@@ -10,10 +10,12 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <linux/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cstddef>
 
 namespace {
 
@@ -60,6 +62,17 @@ bool SocketConnected(socket_t fd)
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     return ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
+}
+
+/// Bytes the host sent on this connection so far, as the kernel counted them; 0 when unknown.
+quint64 BytesReceived(socket_t fd)
+{
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (fd == SSH_INVALID_SOCKET || ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 ||
+        length < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received)
+        return 0;
+    return info.tcpi_bytes_received;
 }
 
 } // namespace
@@ -124,6 +137,7 @@ struct SshTransport::Impl
 
     // Timing of the open in progress.
     QElapsedTimer openClock;
+    qint64 connectedMs = 0;
     qint64 lastArrivalMs = 0;
     int socketTimeoutMs = 5000;
     int idleTimeoutMs = 15000;
@@ -185,7 +199,7 @@ struct SshTransport::Impl
     {
         if (!tcpConnected && session && SocketConnected(ssh_get_fd(session.get()))) {
             tcpConnected = true;
-            lastArrivalMs = openClock.elapsed();
+            connectedMs = lastArrivalMs = openClock.elapsed();
         }
     }
 
@@ -204,18 +218,25 @@ struct SshTransport::Impl
                                     "whether the host is reachable.")
                          .arg(endpoint)
                          .arg(socketTimeoutMs));
-        } else {
-            left = idleTimeoutMs - (now - lastArrivalMs);
-            if (left <= 0 && !ssh_get_serverbanner(session.get())) {
-                // No SSH banner since the connect: whatever listens there is no SSH server.
+        } else if (!ssh_get_serverbanner(session.get())) {
+            // Counted from the connect, not from the last byte: lines sent before the version line would
+            // restart an idle limit for ever.
+            left = idleTimeoutMs - (now - connectedMs);
+            if (left <= 0) {
+                const quint64 received = BytesReceived(ssh_get_fd(session.get()));
+                const QString what = received == 0
+                                         ? QStringLiteral("accepted the connection but sent nothing")
+                                         : QStringLiteral("sent %1 bytes but no SSH version line").arg(received);
                 close();
                 throw SshError(SshError::Kind::Silent,
-                               QStringLiteral("No SSH greeting from %1 within %2 s: the host accepted the "
-                                              "connection but sent nothing; check that an SSH server listens on "
-                                              "that port.")
+                               QStringLiteral("No SSH greeting from %1 within %2 s: the host %3; check that an SSH "
+                                              "server listens on that port.")
                                    .arg(endpoint)
-                                   .arg(idleTimeoutMs / 1000));
+                                   .arg(idleTimeoutMs / 1000)
+                                   .arg(what));
             }
+        } else {
+            left = idleTimeoutMs - (now - lastArrivalMs);
             if (left <= 0)
                 fail(QStringLiteral("%1 sent nothing for %2 s during the %3; check that an SSH server answers "
                                     "on that port.")

@@ -22,7 +22,8 @@ struct SshOpenParams
     QString command;
     /// Limit of the TCP connect.
     int socketTimeoutMs = 5000;
-    /// Once connected, the open fails when nothing arrives from the server for this long.
+    /// Once connected, the open fails when nothing arrives from the server for this long, and when its SSH
+    /// version line has not come this long after the connect (whatever else it sent).
     int idleTimeoutMs = 15000;
     /// OpenSSH-format known_hosts file: the first connection to a host and port records its key,
     /// a later connection with a different key fails before authentication.
@@ -63,7 +64,7 @@ public:
         Cancelled,       ///< the message loop asked to stop; the message contains "501"
         HostKeyChanged,  ///< the server's key differs from the recorded one; the message says what to do
         Refused,         ///< the server refused every offered password for the account
-        Silent,          ///< connected, but not a byte arrived within the idle limit (no SSH server)
+        Silent,          ///< connected, but no SSH version line within the idle limit (no SSH server)
         KnownHostsFile,  ///< the known-hosts file could not be read or written; the message names it
         UnknownHost,     ///< the host's key is not recorded and unknown hosts are refused
         KeyFile,         ///< the private key file could not be read or its passphrase is wrong; the message names it

@@ -24,7 +24,7 @@ TChangeRequest request(bool oldPasswordStep = true)
     r.profile.InputNewPassword = QStringLiteral("new password:");
     r.profile.RetypeNewPassword = QStringLiteral("retype new password:");
     r.oldPassword = SecretBuffer(QStringLiteral("Old-pw#1"));
-    r.newPassword = SecretBuffer(QStringLiteral("New-pw#2"));
+    r.newPassword = SecretBuffer(QStringLiteral("N\u00ebw-pw#2"));
     return r;
 }
 
@@ -43,7 +43,7 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QList<QByteArray>>("typed");
         QTest::addColumn<bool>("sent");
-        const QByteArray old = "Old-pw#1", fresh = "New-pw#2";
+        const QByteArray old = "Old-pw#1", fresh = "N\xc3\xabw-pw#2";
         QTest::newRow("own login, every step")
             << QList<QByteArray>{"Current password: ", "New password: ", "Retype new password: ",
                                  "passwd: password updated successfully\r\n"}
@@ -55,6 +55,14 @@ private slots:
             << QList<QByteArray>{"New password: ", "Retype new password: ", "Sorry, passwords do not match.\r\n"}
             << false << false << "Changed Failed. sorry, passwords do not match." << QList<QByteArray>{fresh, fresh}
             << true;
+        // Upper-cased, the accent decomposed, split by CSI, OSC (ended by BEL and by ST) and ESC 7: each byte
+        // from its first to its last character is masked.
+        QTest::newRow("host echoes the new password in another case and form, split by escapes")
+            << QList<QByteArray>{"New password: ", "Retype new password: ",
+                                 "passwd: rejected N\x1b[38;5;196mE\xcc\x88\x1b]0;x\x07W-P\x1b"
+                                 "7W\x1b]2;t\x1b\\#2\r\n"}
+            << false << false << "Changed Failed. passwd: rejected " + QString(36, QLatin1Char('*'))
+            << QList<QByteArray>{fresh, fresh} << true;
         QTest::newRow("old password refused: the new one never goes out")
             << QList<QByteArray>{"Current password: ", "passwd: Authentication token manipulation error\r\n"} << true
             << false << "Changed Failed. passwd: authentication token manipulation error" << QList<QByteArray>{old}
@@ -86,8 +94,9 @@ private slots:
         QCOMPARE(status.NewPasswordSent, sent);
         QCOMPARE(status.PasswordChanged, status.Code == acChangeSucceeded);
         QVERIFY(!shell.SessionActive());
-        // Neither password shows anywhere the run keeps, whatever the host printed.
+        // Neither password shows anywhere the run keeps, whatever the host printed: not even the "-p" of both.
         QVERIFY(!run.GetTranscriptText().contains(QStringLiteral("pw#")));
+        QVERIFY(!run.GetTranscriptText().contains(QStringLiteral("-p"), Qt::CaseInsensitive));
     }
 
     void exitStatusDecidesWhereNothingIsPrinted_data()

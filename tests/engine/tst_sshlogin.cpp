@@ -102,6 +102,9 @@ private slots:
         QTest::newRow("name with white space")
             << OpenSshAddress << "j doe" << Password << 1 << "Login failed. "
             << "The login name \"j doe\" contains white space. Correct the login name.";
+        QTest::newRow("lines without end, no greeting")
+            << FloodAddress << "vtst_eng5" << Password << 1 << "Login failed. "
+            << "No SSH greeting from 127.0.0.17:2222 within 15 s: the host sent ";
     }
     void probeOutcomes()
     {
@@ -119,7 +122,9 @@ private slots:
 
         QCOMPARE(int(status.Code), code);
         QCOMPARE(status.Text, text);
-        QCOMPARE(status.Detail, detail);
+        // How many bytes a flood got out before the greeting limit varies from run to run.
+        const bool noGreeting = detail.startsWith(QLatin1String("No SSH greeting"));
+        QVERIFY2(noGreeting ? status.Detail.startsWith(detail) : status.Detail == detail, qPrintable(status.Detail));
         const QString connect = connectText(address, login);
         QCOMPARE(f.run.Transcript, QStringList{connect + QStringLiteral("... ")});
         QCOMPARE(f.progressTexts,
@@ -128,7 +133,9 @@ private slots:
         QVERIFY(f.ui.shown(QStringLiteral("status")).isEmpty());
         QVERIFY(!f.engine.SessionActive());
         QVERIFY(!f.EverythingShown().contains(password));
-        QVERIFY(!status.HostUnreachable || code == acConnectFailed);
+        // Only a host that is no SSH server spares the batch's other accounts on it a try of their own.
+        QVERIFY(status.HostUnreachable == noGreeting || code == acConnectFailed);
+        QVERIFY(!status.LoginRefused || !noGreeting);
     }
 
     void silentServerFailsAfterIdleLimit()

@@ -31,6 +31,8 @@
 //   127.0.0.15 OpenSSH with MaxAuthTries 1; the real passwd (OneTry*).
 //   127.0.0.16 OpenSSH whose passwd is held to pam_pwquality with enforce_for_root, root included
 //              (PwQuality*); the machine's own PAM files are untouched.
+//   127.0.0.17 flood: accepts TCP and sends text lines without end (20 a second) but never an SSH
+//              version line.
 //   /tmp/veltrane-sshd/agent.sock  an ssh-agent (AgentSocket) holding one key that the Agent* accounts and
 //              OneTryAgentAccount accept; tests set SSH_AUTH_SOCK to it themselves.
 //   127.0.0.30..37  more addresses of the dialog server (127.0.0.3), for benchmarks of many hosts;
@@ -43,7 +45,8 @@
 //   vtst_crash1..4, disk-full and overlap tests vtst_fault1..3, parallel batches vtst_par1..4; dialog copies: batch
 //   vtdlg_debian1 and vtdlg_slow1, command-line tool vtdlg_debian2, GUI vtdlg_debian3 and vtdlg_slow2, transport
 //   vtdlg_debian4, benchmarks vtdlg_debian5, reconcile vtdlg_vanish1 (changes its password for real, then drops the
-//   connection), secrets vtdlg_echo1 (echoes every answer, in several forms) and vtdlg_noisy1 (NUL, escapes, 10 MB);
+//   connection), secrets vtdlg_echo1 (echoes every answer, in several forms, one upper-cased, decomposed and split by
+//   escapes) and vtdlg_noisy1 (NUL, escapes, 10 MB);
 //   the engine uses the unnumbered dialog accounts. The servers from 127.0.0.10 on and the agent have
 //   numbered accounts to share out the same way.
 
@@ -81,6 +84,7 @@ inline const QString ForcedAddress = QStringLiteral("127.0.0.13");
 inline const QString Sha1Address = QStringLiteral("127.0.0.14");
 inline const QString OneTryAddress = QStringLiteral("127.0.0.15");
 inline const QString PwQualityAddress = QStringLiteral("127.0.0.16");
+inline const QString FloodAddress = QStringLiteral("127.0.0.17");
 
 inline const QString ManagerAccount = QStringLiteral("vtst_mgr");
 
@@ -422,6 +426,9 @@ inline QString ServerProblem()
     }
     if (Detail::Greeting(SilentAddress, 1000) != QByteArray(""))
         return QStringLiteral("The silent listener on %1:%2 is not running").arg(SilentAddress).arg(Port) + fix;
+    const QByteArray flood = Detail::Greeting(FloodAddress, 1000);
+    if (flood.isEmpty() || flood.startsWith("SSH-"))
+        return QStringLiteral("The flood listener on %1:%2 is not running").arg(FloodAddress).arg(Port) + fix;
     if (!Detail::Greeting(ClosedAddress, 1000).isNull())
         return QStringLiteral("Something listens on %1:%2, which must stay closed; stop it")
             .arg(ClosedAddress)

@@ -170,6 +170,10 @@ private slots:
                                             << failed << "No TCP connection to 127.0.0.7:2222 within 5000 ms";
         QTest::newRow("server never speaks") << SilentAddress << kAccount << Password << true << 14500 << 17000
                                              << int(SshError::Kind::Silent) << "No SSH greeting from 127.0.0.5:2222";
+        // Every line restarts the idle limit; the greeting limit still ends it 15 s after the connect.
+        QTest::newRow("lines without end, no greeting")
+            << FloodAddress << kAccount << Password << true << 14500 << 17000 << int(SshError::Kind::Silent)
+            << "No SSH greeting from 127.0.0.17:2222 within 15 s: the host sent ";
         // The host counts the keyboard-interactive answer as its one try and hangs up before the password
         // method: still a refused password, said as what happened.
         QTest::newRow("one try only") << OneTryAddress << OneTry(1) << "not-the-password" << true << 0

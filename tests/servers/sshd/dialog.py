@@ -15,6 +15,7 @@ import shlex
 import sys
 import termios
 import time
+import unicodedata
 
 ACCOUNT = pwd.getpwuid(os.getuid()).pw_name
 NAME = ACCOUNT
@@ -181,9 +182,25 @@ def vanish_after_real_change():
     return 1
 
 
+# Put between the characters of a disguised echo: CSI with and without parameters, OSC ended by BEL
+# and by ST, and a single ESC + character. All in lower case, as the engine records them.
+ECHO_ESCAPES = [b"\x1b[1m", b"\x1b]0;echo\x07", b"\x1b7", b"\x1b[38;5;196m", b"\x1b]2;t\x1b\\", b"\x1b[0m"]
+
+
+def disguised(data):
+    """data upper-cased, its accents decomposed (NFD) and an escape sequence after every two characters,
+    so that it reads the same on a terminal but matches no byte for byte comparison."""
+    try:
+        text = unicodedata.normalize("NFD", data.decode("utf-8").upper())
+    except UnicodeDecodeError:
+        return data.upper()
+    pieces = [text[at : at + 2].encode() + ECHO_ESCAPES[at // 2 % len(ECHO_ESCAPES)] for at in range(0, len(text), 2)]
+    return b"".join(pieces)
+
+
 def echo_everything():
-    """Echoes every answer back (as typed, upper-cased, and split over two writes), then ends without
-    a success line, so the answers land in whatever keeps the host's words."""
+    """Echoes every answer back (as typed, upper-cased, split over two writes, and disguised), then ends
+    without a success line, so the answers land in whatever keeps the host's words."""
     for step, prompt in [("old", "Current password: "), ("new", "New password: "), ("retype", "Retype new password: ")]:
         say(prompt)
         data = answer(step).rstrip(b"\r\n")
@@ -192,6 +209,7 @@ def echo_everything():
         os.write(1, data[: len(data) // 2])
         time.sleep(0.3)
         os.write(1, data[len(data) // 2 :] + b"\r\n")
+        os.write(1, disguised(data) + b"\r\n")
     os.write(1, b"passwd: rejected " + data + b"\r\n")
     return 1
 

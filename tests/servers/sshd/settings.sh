@@ -27,6 +27,7 @@ address_forced=127.0.0.13   # OpenSSH with ForceCommand /usr/bin/passwd
 address_sha1=127.0.0.14     # OpenSSH that offers SHA-1 algorithms only, real passwd
 address_onetry=127.0.0.15   # OpenSSH with MaxAuthTries 1, real passwd
 address_pwquality=127.0.0.16 # OpenSSH whose passwd is held to pam_pwquality, root included
+address_flood=127.0.0.17    # accepts TCP, sends text lines without end, never an SSH greeting
 port=2222
 # More addresses of the dialog server, so that benchmarks can stand for many hosts.
 addresses_dialog_extra=(127.0.0.30 127.0.0.31 127.0.0.32 127.0.0.33 127.0.0.34 127.0.0.35 127.0.0.36 127.0.0.37)

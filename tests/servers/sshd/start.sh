@@ -6,6 +6,7 @@
 #   streams     stream-server.py writes to the extended stream (OpenSSH cannot under a terminal)
 #   silent      silent-listener.py accepts TCP and never speaks
 #   unanswered  silent-listener.py --unanswered: TCP connects time out
+#   flood       silent-listener.py --flood: text lines without end, never an SSH greeting
 #   OpenSSH  C  the fleet: real passwd reached through sudo (with and without a password), su (a
 #               stand-in that plays su with a test root password) or a key-only login; expired
 #               accounts; root may not log in with a password
@@ -297,7 +298,7 @@ wait_for_port() { # address what
 }
 
 for address in "$address_fleet" "$address_locale" "$address_dropbear" "$address_busybox" "$address_notty" \
-    "$address_forced" "$address_sha1" "$address_onetry" "$address_pwquality"; do
+    "$address_forced" "$address_sha1" "$address_onetry" "$address_pwquality" "$address_flood"; do
     if port_open "$address" "$port"; then
         echo "start.sh: something else listens on $address:$port; stop it first" >&2
         exit 1
@@ -338,6 +339,7 @@ start_background silent "$python" "$work_dir/silent-listener.py" "$address_silen
 start_background streams "$python" "$work_dir/stream-server.py" "$address_streams" "$port" \
     "$work_dir/hostkey_streams" "$test_password"
 start_background unanswered "$python" "$work_dir/silent-listener.py" --unanswered "$address_unanswered" "$port"
+start_background flood "$python" "$work_dir/silent-listener.py" --flood "$address_flood" "$port"
 # Dropbear writes a pid file of its own (by default in /run); -F keeps it in front so it is ours.
 start_background dropbear /usr/sbin/dropbear -F -E -m -w -j -k -G "$dropbear_group" -r "$work_dir/hostkey_dropbear" \
     -p "$address_dropbear:$port" -P "$work_dir/dropbear.pid"
@@ -349,6 +351,7 @@ wait_for_port "$address_onetry" "the one-try OpenSSH server"
 wait_for_port "$address_pwquality" "the pwquality OpenSSH server"
 wait_for_port "$address_dropbear" "Dropbear"
 wait_for_port "$address_silent" "the silent listener"
+wait_for_port "$address_flood" "the flood listener"
 wait_for_port "$address_streams" "the stream server"
 
 # The unanswered listener cannot be probed by connecting; it only has to be alive.
@@ -361,6 +364,7 @@ fi
 echo "SSH test servers running: OpenSSH $address_openssh:$port and $address_dialogs:$port," \
      "fleet $address_fleet:$port, German $address_locale:$port," \
      "streams $address_streams:$port, silent $address_silent:$port, unanswered $address_unanswered:$port," \
+     "flood $address_flood:$port," \
      "closed $address_closed:$port," \
      "Dropbear $address_dropbear:$port, BusyBox $address_busybox:$port, no tty $address_notty:$port," \
      "forced passwd $address_forced:$port, SHA-1 $address_sha1:$port, one try $address_onetry:$port," \
