@@ -743,13 +743,15 @@ bool TRemoteEngine::ReadShadowHash(const TLoginRequest& managerLogin, TElevation
         return true;
     }
 
-    // What the host said instead, leaving out anything shaped like another account's entry.
+    // What the host said instead (lower-cased, as every refusal is shown), leaving out anything shaped
+    // like another account's entry.
     QList<QByteArray> said;
     for (const QByteArray& line : output.split('\n'))
         if (line.count(':') < 8)
             said << line;
     const QString words = capped(
-        VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(said.join('\n').trimmed()))).simplified());
+        VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(FoldAsciiCase(said.join('\n').trimmed()))))
+            .simplified());
     const QString folded = words.toLower();
     if (exitStatus == 127 ||
         (folded.contains(QLatin1String("getent")) &&
