@@ -2,6 +2,7 @@
 
 #include "core/FileExposure.h"
 #include "core/PasswordCipher.h"
+#include "core/Platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,13 +55,20 @@ QString WriteFallbackLogFile(const QString& executableDir, const TUser& user, co
                              const QDateTime& time)
 {
     const QString folder = executableDir + QStringLiteral("/Logs");
-    const bool created = !QFileInfo::exists(folder);
-    if (created && QDir().mkpath(folder))
+    const QFileInfo there(folder);
+    if (!there.exists() && !there.isSymLink()) {
+        if (!QDir().mkpath(folder))
+            throw FallbackLogError(QStringLiteral("Cannot create the folder %1 for the log file: check that the "
+                                                  "folder beside the program is writable.")
+                                       .arg(folder));
         RestrictToOwner(folder, true);
-    if (!QDir().mkpath(folder))
-        throw FallbackLogError(QStringLiteral("Cannot create the folder %1 for the log file: check that the "
-                                              "folder beside the program is writable.")
-                                   .arg(folder));
+    }
+    // Whoever else can write the folder (or made it a link) could read the file or have it written
+    // over another one, which a run as root would do to any file.
+    if (const QString problem = Platform::PrivateFolderProblem(folder); !problem.isEmpty())
+        throw FallbackLogError(QStringLiteral("The log file is not written into %1 (%2): make it a folder of "
+                                              "yours that nobody else can write to (chmod 700).")
+                                   .arg(folder, problem));
     const QString path = folder + QLatin1Char('/') + FallbackLogFileName(time, user.LoginName);
     const QString crlf = QStringLiteral("\r\n");
     const QString content = FallbackLogIdentityLine(user) + crlf + QString(69, QLatin1Char('*')) + QLatin1Char('\r') +

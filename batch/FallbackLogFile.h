@@ -26,6 +26,8 @@ QString FallbackLogIdentityLine(const TUser& user);
 /// Keeps a user's outcome when the database would not take it: writes, into the folder "Logs" of
 /// executableDir (created when missing), the enciphered line "uID,LoginName,pwNow,pwNew", a line of
 /// 69 asterisks ended by CR, and the transcript, each entry followed by CR LF. An existing file of the
-/// same name is replaced. Returns the file's path; throws FallbackLogError when it cannot be written.
+/// same name is replaced. Only a real folder (no symbolic link) of this user's that neither group nor
+/// others can write takes the file. Returns the file's path; throws FallbackLogError, naming the
+/// reason, when it cannot be written.
 QString WriteFallbackLogFile(const QString& executableDir, const TUser& user, const QString& transcript,
                              const QDateTime& time);

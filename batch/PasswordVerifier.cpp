@@ -14,13 +14,14 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, c
     {
         QString password;
         TAcceptedPassword meaning;
+        QString name; // for the transcript: which password, never the password itself
     };
-    QList<Candidate> candidates{{user.pwNow, TAcceptedPassword::Current}};
+    QList<Candidate> candidates{{user.pwNow, TAcceptedPassword::Current, QStringLiteral("current")}};
     const QString pending = PendingPassword(user);
     TVerifyResult result;
     result.hadPending = !pending.isEmpty() && pending != user.pwNow;
     if (result.hadPending) {
-        const Candidate candidate{pending, TAcceptedPassword::Pending};
+        const Candidate candidate{pending, TAcceptedPassword::Pending, QStringLiteral("pending")};
         if (pendingFirst)
             candidates.prepend(candidate);
         else
@@ -31,6 +32,12 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, c
         TUser probe = user;
         probe.pwNow = candidate.password;
         operations.TestLogin(probe, work, result.login, run);
+        const QString verdict = result.login.Code == acLoginSucceeded ? QStringLiteral("accepted")
+                                : result.login.LoginRefused           ? QStringLiteral("refused")
+                                                                      : QStringLiteral("could not tell (") +
+                                                                  result.login.Shown().trimmed() + QLatin1Char(')');
+        run.AddTranscriptLine(QStringLiteral("Check of the %1 password by a login as %2: %3.")
+                                  .arg(candidate.name, user.LoginName, verdict));
         if (result.login.Code == acLoginSucceeded) {
             result.accepted = candidate.meaning;
             return result;

@@ -15,7 +15,10 @@
 #include "tests/support/TestServers.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QThread>
+
+#include <csignal>
 
 #include <netinet/in.h>
 #include <sys/socket.h>

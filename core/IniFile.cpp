@@ -1,6 +1,7 @@
 #include "core/IniFile.h"
 
-#include <QFile>
+#include "core/Platform.h"
+
 #include <QSaveFile>
 #include <QStringList>
 
@@ -31,15 +32,16 @@ QString lineKey(const QString& line)
     return line.left(eq).trimmed();
 }
 
-QStringList readLines(const QString& path, bool* ok, QString* lineEnd = nullptr)
+/// The file's lines; *ok tells whether it was read, *problem why something there was not.
+QStringList readLines(const QString& path, bool* ok, QString* lineEnd = nullptr, QString* problem = nullptr)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *ok = false;
+    const Platform::SmallFile file = Platform::ReadRegularFile(path, IniFile::MaxFileSize);
+    if (problem)
+        *problem = file.problem;
+    *ok = file.exists && file.problem.isEmpty();
+    if (!*ok)
         return {};
-    }
-    *ok = true;
-    QString text = QString::fromUtf8(file.readAll());
+    QString text = QString::fromUtf8(file.content);
     if (lineEnd && text.contains(QStringLiteral("\r\n")))
         *lineEnd = QStringLiteral("\r\n");
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -76,6 +78,14 @@ bool parseInteger(const QString& text, int* value)
 
 } // namespace
 
+QString IniFile::Problem() const
+{
+    bool ok = false;
+    QString problem;
+    readLines(m_path, &ok, nullptr, &problem);
+    return problem;
+}
+
 QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const
 {
     bool ok = false;
@@ -110,7 +120,11 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
 {
     bool existed = false;
     QString lineEnd = QStringLiteral("\n"); // a file edited on Windows keeps its CR LF
-    QStringList lines = readLines(m_path, &existed, &lineEnd);
+    QString problem;
+    QStringList lines = readLines(m_path, &existed, &lineEnd, &problem);
+    // Writing would replace whatever is there (a pipe, a device, a huge or unreadable file) by one key.
+    if (!problem.isEmpty())
+        throw IniWriteError(QStringLiteral("Unable to write to %1 (%2)").arg(m_path, problem));
     const QString newLine = key + QLatin1Char('=') + value;
 
     qsizetype sectionStart = -1; // line index of the section header

@@ -44,14 +44,43 @@ struct FileLock
     int handle = -1;            ///< >= 0 when the lock is held
     bool heldElsewhere = false; ///< another process holds it
     QString error;              ///< why the file could not be locked at all
+    QByteArray note;            ///< when held elsewhere by TryLockFile: the start of the file
 };
 
 /// Takes an exclusive lock on the file at path (created, readable by its owner only, when missing)
-/// without waiting. The system releases it when the handle is released or the process ends,
-/// however it ends.
+/// without waiting. A symbolic link or anything but a regular file there is refused, and the file is
+/// never truncated. When another process holds it, error is empty and note holds the start of the
+/// file (what that holder wrote). The system releases the lock when the handle is released or the
+/// process ends, however it ends.
 FileLock TryLockFile(const QString& path);
-/// Replaces the content of a locked file (what the holder is, for whoever finds it locked).
+/// Writes content over the start of a locked file, padded with blanks to a fixed size so that no
+/// truncation is needed (what the holder is, for whoever finds it locked). Only into a file of this
+/// user with no other name; anything else keeps its bytes.
 void WriteLockedFile(int handle, const QByteArray& content);
 void ReleaseFileLock(int handle);
+
+/// Takes an exclusive lock on the identity (device and inode) of the existing file at path, so that
+/// every name of the file (a symbolic link, a hard link) shares it, in this process too. The file
+/// itself is neither written nor closed: closing a descriptor of a database would drop the locks
+/// that SQLite holds on it in this process. Release with ReleaseFileIdentityLock.
+FileLock TryLockFileIdentity(const QString& path);
+void ReleaseFileIdentityLock(int handle);
+
+/// Why the folder at path is no safe place for this user's secrets, or empty text when it is a real
+/// folder (not a symbolic link) owned by this user and not writable by group or others. A missing
+/// folder gives "it does not exist".
+QString PrivateFolderProblem(const QString& path);
+
+/// The outcome of ReadRegularFile.
+struct SmallFile
+{
+    bool exists = false; ///< something is at the path
+    QByteArray content;  ///< the whole file, when problem is empty
+    QString problem;     ///< why it was not read ("it is a named pipe, not a regular file", ...)
+};
+
+/// Reads the whole file at path without ever blocking: a named pipe, a device or a file larger than
+/// maxBytes is not read, and problem says why.
+SmallFile ReadRegularFile(const QString& path, qint64 maxBytes);
 
 } // namespace Platform

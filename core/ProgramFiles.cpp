@@ -75,4 +75,35 @@ QString PrepareFirstStart(const QString& executableDir)
     return QString();
 }
 
+QString FolderProblem(const QString& path)
+{
+    return Platform::PrivateFolderProblem(path);
+}
+
+QStringList Warnings(const QString& databasePath, const TOptionsFile& options)
+{
+    QStringList warnings;
+    const QString databaseFolder = QFileInfo(databasePath).absolutePath();
+    const QString optionsFolder = QFileInfo(options.path()).absolutePath();
+    QStringList folders{databaseFolder};
+    if (optionsFolder != databaseFolder)
+        folders << optionsFolder;
+    // Another user who can write there can swap the files for his own or read what is written.
+    for (const QString& folder : folders) {
+        const QFileInfo info(folder);
+        const QString problem = FolderProblem(folder);
+        if (problem.isEmpty() || (!info.exists() && !info.isSymLink()))
+            continue;
+        QString what = QStringLiteral("settings");
+        if (folder == databaseFolder)
+            what = folders.size() == 1 ? QStringLiteral("database and settings") : QStringLiteral("database");
+        warnings << QStringLiteral("The folder %1 of the %2 is not safe (%3): make it a folder of yours that "
+                                   "nobody else can write to (chmod go-w).")
+                        .arg(folder, what, problem);
+    }
+    if (const QString problem = options.ReadProblem(); !problem.isEmpty())
+        warnings << problem;
+    return warnings;
+}
+
 } // namespace ProgramFiles

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+class TOptionsFile;
 
 /// Where both programs keep their files. The data module is given BasePath() as if the program
 /// lived there, so Options.ini, the default database, known_hosts and Logs all land in the data
@@ -30,5 +33,14 @@ Locations Find(const QString& executableDir, const QString& databaseOverride = Q
 /// started from the desktop menu finds one. Leaves the build tree and portable copies alone (there
 /// run.sh and init-db make the database). Returns what went wrong and what to do, or empty text.
 QString PrepareFirstStart(const QString& executableDir);
+
+/// Why the folder at path is no safe place for the program's files, or empty text: it must be a
+/// real folder (not a symbolic link) owned by this user that neither group nor others can write.
+QString FolderProblem(const QString& path);
+
+/// One line each about where a run keeps its files, for the GUI's status line and the CLI's
+/// stderr (warnings, nothing is refused): the folder of databasePath and the folder of the settings
+/// file when FolderProblem finds one, and a settings file that is not read.
+QStringList Warnings(const QString& databasePath, const TOptionsFile& options);
 
 } // namespace ProgramFiles

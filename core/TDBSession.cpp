@@ -80,7 +80,7 @@ bool TDBSession::open(const QString& path, const SecretBuffer& password, bool ra
     }
     if (rc != SQLITE_OK) {
         if (failure.isEmpty())
-            failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+            failure = EngineMessage(db);
         if (failure.isEmpty() || rc == SQLITE_CANTOPEN)
             failure = QStringLiteral("Unable to open the database file %1").arg(path);
         sqlite3_close(db);
@@ -91,6 +91,22 @@ bool TDBSession::open(const QString& path, const SecretBuffer& password, bool ra
     m_db.reset(db);
     m_password = std::move(keptPassword);
     return true;
+}
+
+QString TDBSession::EngineMessage(sqlite3* db)
+{
+    if (!db)
+        return QStringLiteral("out of memory");
+    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    // The engine reports a failed write for want of space (ENOSPC) as SQLITE_FULL.
+    if ((sqlite3_extended_errcode(db) & 0xFF) == SQLITE_FULL)
+        return DiskFullMessage + QStringLiteral(" (") + message + QLatin1Char(')');
+    return message;
+}
+
+bool TDBSession::IsDiskFullMessage(const QString& message)
+{
+    return message.contains(DiskFullMessage) || message.contains(QLatin1String("database or disk is full"));
 }
 
 int TDBSession::busyHandler(void* self, int count)
@@ -120,8 +136,10 @@ void TDBSession::Execute(const QString& statement)
     char* error = nullptr;
     const QByteArray sql = statement.toUtf8();
     if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString message = error ? QString::fromUtf8(error) : QString::fromUtf8(sqlite3_errmsg(db));
+        QString message = error ? QString::fromUtf8(error) : QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_free(error);
+        if ((sqlite3_extended_errcode(db) & 0xFF) == SQLITE_FULL)
+            message = EngineMessage(db);
         throw DatabaseError(message);
     }
 }

@@ -54,6 +54,12 @@ public:
     void Rollback();
     int TransactionDepth() const { return m_depth; }
 
+    /// The engine's message for the last failure on db, with a full disk named as such: "the disk is
+    /// full (database or disk is full)", so that nobody is sent to check the file instead.
+    static QString EngineMessage(sqlite3* db);
+    /// Whether message is one EngineMessage gives for a full disk (or the engine's own words for it).
+    static bool IsDiskFullMessage(const QString& message);
+
     /// The raw handle, for the query objects; throws when the connection is closed.
     sqlite3* Handle() const;
 
@@ -88,6 +94,9 @@ private:
     bool m_keyRefused = false;
     int m_depth = 0;
 };
+
+/// What EngineMessage puts before the engine's own words when the disk is full.
+inline const QString DiskFullMessage = QStringLiteral("the disk is full");
 
 /// The message of every operation on a closed connection.
 inline const QString ClosedDatabaseMessage = QStringLiteral("Cannot perform this operation on a closed database");

@@ -43,6 +43,16 @@ TOptionsFile::TOptionsFile(const QString& executablePath)
 {
 }
 
+QString TOptionsFile::ReadProblem() const
+{
+    const QString problem = m_ini.Problem();
+    if (problem.isEmpty())
+        return QString();
+    return QStringLiteral("The settings file %1 is not read (%2), so every setting has its default: make it a "
+                          "regular text file.")
+        .arg(path(), problem);
+}
+
 #define VELTRANE_BOOL_OPTION(Getter, Setter, k)                                                                        \
     bool TOptionsFile::Getter() const                                                                                  \
     {                                                                                                                  \

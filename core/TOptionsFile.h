@@ -30,6 +30,9 @@ public:
     static inline const QString DefaultHomePage = QStringLiteral("https://www.veltrane.example/");
 
     const QString& path() const { return m_ini.path(); }
+    /// Why the file is there but not read, so that every setting has its default (a named pipe, a
+    /// device, a file larger than 1 MB), as one line for the status line or stderr; empty when read.
+    QString ReadProblem() const;
     const IniFile& ini() const { return m_ini; }
 
     bool PassNumber() const;

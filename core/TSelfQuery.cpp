@@ -31,7 +31,7 @@ void TSelfQuery::Close()
 void TSelfQuery::fail()
 {
     sqlite3* db = m_session.Handle();
-    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    const QString message = TDBSession::EngineMessage(db);
     Close();
     throw DatabaseError(message);
 }

@@ -67,6 +67,10 @@ TdmPublic& CliContext::dm()
         }
         if (CliUiServices::IsLockedMessage(reason))
             throw CliError::failure(CliUiServices::DatabaseFailureLine(reason));
+        if (!dm->DBSession.Connected() && TDBSession::IsDiskFullMessage(reason))
+            throw CliError::failure(
+                QStringLiteral("cannot open the database %1 (%2): free some disk space and run the command again")
+                    .arg(path, reason));
         if (!dm->DBSession.Connected())
             throw CliError::failure(QStringLiteral("cannot open the database %1 (%2): check that it is a Veltrane "
                                                    "database, or create one with 'veltrane-cli init-db PATH'")
@@ -75,6 +79,8 @@ TdmPublic& CliContext::dm()
         dm->BringSchemaUpToDate();
     }
     if (const QString warning = FileExposureWarning(path); !warning.isEmpty())
+        CliOutput::error(warning);
+    for (const QString& warning : ProgramFiles::Warnings(path, dm->OptionsFile))
         CliOutput::error(warning);
     m_dm = std::move(dm);
     return *m_dm;

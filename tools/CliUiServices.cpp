@@ -95,6 +95,10 @@ QString CliUiServices::DatabaseFailureLine(const QString& engineMessage)
         return QStringLiteral("the database is locked by another program (%1): wait until Veltrane or the other "
                               "veltrane-cli has finished and run the command again")
             .arg(engineMessage);
+    if (TDBSession::IsDiskFullMessage(engineMessage))
+        return QStringLiteral("database error: %1: nothing of it was saved; free some disk space and run the "
+                              "command again")
+            .arg(engineMessage);
     return QStringLiteral("database error: %1: check that the file is a Veltrane database with 'veltrane-cli list'")
         .arg(engineMessage);
 }

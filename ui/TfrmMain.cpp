@@ -7,6 +7,7 @@
 #include "batch/TBatchOperations.h"
 #include "core/DayNumber.h"
 #include "core/FileExposure.h"
+#include "core/ProgramFiles.h"
 #include "core/TdmPublic.h"
 #include "core/UiServices.h"
 #include "ui/CommandVisibility.h"
@@ -916,9 +917,11 @@ void TfrmMain::actVerifyExecute()
 
 void TfrmMain::WarnIfDatabaseExposed()
 {
-    const QString warning = FileExposureWarning(m_dm->DBSession.FileName());
-    if (!warning.isEmpty())
-        pnlStatus->setText(warning);
+    QStringList warnings = ProgramFiles::Warnings(m_dm->DBSession.FileName(), m_dm->OptionsFile);
+    if (const QString warning = FileExposureWarning(m_dm->DBSession.FileName()); !warning.isEmpty())
+        warnings.prepend(warning);
+    if (!warnings.isEmpty())
+        pnlStatus->setText(warnings.join(QLatin1Char(' ')));
 }
 
 void TfrmMain::OfferToVerifyUnconfirmedChanges()

@@ -145,7 +145,8 @@ public:
     /// At start: when users carry a change that an interrupted run never confirmed (and no other
     /// process runs a change batch), asks once, listing them, whether to verify them now.
     void OfferToVerifyUnconfirmedChanges();
-    /// At start: the status line says so when other users of the computer can read the database.
+    /// At start: the status line says so when other users of the computer can read the database, when
+    /// the folder of the database or of the settings is not safe, or when the settings file is not read.
     void WarnIfDatabaseExposed();
 
     // Frame commands.

@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 TUser sampleUser()
@@ -204,18 +207,53 @@ private slots:
         QCOMPARE(QFileInfo(path).absolutePath(), dir.filePath(QStringLiteral("Logs")));
     }
 
+    void unwritableLogFolderThrowsASayingError_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a file where the folder should be") << "file"
+                                                           << "not a folder";
+        // A run as root would otherwise write wherever the link leads.
+        QTest::newRow("a symbolic link to a folder") << "symlink"
+                                                     << "symbolic link";
+        QTest::newRow("writable by others") << "open"
+                                            << "other users can write to it";
+        QTest::newRow("another user's folder") << "foreign"
+                                               << "belongs to another user";
+    }
     void unwritableLogFolderThrowsASayingError()
     {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
-        QFile blocker(dir.filePath(QStringLiteral("Logs")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
-        blocker.close();
+        QTemporaryDir elsewhere;
+        const QString logs = dir.filePath(QStringLiteral("Logs"));
+        const QByteArray encoded = QFile::encodeName(logs);
+        if (kind == QLatin1String("file")) {
+            QFile blocker(logs);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else if (kind == QLatin1String("symlink")) {
+            QVERIFY(QFile::link(elsewhere.path(), logs));
+        } else {
+            QVERIFY(QDir().mkdir(logs));
+            QCOMPARE(::chmod(encoded.constData(), 0777), 0);
+            if (kind == QLatin1String("foreign")) {
+                if (::geteuid() != 0)
+                    QSKIP("only root can give a folder away");
+                QCOMPARE(::chmod(encoded.constData(), 0700), 0);
+                QCOMPARE(::chown(encoded.constData(), 65534, 65534), 0);
+            }
+        }
         try {
             WriteFallbackLogFile(dir.path(), sampleUser(), QString(), QDateTime::currentDateTime());
             QFAIL("no error");
         } catch (const FallbackLogError& error) {
-            QVERIFY(error.message().contains(dir.filePath(QStringLiteral("Logs"))));
+            QVERIFY(error.message().contains(logs));
+            QVERIFY2(error.message().contains(reason), qPrintable(error.message()));
         }
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), QStringList());
+        if (kind != QLatin1String("file") && kind != QLatin1String("symlink"))
+            QCOMPARE(QDir(logs).entryList(QDir::Files), QStringList());
     }
 
     void recordedTime_data()

@@ -13,6 +13,9 @@
 
 #include <QRandomGenerator>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace TestServers;
 
 namespace {
@@ -282,19 +285,79 @@ private slots:
         QVERIFY(QFileInfo(written).size() > transcript.size());
     }
 
+    void secondChangeBatchOnTheSameDatabaseIsRefused_data()
+    {
+        QTest::addColumn<QString>("secondName");
+        QTest::addColumn<QString>("holder");
+        const QString named = QStringLiteral("process %1, veltrane-cli change-password");
+        QTest::newRow("the same name") << "" << named;
+        QTest::newRow("a symbolic link") << "link.db" << named;
+        QTest::newRow("a hard link") << "hard.db"
+                                     << "another process, under another name of the same file";
+    }
     void secondChangeBatchOnTheSameDatabaseIsRefused()
     {
+        QFETCH(QString, secondName);
+        QFETCH(QString, holder);
         TestEnvironment env;
+        QString second = env.databasePath();
+        if (!secondName.isEmpty()) {
+            second = QDir(env.dir()).filePath(secondName);
+            if (secondName == QLatin1String("link.db"))
+                QVERIFY(QFile::link(env.databasePath(), second));
+            else
+                QCOMPARE(
+                    ::link(QFile::encodeName(env.databasePath()).constData(), QFile::encodeName(second).constData()),
+                    0);
+        }
         const TBatchLock first(env.databasePath(), QStringLiteral("veltrane-cli change-password"));
         try {
-            const TBatchLock second(env.databasePath(), QStringLiteral("Veltrane generate"));
+            const TBatchLock other(second, QStringLiteral("Veltrane generate"));
             QFAIL("two batches hold the lock");
         } catch (const BatchLockError& error) {
             QVERIFY2(
                 error.message().contains(
-                    QStringLiteral("process %1, veltrane-cli change-password").arg(QCoreApplication::applicationPid())),
+                    QStringLiteral("running on ") + second + QStringLiteral(" (") +
+                    (holder.contains(QLatin1String("%1")) ? holder.arg(QCoreApplication::applicationPid()) : holder)),
                 qPrintable(error.message()));
         }
+    }
+
+    void lockFileIsNeverWrittenThroughAnotherName_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("taken");
+        // As root, a link there would otherwise have emptied any file of the system.
+        QTest::newRow("a symbolic link to a file") << "symlink" << false;
+        QTest::newRow("a hard link to a file") << "hardlink" << true;
+        QTest::newRow("a named pipe") << "fifo" << false;
+    }
+    void lockFileIsNeverWrittenThroughAnotherName()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, taken);
+        TestEnvironment env;
+        const QString victim = QDir(env.dir()).filePath(QStringLiteral("victim"));
+        const QByteArray content("root:x:0:0:keep me\n");
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        const QByteArray lockFile = QFile::encodeName(TBatchLock::LockFilePath(env.databasePath()));
+        if (kind == QLatin1String("symlink"))
+            QCOMPARE(::symlink(QFile::encodeName(victim).constData(), lockFile.constData()), 0);
+        else if (kind == QLatin1String("hardlink"))
+            QCOMPARE(::link(QFile::encodeName(victim).constData(), lockFile.constData()), 0);
+        else
+            QCOMPARE(::mkfifo(lockFile.constData(), 0600), 0);
+        try {
+            const TBatchLock lock(env.databasePath(), QStringLiteral("veltrane-cli change-password"));
+            QVERIFY(taken);
+        } catch (const BatchLockError& error) {
+            QVERIFY2(!taken, qPrintable(error.message()));
+            QVERIFY2(error.message().contains(QStringLiteral("only a regular file")), qPrintable(error.message()));
+        }
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
     }
 };
 

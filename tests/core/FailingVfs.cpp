@@ -12,6 +12,7 @@ struct Fault
     int count = 0;
     int seen = 0;
     int failed = 0;
+    int result = SQLITE_IOERR_WRITE;
 };
 
 Fault g_fault;
@@ -37,7 +38,7 @@ int xWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offse
         ++g_fault.seen;
         if (g_fault.seen >= g_fault.nth && (g_fault.count < 0 || g_fault.failed < g_fault.count)) {
             ++g_fault.failed;
-            return SQLITE_IOERR_WRITE;
+            return g_fault.result;
         }
     }
     return inner(file)->pMethods->xWrite(inner(file), data, amount, offset);
@@ -159,10 +160,15 @@ FailingVfs::~FailingVfs()
     g_fault = Fault{};
 }
 
-void FailingVfs::failWrites(Target target, int nth, int count)
+void FailingVfs::failWrites(Target target, int nth, int count, bool diskFull)
 {
-    g_fault =
-        Fault{true, target == Target::Database ? SQLITE_OPEN_MAIN_DB : SQLITE_OPEN_MAIN_JOURNAL, nth, count, 0, 0};
+    g_fault = Fault{true,
+                    target == Target::Database ? SQLITE_OPEN_MAIN_DB : SQLITE_OPEN_MAIN_JOURNAL,
+                    nth,
+                    count,
+                    0,
+                    0,
+                    diskFull ? SQLITE_FULL : SQLITE_IOERR_WRITE};
 }
 
 void FailingVfs::disarm()

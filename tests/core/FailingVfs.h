@@ -20,8 +20,9 @@ public:
     FailingVfs(const FailingVfs&) = delete;
     FailingVfs& operator=(const FailingVfs&) = delete;
 
-    /// From the nth write to target on (counted from now, 1-based), fail count writes.
-    void failWrites(Target target, int nth, int count);
+    /// From the nth write to target on (counted from now, 1-based), fail count writes; with diskFull
+    /// they fail as on a full disk (SQLITE_FULL, as the engine reports ENOSPC) instead of an I/O error.
+    void failWrites(Target target, int nth, int count, bool diskFull = false);
     /// Lets every write through again.
     void disarm();
     /// How many writes failed since the last failWrites.

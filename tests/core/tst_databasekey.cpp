@@ -336,6 +336,36 @@ private slots:
         QVERIFY(!QFile::exists(env.databasePath() + QStringLiteral("-journal")));
     }
 
+    void aFullDiskIsNamedAsSuch()
+    {
+        RecordingUiServices ui;
+        TestEnvironment env;
+        TdmPublic& dm = env.dm();
+        seed(dm);
+        FailingVfs vfs;
+        QVERIFY(dm.DBSession.OpenDatabase(env.databasePath(), true));
+        auto query = dm.NewQuery();
+        query->SelectSQL = QStringLiteral("update Hosts set hNote = 'x'");
+        // A statement: the Operation Error window names the disk, not the file.
+        vfs.failWrites(FailingVfs::Target::Journal, 1, FailingVfs::UntilDisarmed, true);
+        QVERIFY(!dm.OpenQuery(*query));
+        const QString line = ui.shown(QStringLiteral("runlog")).value(0).text.split(QLatin1Char('\r')).value(4);
+        QCOMPARE(line, QStringLiteral("the disk is full (database or disk is full)"));
+        QVERIFY(TDBSession::IsDiskFullMessage(line));
+        // A commit.
+        vfs.failWrites(FailingVfs::Target::Database, 1, FailingVfs::UntilDisarmed, true);
+        dm.DBSession.StartTransaction();
+        QVERIFY(dm.OpenQuery(*query));
+        try {
+            dm.DBSession.Commit();
+            QFAIL("a commit on a full disk succeeded");
+        } catch (const DatabaseError& error) {
+            QVERIFY2(error.message().startsWith(QStringLiteral("the disk is full")), qPrintable(error.message()));
+        }
+        vfs.disarm();
+        dm.DBSession.Rollback();
+    }
+
     void aPasswordThatCannotBeStoredTakesTheKeyBack()
     {
         RecordingUiServices ui;

@@ -168,6 +168,42 @@ private slots:
         QVERIFY2(problem.contains(blocker.fileName() + QStringLiteral("/veltrane")), qPrintable(problem));
         QVERIFY2(problem.contains(QStringLiteral("XDG_DATA_HOME")), qPrintable(problem));
     }
+
+    void foldersOpenToOthersAreWarnedOf_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("private folders") << "private"
+                                         << "";
+        QTest::newRow("database folder writable by others")
+            << "open"
+            << "of the database and settings is not safe (other users can write to it)";
+        QTest::newRow("settings folder is a symbolic link") << "link"
+                                                            << "of the settings is not safe (it is a symbolic";
+        QTest::newRow("settings file is a pipe") << "fifo"
+                                                 << "is not read (it is a named pipe, not a regular file)";
+    }
+    void foldersOpenToOthersAreWarnedOf()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, warning);
+        makeDirs({QStringLiteral("data"), QStringLiteral("real")});
+        QString settings = path(QStringLiteral("data"));
+        QCOMPARE(::chmod(QFile::encodeName(path(QStringLiteral("data"))).constData(),
+                         kind == QLatin1String("open") ? 0777 : 0700),
+                 0);
+        if (kind == QLatin1String("link")) {
+            settings = path(QStringLiteral("linked"));
+            QVERIFY(QFile::link(path(QStringLiteral("real")), settings));
+        }
+        const TOptionsFile options(settings + QStringLiteral("/veltrane"));
+        if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(options.path()).constData(), 0600), 0);
+        const QStringList warnings = ProgramFiles::Warnings(path(QStringLiteral("data/veltrane.db")), options);
+        QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
+        if (!warning.isEmpty())
+            QVERIFY2(warnings[0].contains(warning), qPrintable(warnings[0]));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProgramFiles)

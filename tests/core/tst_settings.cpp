@@ -5,6 +5,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -165,6 +166,43 @@ private slots:
             ::chmod(QFile::encodeName(options.path()).constData(), 0);
             QCOMPARE(options.PassLength(), 8);
         }
+    }
+
+    void fileThatIsNoSmallRegularFileIsNotRead_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        // Before, a pipe held up the start for good and /dev/zero ate all memory.
+        QTest::newRow("a named pipe") << "fifo"
+                                      << "it is a named pipe, not a regular file";
+        QTest::newRow("a link to /dev/zero") << "zero"
+                                             << "it is a character device, not a regular file";
+        QTest::newRow("larger than 1 MB") << "large"
+                                          << "it is larger than 1 MB";
+    }
+    void fileThatIsNoSmallRegularFileIsNotRead()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const TOptionsFile options(dir.filePath(QStringLiteral("veltrane")));
+        const QByteArray path = QFile::encodeName(options.path());
+        const QByteArray large = "[Options]\nPass_Length=12\n" + QByteArray(IniFile::MaxFileSize, ';') + '\n';
+        if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        else if (kind == QLatin1String("zero"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), options.path()));
+        else
+            writeFile(options.path(), large);
+        QCOMPARE(options.PassLength(), 8);
+        QVERIFY(options.TestLogin());
+        QVERIFY2(options.ReadProblem().contains(reason), qPrintable(options.ReadProblem()));
+        QVERIFY(options.ReadProblem().contains(options.path()));
+        // Nor is it replaced by a file of one key.
+        QVERIFY_THROWS_EXCEPTION(IniWriteError, options.SetPassLength(10));
+        if (kind == QLatin1String("large"))
+            QCOMPARE(readFile(options.path()), large);
+        QCOMPARE(QFileInfo(options.path()).isFile(), kind == QLatin1String("large"));
     }
 
     void failedWriteNamesTheFile()

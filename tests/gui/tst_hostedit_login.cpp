@@ -40,6 +40,8 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("icon");
         const QString reason = QStringLiteral("Please check network connection and login account.");
+        const QString refused = reason + QStringLiteral(" The host refused the password.");
+        const QString closed = reason + QStringLiteral(" The host refused the connection: nothing listens on that port.");
         QTest::newRow("manager logs in") << OpenSshAddress << -1 << "vtst_gui3" << Password << "Login Successed. "
                                          << int(BalloonIcon::Info);
         // The test uses the manager fields whichever account the host changes passwords with.
@@ -47,9 +49,9 @@ private slots:
             << OpenSshAddress << 1 << "vtst_gui3" << Password << "Login Successed. " << int(BalloonIcon::Info);
         QTest::newRow("wrong password") << OpenSshAddress << -1 << "vtst_gui3"
                                         << "not-it"
-                                        << "Login failed. " + reason << int(BalloonIcon::Error);
+                                        << "Login failed. " + refused << int(BalloonIcon::Error);
         QTest::newRow("nothing listens") << ClosedAddress << -1 << "vtst_gui3" << Password
-                                         << "Connected Failed. " + reason << int(BalloonIcon::Error);
+                                         << "Connected Failed. " + closed << int(BalloonIcon::Error);
         QTest::newRow("user's account, no manager") << OpenSshAddress << 1 << ""
                                                     << ""
                                                     << "Login failed. " + reason << int(BalloonIcon::Error);

@@ -39,11 +39,13 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("icon");
         const QString reason = QStringLiteral("Please check network connection and login account.");
+        const QString refused = reason + QStringLiteral(" The host refused the password.");
+        const QString closed = reason + QStringLiteral(" The host refused the connection: nothing listens on that port.");
         QTest::newRow("current password logs in")
             << OpenSshAddress << Password << "Login Successed. " << int(BalloonIcon::Info);
         QTest::newRow("wrong password") << OpenSshAddress << "Vt-Wrong#1"
-                                        << "Login failed. " + reason << int(BalloonIcon::Error);
-        QTest::newRow("nothing listens") << ClosedAddress << Password << "Connected Failed. " + reason
+                                        << "Login failed. " + refused << int(BalloonIcon::Error);
+        QTest::newRow("nothing listens") << ClosedAddress << Password << "Connected Failed. " + closed
                                          << int(BalloonIcon::Error);
     }
     void testLoginProbesTheTypedAccount()
