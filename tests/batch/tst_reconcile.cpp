@@ -146,12 +146,13 @@ private slots:
         QTest::addColumn<QString>("pending");
         QTest::addColumn<QString>("detail");
         QTest::addColumn<QString>("storedAfter");
-        QTest::newRow("current in use") << Password << "Vn-Other#2026q" << "The current password is in use."
-                                        << Password + "|Vn-Other#2026q|";
+        QTest::newRow("current in use") << Password << "Vn-Other#2026q"
+                                        << "The current password is in use." << Password + "|Vn-Other#2026q|";
         QTest::newRow("pending in use") << "Vn-Stale#2026q" << Password
                                         << "The new password is in use; it is now the current password."
                                         << Password + "||";
-        QTest::newRow("neither") << "Vn-Stale#2026q" << "Vn-Other#2026q"
+        QTest::newRow("neither") << "Vn-Stale#2026q"
+                                 << "Vn-Other#2026q"
                                  << "The host accepts neither the current nor the new password; nothing was changed."
                                  << "Vn-Stale#2026q|Vn-Other#2026q|";
     }
