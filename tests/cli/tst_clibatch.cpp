@@ -122,10 +122,10 @@ private slots:
         EXPECT_EXIT(result, 0);
         const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
-        QVERIFY2(resultLine("vtst_cli1", OpenSshAddress, "Changed Successed. ").match(lines[0]).hasMatch(),
-                 qPrintable(lines[0]));
-        QVERIFY2(resultLine("vtst_cli2", OpenSshAddress, "Changed Successed. ").match(lines[1]).hasMatch(),
-                 qPrintable(lines[1]));
+        // Each change is checked at once by a login with the new password.
+        const QString verified = QStringLiteral("Changed Successed. Verified: the new password is in use.");
+        QVERIFY2(resultLine("vtst_cli1", OpenSshAddress, verified).match(lines[0]).hasMatch(), qPrintable(lines[0]));
+        QVERIFY2(resultLine("vtst_cli2", OpenSshAddress, verified).match(lines[1]).hasMatch(), qPrintable(lines[1]));
         QCOMPARE(lines[2], QStringLiteral("Change Password  - Total: 2     Successed: 2     Failed: 0     "));
 
         // Stored state: the new password is now the current one, with the change's time and history.
