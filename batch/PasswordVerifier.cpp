@@ -1,6 +1,8 @@
 #include "batch/PasswordVerifier.h"
 
 #include "core/DayNumber.h"
+#include "core/ShadowHash.h"
+#include "engine/DecipherSecret.h"
 
 QString PendingPassword(const TUser& user)
 {
@@ -26,6 +28,35 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, c
             candidates.prepend(candidate);
         else
             candidates.append(candidate);
+    }
+
+    // Through the manager first: its reading of the shadow entry tells the password apart from a login the
+    // host does not allow (AllowUsers, a nologin shell), and no candidate is sent to the host for it.
+    QString hash;
+    QString problem;
+    if (operations.ReadShadowHash(user, work, run, hash, problem)) {
+        const QString hashProblem = ShadowHashProblem(hash);
+        if (hashProblem.isEmpty()) {
+            for (const Candidate& candidate : candidates) {
+                const bool matches = PasswordMatchesShadowHash(DecipherSecret(candidate.password), hash);
+                run.AddTranscriptLine(QStringLiteral("Check of the %1 password against the shadow entry of %2: %3.")
+                                          .arg(candidate.name, user.LoginName,
+                                               matches ? QStringLiteral("accepted") : QStringLiteral("refused")));
+                if (matches) {
+                    result.login.Set(acLoginSucceeded);
+                    result.accepted = candidate.meaning;
+                    return result;
+                }
+            }
+            result.login.Set(acLoginFailed);
+            result.login.LoginRefused = true;
+            result.accepted = TAcceptedPassword::Neither;
+            return result;
+        }
+        run.AddTranscriptLine(QStringLiteral("The shadow entry of %1 cannot be checked: %2; checking by a login.")
+                                  .arg(user.LoginName, hashProblem));
+    } else if (!problem.isEmpty()) {
+        run.AddTranscriptLine(QStringLiteral("Checking by a login instead."));
     }
 
     for (const Candidate& candidate : candidates) {

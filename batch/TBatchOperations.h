@@ -41,4 +41,9 @@ public:
     /// Sends the notice mail to user.Email (success is code 6).
     virtual void SendNoticeMail(const TUser& user, const TPreparedWork& work, TActionStaus& status,
                                 TRunContext& run) = 0;
+    /// Reads user's password hash from its host's shadow entry through the host's manager, where the
+    /// manager changes the host's passwords. False when it cannot: problem says why, or is empty where
+    /// no manager is to be asked. The default asks none.
+    virtual bool ReadShadowHash(const TUser& user, const TPreparedWork& work, TRunContext& run, QString& hash,
+                                QString& problem);
 };

@@ -484,6 +484,34 @@ void TBatchRunner::changeStep(Job& job)
     };
 
     m_operations.ChangePassword(user, job.work, status, job.run);
+    if (status.Code == acChangeSucceeded && m_verifyAfterChange && !StopRequested()) {
+        // A host's word is not proof: only a password the host takes becomes the current one.
+        job.run.AddTranscriptLine(QStringLiteral("Checking the change: which password does the host take now?"));
+        const TVerifyResult found = reconcile(job, true);
+        switch (found.accepted) {
+        case TAcceptedPassword::Pending:
+            status.Detail = QStringLiteral("Verified: the new password is in use.");
+            sendNoticeMail();
+            job.success = true;
+            return;
+        case TAcceptedPassword::Current:
+            status.Set(acChangeFailed);
+            status.PasswordChanged = false;
+            status.Detail =
+                QStringLiteral("The host reported a success, but it still takes the old password. Verified: "
+                               "the old password is still in use.");
+            return;
+        case TAcceptedPassword::Neither:
+        case TAcceptedPassword::Unknown:
+            // Nothing tells otherwise: the host's word stands, and the change counts.
+            status.Detail = QStringLiteral("Not checked: ") +
+                            (found.accepted == TAcceptedPassword::Neither
+                                 ? QStringLiteral("the host lets the account in with neither password (it may not log "
+                                                  "in itself).")
+                                 : found.login.Shown().trimmed());
+            break;
+        }
+    }
     if (status.Code == acChangeSucceeded) {
         sendNoticeMail();
         user.pwNow = user.pwNew;

@@ -60,6 +60,10 @@ public:
     /// turn it off, to compare with a login per account.
     void SetShareHostConnections(bool on) { m_shareConnections = on; }
     /// How many hosts are worked on at once (clamped to 1..32); 1 runs the users in list order.
+    /// Whether a change the host reports as a success is checked at once by the new password, and the
+    /// record follows what the check finds (off unless set; the windows and the command line set it from
+    /// [Options] VerifyAfterChange).
+    void SetVerifyAfterChange(bool on) { m_verifyAfterChange = on; }
     void SetParallelHosts(int hosts);
     int ParallelHosts() const { return m_parallelHosts; }
 
@@ -145,6 +149,7 @@ private:
     int m_succeeded = 0;
     bool m_started = false;
     bool m_finished = false;
+    bool m_verifyAfterChange = false;
     bool m_writeAheadIntent = true;
     bool m_intentColumns = false;
     bool m_shareConnections = true;

@@ -2,6 +2,7 @@
 
 #include "batch/TNoticeMailer.h"
 #include "core/TdmPublic.h"
+#include "engine/DecipherSecret.h"
 
 void TRemoteBatchOperations::Prepare(const TUser& user, TOperationType type, TOperationOptions options,
                                      TPreparedWork& work)
@@ -56,4 +57,25 @@ void TRemoteBatchOperations::SendNoticeMail(const TUser& user, const TPreparedWo
         return;
     }
     TNoticeMailer::Send(work.mail, work.mailCaFile, user, status, run.Progress);
+}
+
+bool TRemoteBatchOperations::ReadShadowHash(const TUser& user, const TPreparedWork& work, TRunContext& run,
+                                            QString& hash, QString& problem)
+{
+    problem.clear();
+    const TChangePlan& plan = work.change;
+    if (!plan.asManager || !plan.problem.isEmpty() || plan.host.MngLogin.isEmpty())
+        return false;
+    TLoginRequest login = ManagerLoginRequestOf(plan.host, user.HostIP, user.HostPort, work.knownHostsPath);
+    login.refuseUnknownHost = work.refuseUnknownHost;
+    login.reuseConnection = true;
+    const SecretBuffer elevationPassword = plan.host.MngElevation == TElevation::Su
+                                               ? DecipherSecret(plan.host.MngRootPwd)
+                                               : DecipherSecret(plan.host.MngPwd);
+    // On the host's kept manager connection when the batch shares one: the check only reads.
+    std::unique_ptr<TRemoteEngine> engine = run.HostConnection
+                                                ? std::make_unique<TRemoteEngine>(run, *run.HostConnection)
+                                                : std::make_unique<TRemoteEngine>(run);
+    engine->ReadTimeOut = work.readTimeOut;
+    return engine->ReadShadowHash(login, plan.host.MngElevation, elevationPassword, user.LoginName, hash, problem);
 }

@@ -15,6 +15,8 @@ public:
     void TestLogin(const TUser& user, const TPreparedWork& work, TActionStaus& status, TRunContext& run) override;
     void ChangePassword(const TUser& user, const TPreparedWork& work, TActionStaus& status, TRunContext& run) override;
     void SendNoticeMail(const TUser& user, const TPreparedWork& work, TActionStaus& status, TRunContext& run) override;
+    bool ReadShadowHash(const TUser& user, const TPreparedWork& work, TRunContext& run, QString& hash,
+                        QString& problem) override;
 
 private:
     TdmPublic& m_dm;

@@ -53,6 +53,7 @@ TfrmOperation::TfrmOperation(TdmPublic& dm, TBatchOperations& operations, TOpera
     fillList();
     m_runner.SetObserver(this);
     m_runner.SetParallelHosts(dm.OptionsFile.ParallelHosts());
+    m_runner.SetVerifyAfterChange(dm.OptionsFile.VerifyAfterChange());
     m_runner.SetFinishedHandler([this] { batchEnded(); });
     m_elapsedTicker = new QTimer(this);
     m_elapsedTicker->setInterval(200);

@@ -29,6 +29,7 @@ constexpr BoolKey kSendMail{"SendMail", true};
 constexpr BoolKey kVerifyPassword{"VerifyPassword", true};
 constexpr BoolKey kDeleteUser{"DeleteUser", true};
 constexpr BoolKey kGenerateNew{"GenerateNew", true};
+constexpr BoolKey kVerifyAfterChange{"VerifyAfterChange", true};
 constexpr const char* kPassLength = "Pass_Length";
 constexpr const char* kHostKeyPolicy = "HostKeyPolicy";
 constexpr const char* kTrustOnFirstUse = "tofu";
@@ -72,6 +73,7 @@ VELTRANE_BOOL_OPTION(SendMail, SetSendMail, kSendMail)
 VELTRANE_BOOL_OPTION(VerifyPassword, SetVerifyPassword, kVerifyPassword)
 VELTRANE_BOOL_OPTION(DeleteUser, SetDeleteUser, kDeleteUser)
 VELTRANE_BOOL_OPTION(GenerateNew, SetGenerateNew, kGenerateNew)
+VELTRANE_BOOL_OPTION(VerifyAfterChange, SetVerifyAfterChange, kVerifyAfterChange)
 
 #undef VELTRANE_BOOL_OPTION
 

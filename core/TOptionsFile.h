@@ -53,6 +53,10 @@ public:
     void SetParallelHosts(int hosts) const;
     bool AutoGenerate() const;
     void SetAutoGenerate(bool on) const;
+    /// Whether every change that the host reports as a success is checked at once by the new password
+    /// before the record takes it ([Options] VerifyAfterChange, on by default).
+    bool VerifyAfterChange() const;
+    void SetVerifyAfterChange(bool on) const;
     bool TestLogin() const;
     void SetTestLogin(bool on) const;
     bool ChangePassword() const;

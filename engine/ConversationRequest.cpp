@@ -11,15 +11,7 @@ const QString kEnglish = QStringLiteral("env LC_ALL=C LANG=C ");
 /// The manager's command for elevation: passwd NAME as it is, behind sudo, or inside su.
 QString elevated(TElevation elevation, const QString& passwdCommand)
 {
-    switch (elevation) {
-    case TElevation::None:
-        break;
-    case TElevation::Sudo:
-        return QStringLiteral("sudo -p ") + QuoteForShell(SudoPrompt) + QLatin1Char(' ') + passwdCommand;
-    case TElevation::Su:
-        return QStringLiteral("su - root -c ") + QuoteForShell(passwdCommand);
-    }
-    return passwdCommand;
+    return ElevatedManagerCommand(elevation, passwdCommand, SudoPrompt);
 }
 
 /// Sets the command of login, in English when profile asks for it: by the channel's environment, and

@@ -45,3 +45,26 @@ QString ElevatedPasswdCommand(TElevation elevation, const QString& loginName)
     }
     return command;
 }
+
+QString ManagerShadowCommand(const QString& loginName)
+{
+    return QStringLiteral("getent shadow ") + QuoteForShell(loginName);
+}
+
+QString ManagerPasswdEntryCommand(const QString& loginName)
+{
+    return QStringLiteral("getent passwd ") + QuoteForShell(loginName);
+}
+
+QString ElevatedManagerCommand(TElevation elevation, const QString& command, const QString& sudoPrompt)
+{
+    switch (elevation) {
+    case TElevation::Sudo:
+        return QStringLiteral("sudo -p ") + QuoteForShell(sudoPrompt) + QLatin1Char(' ') + command;
+    case TElevation::Su:
+        return QStringLiteral("su - root -c ") + QuoteForShell(command);
+    case TElevation::None:
+        break;
+    }
+    return command;
+}

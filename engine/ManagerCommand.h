@@ -18,3 +18,16 @@ QString ManagerPasswdCommand(const QString& loginName);
 /// command itself, "sudo " before it, or "su - root -c " with it quoted once more, so that the name
 /// is still one word after su's shell has split the command.
 QString ElevatedPasswdCommand(TElevation elevation, const QString& loginName);
+
+/// The command a manager account runs to read loginName's shadow entry: "getent shadow " and the
+/// quoted name.
+QString ManagerShadowCommand(const QString& loginName);
+
+/// The command a manager account runs to read loginName's passwd entry, which every account may read:
+/// "getent passwd " and the quoted name.
+QString ManagerPasswdEntryCommand(const QString& loginName);
+
+/// command as the manager runs it with elevation: unchanged, behind "sudo -p " and the quoted
+/// sudoPrompt (so that sudo's prompt is known in any language), or as the one argument of
+/// "su - root -c ", quoted once more for root's shell.
+QString ElevatedManagerCommand(TElevation elevation, const QString& command, const QString& sudoPrompt);

@@ -2,11 +2,14 @@
 
 #include "core/NameRules.h"
 #include "core/VisibleText.h"
+#include "engine/ManagerCommand.h"
 #include "engine/TActionFlg.h"
 #include "engine/TranscriptRedactor.h"
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
+
+#include <optional>
 
 namespace {
 
@@ -623,4 +626,165 @@ void TRemoteEngine::changeDialog(const TChangeRequest& request, TActionStaus& st
             throw RemoteError(exitStatus < 0 ? QStringLiteral("passwd ended without telling its exit status.")
                                              : QStringLiteral("passwd ended with exit status %1.").arg(exitStatus));
     }
+}
+
+QString TRemoteEngine::runQuietly(const TLoginRequest& request, TElevation elevation, const SecretBuffer& password,
+                                  QByteArray& output, int& exitStatus)
+{
+    output.clear();
+    exitStatus = -1;
+    TActionStaus status;
+    SSHLogin(request, status);
+    if (status.Code != acLoginSucceeded)
+        return QStringLiteral("the manager could not log in: %1").arg(status.Shown().trimmed());
+    // The host waits for elevation's password where its output ends in the prompt.
+    const auto atPrompt = [&] {
+        const QByteArray tail = FoldAsciiCase(output.trimmed());
+        if (elevation == TElevation::Sudo)
+            return tail.endsWith(FoldAsciiCase(SudoPrompt.trimmed().toUtf8()));
+        return elevation == TElevation::Su && (tail.endsWith("password:") || tail.endsWith("passwort:"));
+    };
+    // Without a terminal, sudo's and su's words come on the error stream.
+    const bool withErrorStream = !m_shell->HasTerminal();
+    bool answered = false;
+    bool ended = false;
+    QString why;
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray channelOutput;
+    QByteArray extendedOutput;
+    try {
+        while (why.isEmpty()) {
+            if (m_run.CancelRequested()) {
+                why = kCancelled.trimmed();
+            } else if (clock.elapsed() > ReadTimeOut) {
+                why = QStringLiteral("the host did not end the command within %1 s").arg(ReadTimeOut / 1000.0);
+            } else {
+                const bool active = m_shell->SessionActive();
+                m_shell->ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
+                output += channelOutput;
+                if (withErrorStream)
+                    output += extendedOutput;
+                if (channelOutput.isEmpty() && extendedOutput.isEmpty()) {
+                    if (!active) {
+                        ended = true;
+                        break;
+                    }
+                    m_shell->WaitOutput(static_cast<int>(qMax<qint64>(1, ReadTimeOut - clock.elapsed() + 1)));
+                } else if (output.size() > MaxKeptOutputBytes) {
+                    why = QStringLiteral("the host printed more than %1 KiB instead of one entry")
+                              .arg(MaxKeptOutputBytes / 1024);
+                } else if (atPrompt()) {
+                    // A second prompt: the password was refused. What the host said before it is the reason.
+                    if (answered) {
+                        output.truncate(output.lastIndexOf('\n') + 1);
+                        break;
+                    }
+                    SendLine(password);
+                    answered = true;
+                    output.clear();
+                    clock.restart();
+                }
+            }
+        }
+    } catch (const SshError& error) {
+        why = error.message();
+    } catch (const RemoteError& error) {
+        why = error.message();
+    }
+    if (why.isEmpty() && ended)
+        exitStatus = exitStatusOfEndedCommand();
+    endCommand(request.reuseConnection);
+    return why;
+}
+
+bool TRemoteEngine::ReadShadowHash(const TLoginRequest& managerLogin, TElevation elevation,
+                                   const SecretBuffer& elevationPassword, const QString& account, QString& hash,
+                                   QString& problem)
+{
+    hash.clear();
+    problem.clear();
+    const QString shownName = VisibleControlCharacters(account.left(64), TLineBreaks::Visible);
+    const auto fail = [&](const QString& why) {
+        problem = why;
+        m_run.AddTranscriptLine(QStringLiteral("The shadow entry of %1 was not read: %2").arg(shownName, why));
+        return false;
+    };
+    // getent would take a leading "-" as an option; blanks or control characters name no account.
+    if (const QString nameProblem = LoginNameProblem(account, QStringLiteral("The login name \"%1\"").arg(shownName));
+        !nameProblem.isEmpty())
+        return fail(nameProblem.trimmed());
+
+    TLoginRequest request = managerLogin;
+    // sudo and su refuse in English where the host takes LC_ALL; getent's entry reads the same in any language.
+    request.englishMessages = true;
+    request.commandIfEnvironmentRefused.clear();
+    request.command = ElevatedManagerCommand(elevation, ManagerShadowCommand(account), SudoPrompt);
+    QByteArray output;
+    int exitStatus = -1;
+    if (const QString why = runQuietly(request, elevation, elevationPassword, output, exitStatus); !why.isEmpty())
+        return fail(why);
+
+    const QByteArray name = account.toUtf8();
+    const auto entryOf = [&name](const QByteArray& text) -> std::optional<QByteArray> {
+        for (QByteArray line : text.split('\n')) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            const QList<QByteArray> fields = line.split(':');
+            if (fields.size() >= 2 && fields[0] == name)
+                return fields[1];
+        }
+        return std::nullopt;
+    };
+    if (const auto field = entryOf(output)) {
+        hash = QString::fromUtf8(*field);
+        // Only that it was read: the hash is as good as a password to anyone who can try guesses offline.
+        m_run.AddTranscriptLine(QStringLiteral("The shadow entry of %1 was read through the manager.").arg(shownName));
+        return true;
+    }
+
+    // What the host said instead (lower-cased, as every refusal is shown), leaving out anything shaped
+    // like another account's entry.
+    QList<QByteArray> said;
+    for (const QByteArray& line : output.split('\n'))
+        if (line.count(':') < 8)
+            said << line;
+    const QString words = capped(
+        VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(FoldAsciiCase(said.join('\n').trimmed()))))
+            .simplified());
+    const QString folded = words.toLower();
+    if (exitStatus == 127 ||
+        (folded.contains(QLatin1String("getent")) &&
+         (folded.contains(QLatin1String("not found")) || folded.contains(QLatin1String("no such file")))))
+        return fail(QStringLiteral("the host has no getent"));
+    if (elevation == TElevation::Sudo &&
+        (folded.contains(QLatin1String("sudo")) || folded.contains(QLatin1String("sorry"))))
+        return fail(QStringLiteral("sudo refused: ") + words);
+    if (elevation == TElevation::Su &&
+        (folded.startsWith(QLatin1String("su:")) || folded.contains(QLatin1String("authentication failure")) ||
+         folded.contains(QLatin1String("incorrect password"))))
+        return fail(QStringLiteral("su refused: ") + words);
+    if (!words.isEmpty())
+        return fail(QStringLiteral("the entry could not be read: ") + words);
+    if (exitStatus != 2)
+        return fail(exitStatus < 0 ? QStringLiteral("getent ended without telling its exit status")
+                                   : QStringLiteral("getent ended with exit status %1").arg(exitStatus));
+
+    // getent says only "not found", for an unknown account and for a shadow file it may not read alike;
+    // the passwd entry, which every account may read, tells the two apart.
+    TLoginRequest lookup = managerLogin;
+    lookup.command = ManagerPasswdEntryCommand(account);
+    lookup.englishMessages = false;
+    lookup.commandIfEnvironmentRefused.clear();
+    QByteArray passwdEntry;
+    int lookupStatus = -1;
+    const QString lookupProblem = runQuietly(lookup, TElevation::None, SecretBuffer(), passwdEntry, lookupStatus);
+    if (lookupProblem.isEmpty() && lookupStatus == 2)
+        return fail(QStringLiteral("there is no account %1 on the host").arg(shownName));
+    if (lookupProblem.isEmpty() && entryOf(passwdEntry))
+        return fail(elevation == TElevation::None
+                        ? QStringLiteral("the entry could not be read (permission denied)")
+                        : QStringLiteral("the host keeps no shadow entry for %1 (its password is kept elsewhere)")
+                              .arg(shownName));
+    return fail(QStringLiteral("getent found no shadow entry for %1").arg(shownName));
 }

@@ -66,6 +66,15 @@ public:
     /// command is always ended afterwards; a reusable connection stays open. Never throws.
     void ChangeUserPassword(const TChangeRequest& request, TActionStaus& status);
 
+    /// Reads account's password hash as the manager sees it: runs "getent shadow ACCOUNT" as
+    /// managerLogin (on its kept connection when managerLogin.reuseConnection), behind sudo or inside
+    /// su as elevation says, answers their password prompt with elevationPassword, and reads until the
+    /// command ends. True with hash = field 2 of the line whose field 1 is account; false with problem
+    /// saying in one sentence why not (the login, "sudo refused: ...", permission denied, no such
+    /// account, no getent). The transcript records that the entry was read, never its text. Never throws.
+    bool ReadShadowHash(const TLoginRequest& managerLogin, TElevation elevation, const SecretBuffer& elevationPassword,
+                        const QString& account, QString& hash, QString& problem);
+
     TRemoteShell& Shell() { return *m_shell; }
 
     /// Limit of one WaitForText in milliseconds.
@@ -89,6 +98,11 @@ private:
     std::uint8_t proveProbe(TActionStaus& status);
     /// The exit status of a command that has ended; -1 when the host never told it.
     int exitStatusOfEndedCommand();
+    /// Runs request's command as ReadShadowHash does and takes all it prints, unrecorded, into output
+    /// (what came after the last password answer); elevation's prompt is answered once with password.
+    /// Empty, or why the command could not be run to its end (the login, a second prompt, the time).
+    QString runQuietly(const TLoginRequest& request, TElevation elevation, const SecretBuffer& password,
+                       QByteArray& output, int& exitStatus);
 
     TRunContext& m_run;
     std::unique_ptr<TRemoteShell> m_ownShell;

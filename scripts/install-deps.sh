@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev libqt6svg6-dev libgl-dev
-    libsqlcipher-dev sqlcipher libssh-dev libcurl4-openssl-dev
+    libsqlcipher-dev sqlcipher libssh-dev libcurl4-openssl-dev libcrypt-dev
 )
 if [ "${1:-}" = "--test" ]; then
     packages+=(openssh-server openssh-client sudo passwd sshpass expect python3 python3-aiosmtpd python3-paramiko openssl

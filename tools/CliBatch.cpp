@@ -47,10 +47,11 @@ struct TBatchTotals
 };
 
 bool runPrinted(TdmPublic& dm, TBatchOperations& operations, TOperationType type, const QList<TUser>& users,
-                int parallelHosts, TBatchTotals& totals)
+                int parallelHosts, TBatchTotals& totals, bool verifyAfterChange = false)
 {
     TBatchRunner runner(dm, operations, type, 0, users);
     runner.SetParallelHosts(parallelHosts);
+    runner.SetVerifyAfterChange(verifyAfterChange);
     CliBatchPrinter printer(runner.Users(), CliOutput::stdoutIsTerminal());
     runner.SetObserver(&printer);
     // Ctrl+C is the Stop button: the users in flight end as cancelled, no further one starts.
@@ -84,7 +85,10 @@ bool changesPasswords(TOperationType type)
 
 int CliBatch::run(const QStringList& arguments)
 {
-    const CliArguments args(arguments, CliSelection::Flags(), CliSelection::ValuedOptions());
+    QStringList flags = CliSelection::Flags();
+    if (m_type == otChangePassword)
+        flags << QStringLiteral("no-verify-after");
+    const CliArguments args(arguments, flags, CliSelection::ValuedOptions());
     if (args.helpRequested()) {
         CliOutput::out(CliHelp::command(CommandName(m_type)));
         return ExitOk;
@@ -134,7 +138,8 @@ int CliBatch::run(const QStringList& arguments)
     if (CliInterrupt::requested())
         return ExitFailure;
 
-    if (!runPrinted(dm, operations, m_type, users, parallelHosts, totals))
+    const bool verifyAfterChange = dm.OptionsFile.VerifyAfterChange() && !args.has(QStringLiteral("no-verify-after"));
+    if (!runPrinted(dm, operations, m_type, users, parallelHosts, totals, verifyAfterChange))
         return ExitFailure;
     const bool allSucceeded = totals.succeeded == totals.total;
     return allSucceeded && leftoversSettled && !m_context.ui().failed() ? ExitOk : ExitFailure;

@@ -194,10 +194,16 @@ Exit 0 when every user succeeded, 1 otherwise. Ctrl+C stops after the user in pr
 Example:
   veltrane-cli test-login --all
 )")},
-        {QStringLiteral("change-password"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] change-password SELECTION
+        {QStringLiteral("change-password"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] change-password SELECTION [--no-verify-after]
 
 Changes the password of every selected user that has a pending new password, through passwd on
 its host; on success the new password becomes the current one.
+
+Every change the host reports as a success is checked at once (VerifyAfterChange in Options.ini, on
+by default): through the manager's reading of the account's shadow entry where the manager changes
+the host's passwords and may read it, else by a login with the new password. Only a password the
+host takes becomes the current one; where neither can tell, the line says "Not checked: ..." and
+the change counts. --no-verify-after skips the check for this run.
 
 Before a new password is sent, the change is recorded in the database; a change whose outcome is
 unclear (the host closed, no success text) is checked at once by logging in with the new and the

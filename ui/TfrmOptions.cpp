@@ -244,6 +244,7 @@ TfrmOptions::TfrmOptions(TdmPublic& dm, QWidget* parent) : QDialog(parent), m_dm
     chkVerifyPassword->setChecked(options.VerifyPassword());
     chkGenerateNew->setChecked(options.GenerateNew());
     spnParallelHosts->setValue(options.ParallelHosts());
+    chkVerifyAfterChange->setChecked(options.VerifyAfterChange());
     // Marks "no node chosen" as deliberate, or the view would choose the first node when it takes the focus.
     tvOption->setCurrentIndex(QModelIndex());
     tvOption->setFocus();
@@ -318,7 +319,12 @@ void TfrmOptions::buildPages()
     spnParallelHosts->setToolTip(QStringLiteral("How many hosts a batch works on at the same time; the accounts of "
                                                 "one host always run one after another."));
     parallelLabel->setBuddy(spnParallelHosts);
-    addNote(confirmations, QStringLiteral("Batch operations need to take some time."), 200);
+    chkVerifyAfterChange = addCheck(confirmations, QStringLiteral("chkVerifyAfterChange"),
+                                    QStringLiteral("Check each change at once with the new password"), 180);
+    chkVerifyAfterChange->setToolTip(QStringLiteral("After the host reports a change, check it (through the "
+                                                    "manager's reading of the shadow entry, or by a login) before "
+                                                    "the new password becomes the current one."));
+    addNote(confirmations, QStringLiteral("Batch operations need to take some time."), 208);
     pages->addWidget(confirmations);
 
     pages->addWidget(new QWidget); // an empty fourth page, never shown
@@ -442,6 +448,7 @@ void TfrmOptions::btnSaveClick()
     options.SetVerifyPassword(chkVerifyPassword->isChecked());
     options.SetGenerateNew(chkGenerateNew->isChecked());
     options.SetParallelHosts(spnParallelHosts->value());
+    options.SetVerifyAfterChange(chkVerifyAfterChange->isChecked());
     accept();
 }
 

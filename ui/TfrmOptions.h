@@ -63,6 +63,7 @@ public:
     QCheckBox* chkSendMail = nullptr;
     QCheckBox* chkVerifyPassword = nullptr;
     QSpinBox* spnParallelHosts = nullptr;
+    QCheckBox* chkVerifyAfterChange = nullptr;
     QPushButton* RzBitBtn1 = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;

@@ -138,6 +138,52 @@ private slots:
         VerifyNoSecret(f.EverythingKept() + run.observer.everything(), {Password});
     }
 
+    // Accounts that may not log in themselves (a nologin shell) are checked through the manager's reading
+    // of their shadow entry: no candidate goes to the host, and a refusal means the password is wrong.
+    void verifyThroughTheManager_data()
+    {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("pending");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("storedAfter");
+        QTest::newRow("current in use") << Password << "Vn-Other#2026q"
+                                        << "The current password is in use." << Password + "|Vn-Other#2026q|";
+        QTest::newRow("pending in use") << "Vn-Stale#2026q" << Password
+                                        << "The new password is in use; it is now the current password."
+                                        << Password + "||";
+        QTest::newRow("neither") << "Vn-Stale#2026q"
+                                 << "Vn-Other#2026q"
+                                 << "The host accepts neither the current nor the new password; nothing was changed."
+                                 << "Vn-Stale#2026q|Vn-Other#2026q|";
+    }
+    void verifyThroughTheManager()
+    {
+        QFETCH(QString, current);
+        QFETCH(QString, pending);
+        QFETCH(QString, detail);
+        QFETCH(QString, storedAfter);
+        const QString target = FleetNologinTarget(1);
+        QVERIFY(ResetPassword(target, Password));
+        BatchFixture f;
+        THost host;
+        host.hID = 1;
+        host.hAddress = FleetAddress;
+        host.hPort = Port;
+        host.OSID = 999;
+        host.MngLogin = FleetNoPasswdManager;
+        host.MngPwd = EncipherPassword(Password);
+        host.MngElevation = TElevation::Sudo;
+        host.UseManager = -1;
+        QVERIFY(f.dm.SaveHost(host, TSaveMode::Insert));
+        const TUser before = f.AddUser(1, 1, FleetAddress, target, current, pending);
+        const Run run = runOne(f, otVerifyPassword, before);
+        QCOMPARE(run.users[0].ResultText.section(QLatin1String(". "), 1), detail);
+        QCOMPARE(storedPasswords(f.dm, 1), storedAfter);
+        QVERIFY2(run.users[0].LastLog.contains(QLatin1String("against the shadow entry of ") + target),
+                 qPrintable(run.users[0].LastLog));
+        VerifyNoSecret(f.EverythingKept() + run.observer.everything(), {Password, current, pending});
+    }
+
     void changeIsRecordedBeforeItGoesOutAndClearedWithItsOutcome()
     {
         const QString account = QStringLiteral("vtst_rec2");

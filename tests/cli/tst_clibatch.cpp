@@ -79,6 +79,29 @@ private slots:
             ResetPassword(account, TestServers::Password);
     }
 
+    // The scripted Debian dialog prints "successfully" and changes nothing: the check after the change
+    // finds the old password still in use, and the record keeps it; --no-verify-after takes the host's word.
+    void hostThatSaysSuccessButKeepsTheOldPassword()
+    {
+        using namespace TestServers;
+        const QString pending = QStringLiteral("Vt-Said#2026q");
+        importData(
+            "127.0.0.3,2222,Linux,,,user,\r\n",
+            QStringLiteral("127.0.0.3,2222,%1,%2,%3,,,,\r\n").arg(DialogDebian + "2", Password, pending).toUtf8());
+        CliResult result = cli({"change-password", "--all"});
+        EXPECT_EXIT(result, 1);
+        QVERIFY2(result.out.contains(QLatin1String("Changed Failed. The host reported a success, but it still takes "
+                                                   "the old password. Verified: the old password is still in use.")),
+                 qPrintable(result.out));
+        QCOMPARE(DecipherPassword(text(QStringLiteral("select pwNow from Users where uID=1"))), Password);
+        QCOMPARE(DecipherPassword(text(QStringLiteral("select pwNew from Users where uID=1"))), pending);
+
+        result = cli({"change-password", "--all", "--no-verify-after"});
+        EXPECT_EXIT(result, 0);
+        QVERIFY2(result.out.contains(QLatin1String("Changed Successed. ")), qPrintable(result.out));
+        QCOMPARE(DecipherPassword(text(QStringLiteral("select pwNow from Users where uID=1"))), pending);
+    }
+
     void importGenerateChangeAndLogInWithTheNewPassword()
     {
         using namespace TestServers;
@@ -99,10 +122,10 @@ private slots:
         EXPECT_EXIT(result, 0);
         const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
-        QVERIFY2(resultLine("vtst_cli1", OpenSshAddress, "Changed Successed. ").match(lines[0]).hasMatch(),
-                 qPrintable(lines[0]));
-        QVERIFY2(resultLine("vtst_cli2", OpenSshAddress, "Changed Successed. ").match(lines[1]).hasMatch(),
-                 qPrintable(lines[1]));
+        // Each change is checked at once by a login with the new password.
+        const QString verified = QStringLiteral("Changed Successed. Verified: the new password is in use.");
+        QVERIFY2(resultLine("vtst_cli1", OpenSshAddress, verified).match(lines[0]).hasMatch(), qPrintable(lines[0]));
+        QVERIFY2(resultLine("vtst_cli2", OpenSshAddress, verified).match(lines[1]).hasMatch(), qPrintable(lines[1]));
         QCOMPARE(lines[2], QStringLiteral("Change Password  - Total: 2     Successed: 2     Failed: 0     "));
 
         // Stored state: the new password is now the current one, with the change's time and history.

@@ -40,6 +40,7 @@ private slots:
         QVERIFY(options.SendMail());
         QVERIFY(options.DeleteUser());
         QVERIFY(options.GenerateNew());
+        QVERIFY(options.VerifyAfterChange());
         QCOMPARE(options.PassLength(), 8);
         for (int column = 0; column < 7; ++column)
             QCOMPARE(options.ColumnWidth(column), 120);

@@ -1,6 +1,8 @@
 // Real fleets on the loopback servers: sudo with and without a password, su with a root password,
 // manager keys, the BSD and macOS dialogs that print nothing on success, failure texts, English
-// messages on a German host, an expired account and the host-key policy.
+// messages on a German host, an expired account, the host-key policy and shadow entries read by the
+// managers for accounts that cannot log in.
+#include "core/ShadowHash.h"
 #include "tests/engine/EngineFixture.h"
 #include "transport/KnownHostsFile.h"
 
@@ -136,6 +138,66 @@ private slots:
         const bool changed = outcome.startsWith(QLatin1String("Changed Successed"));
         QCOMPARE(loginCode(f, FleetAddress, target, changed ? fresh : Password), int(acLoginSucceeded));
         for (const QString& secret : {Password, fresh, FleetRootPassword, KeyPassphrase})
+            QVERIFY2(!f.EverythingShown().contains(secret), qPrintable(secret));
+    }
+
+    // The check through the manager: the hash read over the kept connection proves the password the
+    // change just set, and the old one no longer, for accounts that cannot log in themselves.
+    void shadowEntryThroughTheManager_data()
+    {
+        QTest::addColumn<QString>("manager");
+        QTest::addColumn<int>("elevation");
+        QTest::addColumn<QString>("rootPassword");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("problem"); // its start; empty: the entry is read
+        const int sudo = int(TElevation::Sudo), su = int(TElevation::Su);
+        QTest::newRow("sudo without a password") << FleetNoPasswdManager << sudo << "" << FleetNologinTarget(1) << "";
+        QTest::newRow("su with the root password")
+            << FleetSuManager << su << FleetRootPassword << FleetNologinTarget(2) << "";
+        QTest::newRow("sudo with a password but no rule for getent")
+            << FleetSudoManager << sudo << "" << FleetNologinTarget(1)
+            << "sudo refused: sorry, user vtfl_sudo is not allowed to execute";
+        QTest::newRow("su with a wrong root password") << FleetSuManager << su << "Not-Root#1" << FleetNologinTarget(1)
+                                                       << "su refused: su: authentication failure";
+        QTest::newRow("no elevation") << FleetNoPasswdManager << int(TElevation::None) << "" << FleetNologinTarget(1)
+                                      << "the entry could not be read (permission denied)";
+        QTest::newRow("no such account") << FleetNoPasswdManager << sudo << ""
+                                         << "vtfl_nobody"
+                                         << "there is no account vtfl_nobody on the host";
+    }
+    void shadowEntryThroughTheManager()
+    {
+        QFETCH(QString, manager);
+        QFETCH(int, elevation);
+        QFETCH(QString, rootPassword);
+        QFETCH(QString, account);
+        QFETCH(QString, problem);
+        QVERIFY2(::getpwnam("vtfl_nologin2"), "start the test servers again: vtfl_nologin2 is missing");
+        EngineFixture f;
+        addManagerHost(f, {FleetAddress, manager, Password, TElevation(elevation), rootPassword, "", ""});
+        const QString fresh = freshPassword();
+        TActionStaus status;
+        if (problem.isEmpty()) {
+            f.change(EngineFixture::User(FleetAddress, account, QStringLiteral("unused"), fresh), 0, status);
+            QCOMPARE(status.Shown(), QStringLiteral("Changed Successed. "));
+        }
+        THost host;
+        host.MngLogin = manager;
+        host.MngPwd = EncipherPassword(Password);
+        TLoginRequest login = ManagerLoginRequestOf(host, FleetAddress, Port, f.knownHostsPath());
+        login.reuseConnection = true;
+        QString hash, why;
+        const SecretBuffer elevationPassword(rootPassword.isEmpty() ? Password : rootPassword);
+        QCOMPARE(f.engine.ReadShadowHash(login, TElevation(elevation), elevationPassword, account, hash, why),
+                 problem.isEmpty());
+        QVERIFY2(problem.isEmpty() ? why.isEmpty() : why.startsWith(problem), qPrintable(why));
+        if (problem.isEmpty()) {
+            QVERIFY(PasswordMatchesShadowHash(SecretBuffer(fresh), hash));
+            QVERIFY(!PasswordMatchesShadowHash(SecretBuffer(Password), hash));
+            QVERIFY(!f.EverythingShown().contains(hash));
+            QVERIFY(ResetPassword(account, Password));
+        }
+        for (const QString& secret : {Password, fresh, FleetRootPassword})
             QVERIFY2(!f.EverythingShown().contains(secret), qPrintable(secret));
     }
 

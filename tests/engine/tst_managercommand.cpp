@@ -86,18 +86,23 @@ private slots:
             out.close();
             QVERIFY(out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
         };
-        script(QStringLiteral("sudo"), "exec \"$@\"\n");
+        script(QStringLiteral("sudo"), "[ \"$1\" = -p ] && shift 2\nexec \"$@\"\n");
         script(QStringLiteral("su"),
                "[ \"$1 $2 $3\" = '- root -c' ] && [ $# -eq 4 ] && exec /bin/sh -c \"$4\"\nexit 9\n");
         script(QStringLiteral("passwd"), "printf '%s|%s' \"$#\" \"$1\"\n");
-        const QString command = ElevatedPasswdCommand(TElevation(elevation), name);
-        QProcess shell;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("PATH"), bin.path() + QStringLiteral(":/usr/bin:/bin"));
-        shell.setProcessEnvironment(environment);
-        shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
-        QVERIFY(shell.waitForFinished(5000));
-        QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), QStringLiteral("1|") + name);
+        script(QStringLiteral("getent"), "[ \"$1\" = shadow ] && shift\nprintf '%s|%s' \"$#\" \"$1\"\n");
+        // The change's command and the shadow entry's, with sudo's own prompt in front.
+        for (const QString& command :
+             {ElevatedPasswdCommand(TElevation(elevation), name),
+              ElevatedManagerCommand(TElevation(elevation), ManagerShadowCommand(name), QStringLiteral("[it's] "))}) {
+            QProcess shell;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("PATH"), bin.path() + QStringLiteral(":/usr/bin:/bin"));
+            shell.setProcessEnvironment(environment);
+            shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+            QVERIFY(shell.waitForFinished(5000));
+            QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), QStringLiteral("1|") + name);
+        }
         QCOMPARE(ElevatedPasswdCommand(TElevation::None, name), ManagerPasswdCommand(name));
     }
 };

@@ -129,7 +129,7 @@ private slots:
         int visibleChecks = 0;
         for (QCheckBox* box : dialog.pages->currentWidget()->findChildren<QCheckBox*>())
             visibleChecks += box->isVisibleTo(dialog.pages->currentWidget());
-        QCOMPARE(visibleChecks, 5); // delete, test login, generate, change, verify
+        QCOMPARE(visibleChecks, 6); // delete, test login, generate, change, verify; the check after a change
         dialog.tvOption->setCurrentItem(dialog.tvOption->topLevelItem(1));
         QCOMPARE(dialog.pcOptions->tabText(0), QStringLiteral("Generate Password Rules"));
         QCOMPARE(dialog.pages->currentIndex(), 1);

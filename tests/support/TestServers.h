@@ -210,6 +210,15 @@ inline QString FleetTarget(int number)
 {
     return QStringLiteral("vtfl_t") + QString::number(number);
 }
+/// Targets on FleetAddress with the shell /usr/sbin/nologin, vtfl_nologin1..2: their password is right but
+/// they get no shell. FleetSudoManager, FleetKeySudoManager, FleetNoPasswdManager, FleetKeyManager and
+/// FleetSuManager may change them with passwd; FleetNoPasswdManager and FleetSuManager (inside its su) may
+/// also read the fleet's shadow entries with "getent shadow vtfl_NAME" (one name, no password); the
+/// other managers get sudo's refusal for that.
+inline QString FleetNologinTarget(int number)
+{
+    return QStringLiteral("vtfl_nologin") + QString::number(number);
+}
 
 // Accounts on StreamsAddress (not system accounts; same password).
 /// Prints "Current password: " on the error stream only, reads one line, prints

@@ -3,7 +3,8 @@
 with echo off, then either the command as root or, after a pause, "su: Authentication failure" and
 exit status 1. The root password is the test one in root-password beside this script (readable by
 the su manager only); the real root account is never involved. "Root" runs the command with a
-"passwd" that goes through sudo to the real passwd, allowed for the throw-away targets only.
+"passwd" that goes through sudo to the real passwd, allowed for the throw-away targets only, and a
+"getent" that goes through sudo to the real getent, which may read the fleet's shadow entries only.
 
 Understood: su [-|-l|--login] [-c COMMAND|--command=COMMAND] [root]. Only root can be the target.
 """

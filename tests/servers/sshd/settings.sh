@@ -76,9 +76,12 @@ fleet_managers=(
     "$fleet_key_manager" "$fleet_keysudo_manager"
 )
 fleet_targets=(vtfl_t1 vtfl_t2 vtfl_t3 vtfl_t4 vtfl_t5 vtfl_t6 vtfl_t7 vtfl_t8 vtfl_t9 vtfl_t10 vtfl_t11 vtfl_t12)
+# Targets with a nologin shell, as service accounts are: they cannot log in themselves, so a check of their
+# password goes through the managers, who may change them with passwd and read them with getent shadow.
+fleet_nologin_targets=(vtfl_nologin1 vtfl_nologin2)
 # Their password has expired (chage -d 0): the host demands a new one at login.
 fleet_expired=(vtfl_expired1 vtfl_expired2)
-fleet_accounts=("${fleet_managers[@]}" "${fleet_targets[@]}" "${fleet_expired[@]}")
+fleet_accounts=("${fleet_managers[@]}" "${fleet_targets[@]}" "${fleet_nologin_targets[@]}" "${fleet_expired[@]}")
 
 # The ssh-agent that start.sh runs; it holds one fresh key (no key file is kept) that agent_accounts and
 # onetry_agent_account accept. Tests point SSH_AUTH_SOCK at it.

@@ -9,7 +9,8 @@
 #   flood       silent-listener.py --flood: text lines without end, never an SSH greeting
 #   OpenSSH  C  the fleet: real passwd reached through sudo (with and without a password), su (a
 #               stand-in that plays su with a test root password) or a key-only login; expired
-#               accounts; root may not log in with a password
+#               accounts; nologin targets whose shadow entries two managers may read; root may not
+#               log in with a password
 #   OpenSSH  D  accepts LANG and LC_* from the client; dialog.py speaks German unless asked for C
 #   Dropbear    real passwd, a host key of its own
 #   BusyBox     OpenSSH whose accounts' passwd is BusyBox's (bb-shell.sh, bb-passwd.py); its manager runs
@@ -69,12 +70,13 @@ install -m 755 "$here/dialog.py" "$here/mgr-wrapper.sh" "$work_dir/"
 install -m 755 "$here/stream-server.py" "$here/silent-listener.py" "$work_dir/"
 
 # The su stand-in: su-shell.sh puts fake-su.py first on PATH as "su"; its "root" runs root-passwd.sh as
-# "passwd". Only the su manager may read the test root password.
+# "passwd" and root-getent.sh as "getent". Only the su manager may read the test root password.
 fleet_dir="$work_dir/fleet"
 install -d -m 755 "$fleet_dir" "$fleet_dir/su-bin" "$fleet_dir/root-bin"
 install -m 755 "$here/su-shell.sh" "$fleet_dir/su-shell.sh"
 install -m 755 "$here/fake-su.py" "$fleet_dir/su-bin/su"
 install -m 755 "$here/root-passwd.sh" "$fleet_dir/root-bin/passwd"
+install -m 755 "$here/root-getent.sh" "$fleet_dir/root-bin/getent"
 
 for name in a b streams fleet locale busybox notty forced onetry pwquality; do
     ssh-keygen -q -t ed25519 -N '' -C "veltrane-test-$name" -f "$work_dir/hostkey_$name"
@@ -116,6 +118,9 @@ for account in "${openssh_accounts[@]}" "$manager_account" "${dialog_accounts[@]
 done | chpasswd
 for account in "${fleet_expired[@]}"; do
     chage -d 0 "$account"
+done
+for account in "${fleet_nologin_targets[@]}"; do
+    usermod --shell /usr/sbin/nologin "$account"
 done
 # The newer servers' accounts in one newusers run (one lock and write of the account files for all, where
 # useradd takes a tenth of a second each). Dropbear's accounts share the group that Dropbear admits.
@@ -190,14 +195,17 @@ install -m 440 "$sudoers_tmp" "$sudoers_dropin"
 rm -f "$sudoers_tmp"
 
 # The fleet's managers may run passwd for the fleet's targets only. sudo asks vtfl_sudo and vtfl_keysudo
-# for their password every time (no lecture, no remembered ticket); vtfl_nosudo is in no rule.
+# for their password every time (no lecture, no remembered ticket); vtfl_nosudo is in no rule. Only
+# vtfl_nopw and the su manager may read the fleet's shadow entries (getent shadow vtfl_NAME, one name).
 sudoers_tmp=$(mktemp)
 {
     printf 'Defaults:%s,%s,%s lecture=never, timestamp_timeout=0\n' \
         "$fleet_sudo_manager" "$fleet_keysudo_manager" "$fleet_nosudo_manager"
-    printf '%s,%s ALL=(root) /usr/bin/passwd ^vtfl_t[0-9]+$\n' "$fleet_sudo_manager" "$fleet_keysudo_manager"
-    printf '%s,%s,%s ALL=(root) NOPASSWD: /usr/bin/passwd ^vtfl_t[0-9]+$\n' \
+    printf '%s,%s ALL=(root) /usr/bin/passwd ^vtfl_(t|nologin)[0-9]+$\n' "$fleet_sudo_manager" "$fleet_keysudo_manager"
+    printf '%s,%s,%s ALL=(root) NOPASSWD: /usr/bin/passwd ^vtfl_(t|nologin)[0-9]+$\n' \
         "$fleet_nopasswd_manager" "$fleet_key_manager" "$fleet_su_manager"
+    printf '%s,%s ALL=(root) NOPASSWD: /usr/bin/getent ^shadow vtfl_[a-z0-9_]+$\n' \
+        "$fleet_nopasswd_manager" "$fleet_su_manager"
 } >"$sudoers_tmp"
 if ! visudo -cq -f "$sudoers_tmp"; then
     rm -f "$sudoers_tmp"
