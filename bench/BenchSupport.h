@@ -3,6 +3,7 @@
 // Small helpers shared by the engine benchmarks: timing, medians and running reference clients.
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -10,6 +11,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace Bench {
 
@@ -35,6 +39,25 @@ inline double TimedRun(const QString& program, const QStringList& arguments, int
         return -1;
     }
     return clock.nsecsElapsed() / 1e6;
+}
+
+/// Listening sockets that never accept: the kernel completes the TCP handshake, no SSH greeting follows.
+inline QList<int> SilentPorts(int count, QList<int>& sockets)
+{
+    QList<int> ports;
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 16) != 0)
+            return {};
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        ports << ntohs(address.sin_port);
+        sockets << fd;
+    }
+    return ports;
 }
 
 } // namespace Bench

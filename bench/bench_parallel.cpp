@@ -19,8 +19,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -97,25 +95,6 @@ Run timedBatch(TdmPublic& dm, TOperationType type, const QList<TUser>& users, in
     return run;
 }
 
-/// Listening sockets that never accept: the kernel completes the TCP handshake, no SSH greeting follows.
-QList<int> silentPorts(int count, QList<int>& sockets)
-{
-    QList<int> ports;
-    for (int i = 0; i < count; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 16) != 0)
-            return {};
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        ports << ntohs(address.sin_port);
-        sockets << fd;
-    }
-    return ports;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -176,7 +155,7 @@ int main(int argc, char** argv)
 
     // (3) Good users and silent hosts.
     QList<int> sockets;
-    const QList<int> ports = silentPorts(5, sockets);
+    const QList<int> ports = Bench::SilentPorts(5, sockets);
     if (ports.size() != 5)
         return 1;
     addHost(dm, 3, TestServers::OpenSshAddress, port);

@@ -20,8 +20,6 @@
 
 #include <csignal>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace TestServers;
@@ -36,21 +34,6 @@ struct Account
 };
 
 int g_nextId = 1;
-
-/// A listening socket that never accepts: TCP connects, no SSH greeting follows.
-int silentPort(QList<int>& sockets)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 16) != 0)
-        return -1;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    sockets << fd;
-    return ntohs(address.sin_port);
-}
 
 struct Round
 {
@@ -155,8 +138,9 @@ int main(int argc, char** argv)
         users << user;
     }
     QList<int> sockets;
-    for (int i = 0; i < 3; ++i) {
-        const int port = silentPort(sockets);
+    const QList<int> ports = Bench::SilentPorts(3, sockets);
+    for (int i = 0; i < ports.size(); ++i) {
+        const int port = ports[i];
         TUser dead;
         dead.uID = g_nextId++;
         dead.hID = addHost(QStringLiteral("127.0.0.1"), port);

@@ -64,9 +64,7 @@ TLoginRequest LoginRequestOf(const TUser& user, const QString& knownHostsPath, c
 
 /// The login of host's manager account with its password, key file and agent as the host's switches say:
 /// the agent when the manager has neither a password nor a key file, or when MngUseAgent is on.
-TLoginRequest ManagerLoginRequestOf(const THost& host, const QString& address, int port,
-                                    const QString& knownHostsPath);
-
+TLoginRequest ManagerLoginRequestOf(const THost& host, const QString& address, int port, const QString& knownHostsPath);
 
 /// What a change of a user on one host needs from the store: the host, its prompt profile and whether
 /// the manager logs in. Looked up once before the change starts.

@@ -308,8 +308,7 @@ int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failu
         for (int k = 0; k < wanted.size() && found < 0; ++k) {
             if (wanted[k].isEmpty())
                 continue;
-            for (qsizetype at = received.indexOf(wanted[k], from); at >= 0;
-                 at = received.indexOf(wanted[k], at + 1)) {
+            for (qsizetype at = received.indexOf(wanted[k], from); at >= 0; at = received.indexOf(wanted[k], at + 1)) {
                 // A prompt is where the host waits: nothing follows it on its line. The same words
                 // inside a message line ("BAD PASSWORD: the password is ...") are no prompt.
                 if (atPromptOnly && received.indexOf('\n', at + wanted[k].size()) >= 0)
@@ -340,8 +339,7 @@ int TRemoteEngine::waitFor(const QStringList& expected, const QStringList& failu
                     break;
                 }
         }
-        return capped(
-            VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(reason.trimmed()))).simplified());
+        return capped(VisibleControlCharacters(QString::fromUtf8(m_redactor.Redacted(reason.trimmed()))).simplified());
     };
     // Takes what the host still prints right after the failure text before giving its reason.
     const auto refuse = [&] {
@@ -470,6 +468,28 @@ int TRemoteEngine::exitStatusOfEndedCommand()
     return exitStatus;
 }
 
+void TRemoteEngine::takeWhatIsThere()
+{
+    QByteArray taken;
+    QByteArray channelOutput;
+    QByteArray extendedOutput;
+    try {
+        for (int chunk = 0; chunk < 64; ++chunk) {
+            m_shell->PollOutput();
+            m_shell->ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
+            if (channelOutput.isEmpty() && extendedOutput.isEmpty())
+                break;
+            taken += FoldAsciiCase(channelOutput);
+            if (!m_shell->HasTerminal())
+                taken += FoldAsciiCase(extendedOutput);
+        }
+    } catch (const SshError&) {
+        // The next wait meets the same fault and says it.
+    }
+    if (!taken.isEmpty())
+        recordOutput(taken, 0);
+}
+
 void TRemoteEngine::SendLine(const SecretBuffer& text)
 {
     QByteArray line = text.bytes();
@@ -582,10 +602,9 @@ void TRemoteEngine::changeDialog(const TChangeRequest& request, TActionStaus& st
             firstPromptSeen = true;
         }
     } else if (request.elevation == TElevation::Su) {
-        const QStringList suFailures =
-            QStringList{QStringLiteral("Authentication failure"), QStringLiteral("su: Sorry"),
-                        QStringLiteral("incorrect password")} +
-            failures;
+        const QStringList suFailures = QStringList{QStringLiteral("Authentication failure"),
+                                                   QStringLiteral("su: Sorry"), QStringLiteral("incorrect password")} +
+                                       failures;
         wait({QStringLiteral("password:"), QStringLiteral("passwort:")}, suFailures);
         SendLine(request.elevationPassword);
         wait({firstPrompt}, suFailures);
@@ -612,8 +631,10 @@ void TRemoteEngine::changeDialog(const TChangeRequest& request, TActionStaus& st
         throw RemoteError(reason.isEmpty() ? QStringLiteral("the host asked for the new password again.")
                                            : capped(reason.simplified()));
     }
+    // Only what the host prints after the last answer counts: whatever it printed before reading it (a
+    // "successfully" ahead of its time) is taken now and kept out of the success wait.
+    takeWhatIsThere();
     SendLine(request.newPassword);
-    // Only what the host prints after the last answer counts: this wait starts on fresh output.
     const QStringList success = profile.AllSuccessTexts();
     if (!profile.SuccessByExitStatus) {
         wait(success.isEmpty() ? QStringList{profile.ChangeSuccessfully} : success, failures);

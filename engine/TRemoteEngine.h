@@ -96,6 +96,8 @@ private:
     /// After the probe command started: acLoginSucceeded once "2009" came back, else acLoginFailed
     /// with the reason in status.Detail (an expired password in the host's own words).
     std::uint8_t proveProbe(TActionStaus& status);
+    /// Takes the output the host has sent so far without waiting, into the transcript.
+    void takeWhatIsThere();
     /// The exit status of a command that has ended; -1 when the host never told it.
     int exitStatusOfEndedCommand();
     /// Runs request's command as ReadShadowHash does and takes all it prints, unrecorded, into output

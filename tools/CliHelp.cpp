@@ -194,7 +194,8 @@ Exit 0 when every user succeeded, 1 otherwise. Ctrl+C stops after the user in pr
 Example:
   veltrane-cli test-login --all
 )")},
-        {QStringLiteral("change-password"), QStringLiteral(R"(Usage: veltrane-cli [--db PATH] change-password SELECTION [--no-verify-after]
+        {QStringLiteral("change-password"),
+         QStringLiteral(R"(Usage: veltrane-cli [--db PATH] change-password SELECTION [--no-verify-after]
 
 Changes the password of every selected user that has a pending new password, through passwd on
 its host; on success the new password becomes the current one.
@@ -209,7 +210,8 @@ Before a new password is sent, the change is recorded in the database; a change 
 unclear (the host closed, no success text) is checked at once by logging in with the new and the
 old password, and the one the host accepts is kept. Only one batch that changes passwords runs on a
 database at a time: a second one is refused with the process that holds it.
-)") + QString::fromUtf8(kSelection) + QStringLiteral(R"(
+)") + QString::fromUtf8(kSelection) +
+             QStringLiteral(R"(
 Prints one line per user as it finishes and then the totals. Exit 0 when every user succeeded,
 1 otherwise. Ctrl+C stops after the user in progress.
 

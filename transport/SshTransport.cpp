@@ -98,8 +98,9 @@ QString SshFailureCause(const QString& libsshText, bool legacyAllowed)
                 offered << name.trimmed();
         const bool onlySha1 = !offered.isEmpty() && std::all_of(offered.cbegin(), offered.cend(), IsSha1Algorithm);
         if (onlySha1 && !legacyAllowed)
-            return QStringLiteral("The host offers only SHA-1 algorithms (%1); allow them for this host if it cannot be "
-                                  "upgraded.")
+            return QStringLiteral(
+                       "The host offers only SHA-1 algorithms (%1); allow them for this host if it cannot be "
+                       "upgraded.")
                 .arg(offered.join(QStringLiteral(", ")));
         return QStringLiteral("The host and this program have no %1 in common (the host offers %2).")
             .arg(method, offered.isEmpty() ? QStringLiteral("none") : offered.join(QStringLiteral(", ")));
@@ -564,9 +565,9 @@ void SshTransport::Impl::authenticate(const SshOpenParams& params)
     }
     close();
     if (!passwordTried)
-        throw SshError(SshError::Kind::Refused,
-                       QStringLiteral("The host offers no password login for %1 (only other methods).")
-                           .arg(params.username));
+        throw SshError(
+            SshError::Kind::Refused,
+            QStringLiteral("The host offers no password login for %1 (only other methods).").arg(params.username));
     throw SshError(SshError::Kind::Refused, QStringLiteral("The host refused the password."));
 }
 
@@ -580,9 +581,8 @@ void SshTransport::Impl::startCommand(const SshOpenParams& params)
         fail(QStringLiteral("%1 did not open a session channel: %2.").arg(endpoint, libsshError()));
     // A host that allows no terminal (PermitTTY no) still runs the command on plain pipes; the
     // refusal leaves the channel usable.
-    hasTerminal =
-        repeat([c] { return ssh_channel_request_pty_size(c, "vt100", 80, 24); }, SSH_AGAIN, "terminal request") ==
-        SSH_OK;
+    hasTerminal = repeat([c] { return ssh_channel_request_pty_size(c, "vt100", 80, 24); }, SSH_AGAIN,
+                         "terminal request") == SSH_OK;
     if (!hasTerminal && !ssh_channel_is_open(c))
         failWithCause(QStringLiteral("The host refused a terminal."));
     environmentAccepted = true;

@@ -158,7 +158,8 @@ private slots:
         QCOMPARE(rows[0].actionDone, QStringLiteral("False"));
         QCOMPARE(rows[1].actionDone, QStringLiteral("False"));
         QCOMPARE(rows[2].actionDone, QStringLiteral("True"));
-        QVERIFY(rows[0].actionLog.endsWith(QStringLiteral("Connected Failed. ") + kClosedPort + QStringLiteral("\r\n")));
+        QVERIFY(
+            rows[0].actionLog.endsWith(QStringLiteral("Connected Failed. ") + kClosedPort + QStringLiteral("\r\n")));
         VerifyNoSecret(f.EverythingKept() + observer.everything(), {Password, QStringLiteral("Wrong-Pass#1")});
     }
 

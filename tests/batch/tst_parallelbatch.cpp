@@ -219,9 +219,9 @@ private slots:
                "password worked. Verified: the new password is in use. Send Failed. mail server down"
             << 1 << "new";
         // After a refusal in words the old password is the likely one: one login tells.
-        QTest::newRow("host refused in words") << false << int(ooSendNoticeMail) << false << "refused" << false
-                                               << "Changed Failed. refused Verified: the old password is still in use."
-                                               << 0 << "old";
+        QTest::newRow("host refused in words")
+            << false << int(ooSendNoticeMail) << false << "refused" << false
+            << "Changed Failed. refused Verified: the old password is still in use." << 0 << "old";
     }
     void noticeMailFollowsOnlyASuccessfulChange()
     {

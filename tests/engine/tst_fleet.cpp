@@ -257,8 +257,8 @@ private slots:
         QTest::newRow("BusyBox passwd as root")
             << BusyBoxAddress << BusyBox(2) << BusyBoxManager << false << fresh << ok << true;
         QTest::newRow("no terminal allowed") << NoTtyAddress << NoTty(1) << "" << false << fresh << ok << true;
-        QTest::newRow("passwd forced on every login") << ForcedAddress << Forced(1) << "" << false << fresh << ok
-                                                      << true;
+        QTest::newRow("passwd forced on every login")
+            << ForcedAddress << Forced(1) << "" << false << fresh << ok << true;
         QTest::newRow("SHA-1 host, allowed") << Sha1Address << Sha1(1) << "" << true << fresh << ok << true;
         QTest::newRow("SHA-1 host, not allowed")
             << Sha1Address << Sha1(2) << "" << false << fresh
@@ -270,8 +270,8 @@ private slots:
             << PwQualityAddress << PwQualityTarget(1) << PwQualityManager << false << "Short#1"
             << "Changed Failed. bad password: the password is shorter than 12 characters" << false;
         // rbash does not run "env LC_ALL=C ..." in front of passwd: the plain command runs instead.
-        QTest::newRow("restricted shell without env")
-            << DialogAddress << DialogRestrictedShell + "1" << "" << false << fresh << ok << false;
+        QTest::newRow("restricted shell without env") << DialogAddress << DialogRestrictedShell + "1"
+                                                      << "" << false << fresh << ok << false;
     }
     void otherServers()
     {
@@ -291,7 +291,8 @@ private slots:
         host.hID = 1;
         host.hAddress = address;
         host.hPort = Port;
-        host.OSID = osidOf(f.dm, manager.isEmpty() ? QStringLiteral("Linux") : QStringLiteral("Linux (manager account)"));
+        host.OSID =
+            osidOf(f.dm, manager.isEmpty() ? QStringLiteral("Linux") : QStringLiteral("Linux (manager account)"));
         host.MngLogin = manager;
         host.MngPwd = manager.isEmpty() ? QString() : EncipherPassword(Password);
         host.MngElevation = address == PwQualityAddress ? TElevation::Sudo : TElevation::None;

@@ -147,12 +147,13 @@ private slots:
     void hostEndsTheCommand_data()
     {
         QTest::addColumn<QString>("account");
-        QTest::addColumn<QString>("failure");    // the transcript keeps all the host printed
-        QTest::addColumn<QString>("reason");     // the failure is said on one line
-        QTest::newRow("after printing an error")
-            << DialogReject << "\r\nbad password: too short\r\n" << "bad password: too short";
+        QTest::addColumn<QString>("failure"); // the transcript keeps all the host printed
+        QTest::addColumn<QString>("reason");  // the failure is said on one line
+        QTest::newRow("after printing an error") << DialogReject << "\r\nbad password: too short\r\n"
+                                                 << "bad password: too short";
         // The dialog echoes the line end of the answer, then ends without a word.
-        QTest::newRow("without a message") << DialogSilent << "\r\n" << "Connection is closed.";
+        QTest::newRow("without a message") << DialogSilent << "\r\n"
+                                           << "Connection is closed.";
     }
     void hostEndsTheCommand()
     {

@@ -41,7 +41,8 @@ private slots:
         QTest::addColumn<int>("icon");
         const QString reason = QStringLiteral("Please check network connection and login account.");
         const QString refused = reason + QStringLiteral(" The host refused the password.");
-        const QString closed = reason + QStringLiteral(" The host refused the connection: nothing listens on that port.");
+        const QString closed =
+            reason + QStringLiteral(" The host refused the connection: nothing listens on that port.");
         QTest::newRow("manager logs in") << OpenSshAddress << -1 << "vtst_gui3" << Password << "Login Successed. "
                                          << int(BalloonIcon::Info);
         // The test uses the manager fields whichever account the host changes passwords with.

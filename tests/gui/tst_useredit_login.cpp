@@ -40,7 +40,8 @@ private slots:
         QTest::addColumn<int>("icon");
         const QString reason = QStringLiteral("Please check network connection and login account.");
         const QString refused = reason + QStringLiteral(" The host refused the password.");
-        const QString closed = reason + QStringLiteral(" The host refused the connection: nothing listens on that port.");
+        const QString closed =
+            reason + QStringLiteral(" The host refused the connection: nothing listens on that port.");
         QTest::newRow("current password logs in")
             << OpenSshAddress << Password << "Login Successed. " << int(BalloonIcon::Info);
         QTest::newRow("wrong password") << OpenSshAddress << "Vt-Wrong#1"

@@ -161,8 +161,8 @@ private slots:
 
         QTest::newRow("wrong password") << OpenSshAddress << kAccount << "not-the-password" << true << 0 << 12000
                                         << refused << wrong;
-        QTest::newRow("unknown account") << OpenSshAddress << "vtst_nobody" << Password << true << 0 << 12000
-                                         << refused << wrong;
+        QTest::newRow("unknown account") << OpenSshAddress << "vtst_nobody" << Password << true << 0 << 12000 << refused
+                                         << wrong;
         QTest::newRow("empty password") << OpenSshAddress << kAccount << "" << true << 0 << 12000 << refused << wrong;
         QTest::newRow("closed port") << ClosedAddress << kAccount << Password << false << 0 << 1000 << failed
                                      << "The host refused the connection: nothing listens on that port.";
@@ -176,12 +176,10 @@ private slots:
             << "No SSH greeting from 127.0.0.17:2222 within 15 s: the host sent ";
         // The host counts the keyboard-interactive answer as its one try and hangs up before the password
         // method: still a refused password, said as what happened.
-        QTest::newRow("one try only") << OneTryAddress << OneTry(1) << "not-the-password" << true << 0
-                                      << 12000 << refused
-                                      << "The host closed the login after too many authentication attempts.";
-        QTest::newRow("SHA-1 host, not allowed")
-            << Sha1Address << Sha1(1) << Password << true << 0 << 5000 << failed
-            << "The host offers only SHA-1 algorithms (";
+        QTest::newRow("one try only") << OneTryAddress << OneTry(1) << "not-the-password" << true << 0 << 12000
+                                      << refused << "The host closed the login after too many authentication attempts.";
+        QTest::newRow("SHA-1 host, not allowed") << Sha1Address << Sha1(1) << Password << true << 0 << 5000 << failed
+                                                 << "The host offers only SHA-1 algorithms (";
     }
 
     void failedOpens()
