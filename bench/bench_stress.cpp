@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <csignal>
@@ -48,7 +49,13 @@ Round runRound(TdmPublic& dm, QList<TUser>& users, int round)
     for (TUser& user : users) {
         if (user.HostPort != Port)
             continue;
-        user.pwNew = EncipherPassword(QStringLiteral("Stress-Pw#%1-%2q").arg(round).arg(user.uID));
+        // The scripted dialogs take any answer and keep the account's password as it is.
+        if (user.LoginName.startsWith(QLatin1String("vtdlg_")))
+            user.pwNow = EncipherPassword(Password);
+        // Each unlike the last: passwd refuses a new password too similar to the old one.
+        user.pwNew = EncipherPassword(QStringLiteral("St%1#%2q")
+                                          .arg(QRandomGenerator::global()->generate64(), 0, 36)
+                                          .arg(round * 100 + user.uID));
         dm.SaveUser(user, TSaveMode::Update);
     }
     TRemoteBatchOperations operations(dm);
@@ -66,6 +73,9 @@ Round runRound(TdmPublic& dm, QList<TUser>& users, int round)
         ++result.changes;
         if (user.ResultText.startsWith(QLatin1String("Changed Successed. ")))
             ++result.succeeded;
+        else
+            std::fprintf(stderr, "round %d, %s@%s: %s\n", round, qPrintable(user.LoginName), qPrintable(user.HostIP),
+                         qPrintable(user.ResultText.left(200)));
         if (user.ResultText.contains(QLatin1String("Receive data timeout."))) {
             ++result.timeouts;
             std::fprintf(stderr, "round %d, %s@%s: %s\n", round, qPrintable(user.LoginName), qPrintable(user.HostIP),
