@@ -81,15 +81,9 @@ private slots:
         QTest::newRow("one try, wrong password")
             << OneTryAddress << OneTry(1) << "not-the-password" << 1 << "Login failed. "
             << kCheck + " The host closed the login after too many authentication attempts.";
-        QTest::newRow("Dropbear") << DropbearAddress << Dropbear(2) << Password << 2 << "Login Successed. "
-                                  << "";
-        QTest::newRow("no terminal allowed") << NoTtyAddress << NoTty(2) << Password << 2 << "Login Successed. "
-                                             << "";
         QTest::newRow("restricted account")
             << ForcedAddress << Forced(2) << Password << 2 << "Login Successed. "
             << "The host accepted the password but did not run the test command (the account may be restricted).";
-        QTest::newRow("restricted account, password wrong")
-            << ForcedAddress << Forced(2) << "not-the-password" << 1 << "Login failed. " << refused;
         QTest::newRow("SHA-1 host")
             << Sha1Address << Sha1(3) << Password << 1 << "Login failed. "
             << kCheck + " The host offers only SHA-1 algorithms (diffie-hellman-group14-sha1, "
