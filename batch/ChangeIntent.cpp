@@ -10,8 +10,7 @@
 
 namespace {
 
-const QString kIntentSelect =
-    QStringLiteral("select pwNow, pwNew, pwLastTime, pwIntent, pwIntentTime from Users where uID = %1");
+const QString kIntentSelect = QStringLiteral("select pwNow, pwNew, pwLastTime, pwIntent, pwIntentTime%1 from Users where uID = %2");
 
 } // namespace
 
@@ -21,7 +20,8 @@ bool RefreshPasswords(TdmPublic& dm, TUser& user)
         return false;
     try {
         auto query = dm.NewQuery();
-        query->SelectSQL = kIntentSelect.arg(user.uID);
+        query->SelectSQL =
+            kIntentSelect.arg(dm.CandidatesColumn ? QStringLiteral(", pwCandidates") : QString()).arg(user.uID);
         query->Open();
         if (query->Eof())
             return false;
@@ -30,6 +30,8 @@ bool RefreshPasswords(TdmPublic& dm, TUser& user)
         user.pwLastTime = query->Fields(2).IsNull() ? DayNumber::None : query->Fields(2).AsFloat();
         user.pwIntent = query->Fields(3).AsString();
         user.pwIntentTime = query->Fields(4).IsNull() ? DayNumber::None : query->Fields(4).AsFloat();
+        if (dm.CandidatesColumn)
+            user.pwCandidates = query->Fields(5).AsString();
         return true;
     } catch (const DatabaseError&) {
         // The step then works on the record it was given, as before; a database that cannot be
@@ -41,11 +43,17 @@ bool RefreshPasswords(TdmPublic& dm, TUser& user)
 void RecordChangeIntent(TdmPublic& dm, TUser& user, double time)
 {
     TDBSession& session = dm.DBSession;
+    // Whatever the outcome, the password about to go out may end up being the host's.
+    TUser kept = user;
+    KeepPasswordCandidate(kept, user.pwNew);
     session.StartTransaction();
     try {
         // Stored passwords are hexadecimal digits; escaping keeps a damaged one inside its quotes.
-        session.Execute(QStringLiteral("Update Users set pwIntent = '%1', pwIntentTime = %2 where uID = %3")
-                            .arg(TdmPublic::SqlEscape(user.pwNew), DayNumber::Format(time))
+        session.Execute(QStringLiteral("Update Users set pwIntent = '%1', pwIntentTime = %2%3 where uID = %4")
+                            .arg(TdmPublic::SqlEscape(user.pwNew), DayNumber::Format(time),
+                                 dm.CandidatesColumn ? QStringLiteral(", pwCandidates = '%1'")
+                                                           .arg(TdmPublic::SqlEscape(kept.pwCandidates))
+                                                     : QString())
                             .arg(user.uID));
         if (sqlite3_changes(session.Handle()) != 1)
             throw DatabaseError(QStringLiteral("the user is no longer in the database"));
@@ -56,6 +64,8 @@ void RecordChangeIntent(TdmPublic& dm, TUser& user, double time)
     }
     user.pwIntent = user.pwNew;
     user.pwIntentTime = time;
+    if (dm.CandidatesColumn)
+        user.pwCandidates = kept.pwCandidates;
 }
 
 bool DropChangeIntent(TdmPublic& dm, int uID)
@@ -63,7 +73,10 @@ bool DropChangeIntent(TdmPublic& dm, int uID)
     if (!dm.IntentColumns)
         return true;
     auto query = dm.NewQuery();
-    query->SelectSQL = QStringLiteral("Update Users set pwIntent = '', pwIntentTime = -1 where uID = %1").arg(uID);
+    // A password stated by hand settles which one the host has: the passwords sent before go too.
+    query->SelectSQL = QStringLiteral("Update Users set pwIntent = '', pwIntentTime = -1%1 where uID = %2")
+                           .arg(dm.CandidatesColumn ? QStringLiteral(", pwCandidates = ''") : QString())
+                           .arg(uID);
     return dm.OpenQuery(*query);
 }
 

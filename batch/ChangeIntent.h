@@ -13,12 +13,12 @@ class TdmPublic;
 bool RefreshPasswords(TdmPublic& dm, TUser& user);
 
 /// Commits, in a transaction of its own, that user's change to user.pwNew is about to go out:
-/// pwIntent := pwNew, pwIntentTime := time, also in user. Throws DatabaseError saying why when it
+/// pwIntent := pwNew, pwIntentTime := time, and pwNew in front of the candidates, also in user. Throws DatabaseError saying why when it
 /// cannot be stored; the change must then not be started.
 void RecordChangeIntent(TdmPublic& dm, TUser& user, double time);
 
-/// Forgets the change in flight of user uID: for when the administrator states the current password
-/// by hand. Returns whether the statement ran (a failure is already shown).
+/// Forgets the change in flight of user uID and the passwords sent before: for when the administrator
+/// states the current password by hand. Returns whether the statement ran (a failure is already shown).
 bool DropChangeIntent(TdmPublic& dm, int uID);
 
 /// Every user whose row carries an open intent, with HostIP and HostPort, in uID order; empty when

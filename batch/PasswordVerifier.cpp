@@ -1,6 +1,7 @@
 #include "batch/PasswordVerifier.h"
 
 #include "core/DayNumber.h"
+#include "core/PasswordCipher.h"
 #include "core/ShadowHash.h"
 #include "engine/DecipherSecret.h"
 
@@ -17,6 +18,7 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, c
         QString password;
         TAcceptedPassword meaning;
         QString name; // for the transcript: which password, never the password itself
+        int number = 0;
     };
     QList<Candidate> candidates{{user.pwNow, TAcceptedPassword::Current, QStringLiteral("current")}};
     const QString pending = PendingPassword(user);
@@ -29,6 +31,24 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, c
         else
             candidates.append(candidate);
     }
+    QStringList tried{DecipherPassword(user.pwNow), DecipherPassword(pending)};
+    const QStringList sent = PasswordCandidates(user);
+    for (int at = 0; at < sent.size(); ++at) {
+        const QString plain = DecipherPassword(sent[at]);
+        if (plain.isEmpty() || tried.contains(plain))
+            continue;
+        tried << plain;
+        candidates.append({sent[at], TAcceptedPassword::Candidate, QStringLiteral("candidate %1").arg(at + 1), at + 1});
+        ++result.candidatesTried;
+    }
+    const auto accept = [&result](const Candidate& candidate) {
+        result.accepted = candidate.meaning;
+        if (candidate.meaning == TAcceptedPassword::Candidate) {
+            result.candidate = candidate.password;
+            result.candidateNumber = candidate.number;
+        }
+        return result;
+    };
 
     // Through the manager first: its reading of the shadow entry tells the password apart from a login the
     // host does not allow (AllowUsers, a nologin shell), and no candidate is sent to the host for it.
@@ -44,8 +64,7 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, c
                                                matches ? QStringLiteral("accepted") : QStringLiteral("refused")));
                 if (matches) {
                     result.login.Set(acLoginSucceeded);
-                    result.accepted = candidate.meaning;
-                    return result;
+                    return accept(candidate);
                 }
             }
             result.login.Set(acLoginFailed);
@@ -69,10 +88,8 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, c
                                                                   result.login.Shown().trimmed() + QLatin1Char(')');
         run.AddTranscriptLine(QStringLiteral("Check of the %1 password by a login as %2: %3.")
                                   .arg(candidate.name, user.LoginName, verdict));
-        if (result.login.Code == acLoginSucceeded) {
-            result.accepted = candidate.meaning;
-            return result;
-        }
+        if (result.login.Code == acLoginSucceeded)
+            return accept(candidate);
         if (!result.login.LoginRefused) {
             result.accepted = TAcceptedPassword::Unknown;
             return result;
@@ -82,21 +99,24 @@ TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, c
     return result;
 }
 
-bool ApplyVerifyResult(TUser& user, TAcceptedPassword accepted, double opTime)
+bool ApplyVerifyResult(TUser& user, const TVerifyResult& result, double opTime)
 {
-    switch (accepted) {
+    switch (result.accepted) {
     case TAcceptedPassword::Current:
         user.pwIntent.clear();
         user.pwIntentTime = DayNumber::None;
         return false;
-    case TAcceptedPassword::Pending: {
-        const QString pending = PendingPassword(user);
-        user.pwNow = pending;
+    case TAcceptedPassword::Pending:
+    case TAcceptedPassword::Candidate: {
+        const QString taken = result.accepted == TAcceptedPassword::Pending ? PendingPassword(user) : result.candidate;
+        const QString plain = DecipherPassword(taken);
+        user.pwNow = taken;
         user.pwLastTime = opTime;
-        if (user.pwNew == pending)
+        if (DecipherPassword(user.pwNew) == plain)
             user.pwNew.clear();
         user.pwIntent.clear();
         user.pwIntentTime = DayNumber::None;
+        user.pwCandidates.clear();
         return true;
     }
     case TAcceptedPassword::Neither:

@@ -31,6 +31,8 @@ QString outcomeUpdate(const TUser& user, TRecordChanges changes)
     if (changes.intent)
         statement += QStringLiteral(", pwIntent = '") + TdmPublic::SqlEscape(user.pwIntent) +
                      QStringLiteral("', pwIntentTime = ") + DayNumber::Format(user.pwIntentTime);
+    if (changes.candidates)
+        statement += QStringLiteral(", pwCandidates = '") + TdmPublic::SqlEscape(user.pwCandidates) + QLatin1Char('\'');
     return statement + QStringLiteral(" where uID = ") + QString::number(user.uID);
 }
 
@@ -56,6 +58,7 @@ QStringList hostPasswordUpdates(const TdmPublic& dm, const TUser& user)
 TSaveOutcome SaveUserRecord(TdmPublic& dm, const TUser& before, TUser& user, const QString& caption, bool success,
                             TRecordChanges changes, double opTime)
 {
+    changes.candidates = changes.candidates && dm.CandidatesColumn;
     bool started = false;
     try {
         dm.DBSession.StartTransaction();

@@ -43,6 +43,7 @@ struct TRecordChanges
 {
     bool passwords = false; ///< pwNow, pwNew and pwLastTime
     bool intent = false;    ///< pwIntent and pwIntentTime (the change in flight was resolved or dropped)
+    bool candidates = false; ///< pwCandidates (a check found which sent password the host has)
 };
 
 /// Records one user's outcome in its own transaction: the Logs row from before (the record as the

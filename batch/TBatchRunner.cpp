@@ -59,6 +59,13 @@ QString hostKeyOf(const TUser& user)
     return user.HostIP.toLower() + QLatin1Char(':') + QString::number(user.HostPort);
 }
 
+QString CandidateInUseText(const TVerifyResult& found)
+{
+    return QStringLiteral("Verified: a password sent in an earlier change (candidate %1) is in use; it is now the "
+                          "current password.")
+        .arg(found.candidateNumber);
+}
+
 void dropIntent(TUser& user)
 {
     user.pwIntent.clear();
@@ -418,11 +425,14 @@ void TBatchRunner::work(Job& job)
 
 TVerifyResult TBatchRunner::reconcile(Job& job, bool pendingFirst)
 {
+    const QString candidatesBefore = job.user.pwCandidates;
     const TVerifyResult result = VerifyPasswords(m_operations, job.user, job.work, pendingFirst, job.run);
-    if (ApplyVerifyResult(job.user, result.accepted, job.opTime))
+    if (ApplyVerifyResult(job.user, result, job.opTime))
         job.changes.passwords = true;
     if (!job.user.HasOpenIntent())
         job.changes.intent = m_intentColumns;
+    if (job.user.pwCandidates != candidatesBefore)
+        job.changes.candidates = true;
     return result;
 }
 
@@ -452,6 +462,12 @@ void TBatchRunner::changeStep(Job& job)
         if (found.accepted == TAcceptedPassword::Pending && user.pwNew.isEmpty()) {
             status.Set(acChangeSucceeded);
             status.Detail = QStringLiteral("Verified: the new password of an earlier, unconfirmed change is in use.");
+            job.success = true;
+            return;
+        }
+        if (found.accepted == TAcceptedPassword::Candidate && user.pwNew.isEmpty()) {
+            status.Set(acChangeSucceeded);
+            status.Detail = CandidateInUseText(found);
             job.success = true;
             return;
         }
@@ -500,6 +516,13 @@ void TBatchRunner::changeStep(Job& job)
             status.Detail =
                 QStringLiteral("The host reported a success, but it still takes the old password. Verified: "
                                "the old password is still in use.");
+            return;
+        case TAcceptedPassword::Candidate:
+            status.Set(acChangeFailed);
+            status.PasswordChanged = false;
+            status.Detail = QStringLiteral("The host reported a success, but it takes neither the new nor the old "
+                                           "password. ") +
+                            CandidateInUseText(found);
             return;
         case TAcceptedPassword::Neither:
         case TAcceptedPassword::Unknown:
@@ -550,6 +573,9 @@ void TBatchRunner::changeStep(Job& job)
     case TAcceptedPassword::Current:
         status.Detail += QStringLiteral(" Verified: the old password is still in use.");
         break;
+    case TAcceptedPassword::Candidate:
+        status.Detail += QLatin1Char(' ') + CandidateInUseText(found);
+        break;
     case TAcceptedPassword::Neither:
         status.Detail += QStringLiteral(" Verified: the host accepts neither the new nor the old password; both "
                                         "are kept. Run Verify Password later.");
@@ -567,8 +593,10 @@ void TBatchRunner::verifyStep(Job& job)
     TActionStaus& status = job.status;
     const TVerifyResult found = VerifyPasswords(m_operations, user, job.work, false, job.run);
     const bool hadIntent = user.HasOpenIntent();
-    job.changes.passwords = ApplyVerifyResult(user, found.accepted, job.opTime);
+    const QString candidatesBefore = user.pwCandidates;
+    job.changes.passwords = ApplyVerifyResult(user, found, job.opTime);
     job.changes.intent = hadIntent && !user.HasOpenIntent();
+    job.changes.candidates = user.pwCandidates != candidatesBefore;
     status.HostUnreachable = found.login.HostUnreachable;
     switch (found.accepted) {
     case TAcceptedPassword::Current:
@@ -581,9 +609,18 @@ void TBatchRunner::verifyStep(Job& job)
         status.Detail = QStringLiteral("The new password is in use; it is now the current password.");
         job.success = true;
         break;
+    case TAcceptedPassword::Candidate:
+        status.Set(acVerifySucceeded);
+        status.Detail = CandidateInUseText(found);
+        job.success = true;
+        break;
     case TAcceptedPassword::Neither:
         status.Set(acVerifyFailed);
-        status.Detail = found.hadPending
+        status.Detail = found.candidatesTried > 0
+                            ? QStringLiteral("The host accepts neither the current nor the new password, nor any "
+                                             "of the %1 password(s) sent in earlier changes; nothing was changed.")
+                                  .arg(found.candidatesTried)
+                        : found.hadPending
                             ? QStringLiteral("The host accepts neither the current nor the new password; nothing "
                                              "was changed.")
                             : QStringLiteral("The host does not accept the current password, and there is no new "

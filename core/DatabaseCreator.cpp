@@ -20,7 +20,7 @@ CREATE TABLE Hosts(hID integer, hAddress text, hPort integer, hNote text, OSID i
                    MngUseAgent integer default 0, hLegacyAlgorithms integer default 0);
 CREATE TABLE Users(uID integer, hID integer, LoginName text, pwNow text, pwPeriod integer, RecTime real,
                    pwLastTime real, uRemark text, pwNew text, uName text, Email text, LastLog text,
-                   pwIntent text default '', pwIntentTime real default -1);
+                   pwIntent text default '', pwIntentTime real default -1, pwCandidates text default '');
 CREATE TABLE Logs(logID integer, UserID integer, AddressPort text, LoginName text, DoAction text,
                   ActionTime real, pwBefore text, pwAfter text, ActionDone text, ActionLog text);
 CREATE TABLE UnixOS(OSID integer, OSName text);

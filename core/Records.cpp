@@ -1,5 +1,6 @@
 #include "core/Records.h"
 
+#include "core/PasswordCipher.h"
 #include "core/TSelfQuery.h"
 
 #include <exception>
@@ -12,6 +13,24 @@ void ClearHost(THost& host)
 void ClearUser(TUser& user)
 {
     user = TUser{};
+}
+
+QStringList PasswordCandidates(const TUser& user)
+{
+    return user.pwCandidates.split(QLatin1Char(','), Qt::SkipEmptyParts);
+}
+
+void KeepPasswordCandidate(TUser& user, const QString& enciphered)
+{
+    if (enciphered.isEmpty())
+        return;
+    // The cipher starts at a random value, so the same password is found by its plain text.
+    const QString plain = DecipherPassword(enciphered);
+    QStringList kept{enciphered};
+    for (const QString& candidate : PasswordCandidates(user))
+        if (kept.size() < MaxPasswordCandidates && DecipherPassword(candidate) != plain)
+            kept << candidate;
+    user.pwCandidates = kept.join(QLatin1Char(','));
 }
 
 namespace {
@@ -76,7 +95,8 @@ TUserReader::TUserReader(const TSelfQuery& query)
       m_Email(query.FieldIndex(QStringLiteral("Email"))), m_uRemark(query.FieldIndex(QStringLiteral("uRemark"))),
       m_LastLog(query.FieldIndex(QStringLiteral("LastLog"))),
       m_pwIntent(optionalField(query, QStringLiteral("pwIntent"))),
-      m_pwIntentTime(optionalField(query, QStringLiteral("pwIntentTime")))
+      m_pwIntentTime(optionalField(query, QStringLiteral("pwIntentTime"))),
+      m_pwCandidates(optionalField(query, QStringLiteral("pwCandidates")))
 {
 }
 
@@ -101,4 +121,6 @@ void TUserReader::Read(TUser& user) const
         user.pwIntent = m_query.Fields(m_pwIntent).AsString();
     if (m_pwIntentTime >= 0 && !m_query.Fields(m_pwIntentTime).IsNull())
         user.pwIntentTime = m_query.Fields(m_pwIntentTime).AsFloat();
+    if (m_pwCandidates >= 0)
+        user.pwCandidates = m_query.Fields(m_pwCandidates).AsString();
 }

@@ -3,6 +3,7 @@
 #include "core/Elevation.h"
 
 #include <QString>
+#include <QStringList>
 
 class TSelfQuery;
 
@@ -58,8 +59,23 @@ struct TUser
     /// When that change started (day number), or DayNumber::None.
     double pwIntentTime = -1;
 
+    /// The new passwords sent to the host that no check has yet ruled out or superseded (enciphered,
+    /// newest first, comma-separated, at most MaxPasswordCandidates): a host may have taken one after
+    /// its change was given up on.
+    QString pwCandidates;
+
     bool HasOpenIntent() const { return !pwIntent.isEmpty(); }
 };
+
+/// How many passwords sent to a host are kept per account.
+inline constexpr int MaxPasswordCandidates = 5;
+
+/// user.pwCandidates as a list, newest first.
+QStringList PasswordCandidates(const TUser& user);
+
+/// Puts the enciphered password in front of user's candidates, drops an earlier copy of it and keeps
+/// at most MaxPasswordCandidates.
+void KeepPasswordCandidate(TUser& user, const QString& enciphered);
 
 /// How SaveHost and SaveUser write a record.
 enum class TSaveMode
@@ -95,5 +111,5 @@ public:
 private:
     const TSelfQuery& m_query;
     int m_uID, m_hID, m_LoginName, m_pwNow, m_pwNew, m_uName, m_pwPeriod, m_RecTime, m_pwLastTime, m_HostIP, m_HostPort,
-        m_Email, m_uRemark, m_LastLog, m_pwIntent, m_pwIntentTime;
+        m_Email, m_uRemark, m_LastLog, m_pwIntent, m_pwIntentTime, m_pwCandidates;
 };

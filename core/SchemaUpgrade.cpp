@@ -180,6 +180,11 @@ bool HasProfileRulesTable(TDBSession& session)
         session, "select OSID, SuccessByExitStatus, FailureTexts, EnglishMessages from ActionRules limit 0");
 }
 
+bool HasCandidatesColumn(TDBSession& session)
+{
+    return statementPrepares(session, "select pwCandidates from Users limit 0");
+}
+
 bool HasSuccessTextsColumn(TDBSession& session)
 {
     return statementPrepares(session, "select SuccessTexts from ActionRules limit 0");
@@ -228,5 +233,9 @@ TSchemaColumns UpgradeSchema(TDBSession& session)
     // Its own step after the others: an ActionRules table made there already has the column.
     columns.successTexts = columns.profileRules && (HasSuccessTextsColumn(session) ||
                                                     inTransaction(session, [&session] { addSuccessTexts(session); }));
+    columns.candidates = columns.intent && (HasCandidatesColumn(session) || inTransaction(session, [&session] {
+                                                session.Execute(QStringLiteral(
+                                                    "ALTER TABLE Users ADD COLUMN pwCandidates text default '';"));
+                                            }));
     return columns;
 }

@@ -15,6 +15,8 @@ struct TSchemaColumns
     bool profileRules = false;
     /// ActionRules.SuccessTexts: the success texts besides ChangeSuccessfully.
     bool successTexts = false;
+    /// Users.pwCandidates: the passwords sent to each host that may still be the one it has.
+    bool candidates = false;
 };
 
 /// Brings a database written by an earlier version up to the current schema, keeping every row, and
@@ -34,5 +36,7 @@ bool HasHostAccessColumns(TDBSession& session);
 bool HasHostSwitchColumns(TDBSession& session);
 /// Whether the ActionRules table exists with its columns.
 bool HasProfileRulesTable(TDBSession& session);
+/// Whether Users has the pwCandidates column.
+bool HasCandidatesColumn(TDBSession& session);
 /// Whether ActionRules has the SuccessTexts column.
 bool HasSuccessTextsColumn(TDBSession& session);

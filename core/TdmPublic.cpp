@@ -38,6 +38,7 @@ void TdmPublic::BringSchemaUpToDate()
     HostSwitchColumns = columns.hostSwitches;
     ProfileRulesTable = columns.profileRules;
     ProfileSuccessTexts = columns.successTexts;
+    CandidatesColumn = columns.candidates;
 }
 
 bool TdmPublic::OpenWithPassword(const SecretBuffer& password)

@@ -50,6 +50,8 @@ public:
     bool ProfileRulesTable = false;
     /// Whether ActionRules has the SuccessTexts column; without it a profile has no further success texts.
     bool ProfileSuccessTexts = false;
+    /// Whether Users has pwCandidates (never without the intent columns).
+    bool CandidatesColumn = false;
     /// Brings the open database up to the current schema and notes which columns it has (see
     /// UpgradeSchema); a file that cannot be written keeps its schema and its flags stay false.
     void BringSchemaUpToDate();

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
+#include <QThread>
 
 #include <optional>
 
@@ -560,8 +561,57 @@ void TRemoteEngine::ChangeUserPassword(const TChangeRequest& request, TActionSta
         status.PasswordChanged = true;
     } catch (const std::exception& error) {
         status.Detail = QString::fromStdString(error.what());
+        // A refusal in words has ended the dialog; anything else may still be writing the password.
+        if (status.NewPasswordSent && !status.ChangeRefused)
+            awaitCommandEnd();
     }
     endCommand(request.login.reuseConnection);
+}
+
+void TRemoteEngine::awaitCommandEnd()
+{
+    QElapsedTimer clock;
+    clock.start();
+    bool ended = false;
+    int exitStatus = -1;
+    QByteArray said;
+    QByteArray channelOutput;
+    QByteArray extendedOutput;
+    try {
+        while (!ended && clock.elapsed() < CommandEndWait) {
+            m_shell->ReadOutput(ReadChunkBytes, channelOutput, extendedOutput);
+            if (said.size() < MaxKeptOutputBytes)
+                said += FoldAsciiCase(channelOutput + extendedOutput);
+            if (!channelOutput.isEmpty() || !extendedOutput.isEmpty())
+                continue;
+            exitStatus = m_shell->ExitStatus();
+            ended = exitStatus >= 0 || !m_shell->SessionActive();
+            if (ended)
+                break;
+            // Stop wakes every wait at once; the host still gets its time, in short sleeps.
+            if (m_run.CancelRequested())
+                QThread::msleep(50);
+            else
+                m_shell->WaitOutput(static_cast<int>(qBound<qint64>(qint64(1), CommandEndWait - clock.elapsed(), qint64(250))));
+        }
+    } catch (const std::exception&) {
+        ended = true; // the connection is gone: nothing is left to wait for
+    }
+    if (!said.trimmed().isEmpty())
+        recordOutput(said, 0);
+    // A command that had already ended when the dialog was given up on needs no word.
+    if (ended && clock.elapsed() < 100)
+        return;
+    const QString seconds = QString::number(static_cast<double>(clock.elapsed()) / 1000.0, 'f', 1);
+    if (!ended)
+        m_run.AddTranscriptLine(
+            QStringLiteral("passwd had not ended %1 s after the dialog was given up on.").arg(seconds));
+    else if (exitStatus >= 0)
+        m_run.AddTranscriptLine(QStringLiteral("passwd ended with exit status %1, %2 s after the dialog was given up on.")
+                                    .arg(exitStatus)
+                                    .arg(seconds));
+    else
+        m_run.AddTranscriptLine(QStringLiteral("The command ended %1 s after the dialog was given up on.").arg(seconds));
 }
 
 void TRemoteEngine::changeDialog(const TChangeRequest& request, TActionStaus& status)

@@ -21,6 +21,8 @@ class TRemoteEngine
 public:
     /// Awaited-text limit of one WaitForText, in milliseconds from the start of the wait.
     static constexpr int DefaultReadTimeOut = 5000;
+    /// How long a change whose end was unclear after the new password went out waits for passwd to end.
+    static constexpr int DefaultCommandEndWait = 10000;
     /// Bytes taken from each output stream per pass of WaitForText.
     static constexpr int ReadChunkBytes = 1024;
     /// Host output one wait keeps: its first KeptOutputHeadBytes and its latest bytes; what lies
@@ -79,6 +81,8 @@ public:
 
     /// Limit of one WaitForText in milliseconds.
     int ReadTimeOut = DefaultReadTimeOut;
+    /// Limit of the wait for passwd's end after an unclear end, in milliseconds.
+    int CommandEndWait = DefaultCommandEndWait;
 
 private:
     /// Adds one wait's output to the transcript, with every secret of the conversation hidden.
@@ -100,6 +104,10 @@ private:
     void takeWhatIsThere();
     /// The exit status of a command that has ended; -1 when the host never told it.
     int exitStatusOfEndedCommand();
+    /// After an unclear end of a change that sent the new password: waits up to CommandEndWait ms for
+    /// the command to end (its exit status or the channel's close), taking what it prints into the
+    /// transcript, so that a slow host has written the password before anyone checks it.
+    void awaitCommandEnd();
     /// Runs request's command as ReadShadowHash does and takes all it prints, unrecorded, into output
     /// (what came after the last password answer); elevation's prompt is answered once with password.
     /// Empty, or why the command could not be run to its end (the login, a second prompt, the time).

@@ -158,6 +158,7 @@ struct BatchFixture
         user.pwNew = query->FieldByName(QStringLiteral("pwNew")).AsString();
         user.pwLastTime = query->FieldByName(QStringLiteral("pwLastTime")).AsFloat();
         user.LastLog = query->FieldByName(QStringLiteral("LastLog")).AsString();
+        user.pwCandidates = query->FieldByName(QStringLiteral("pwCandidates")).AsString();
         return user;
     }
 

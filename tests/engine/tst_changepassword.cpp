@@ -266,7 +266,7 @@ private slots:
         QTest::newRow("host ends after the echo")
             << DialogAddress << DialogSilent << pw << np << "" << 3 << "Changed Failed. Connection is closed." << 3;
         QTest::newRow("third new-password prompt")
-            << DialogAddress << DialogWeak << pw << np << "" << 3 << "Changed Failed. Receive data timeout." << 5;
+            << DialogAddress << DialogWeak << pw << np << "" << 3 << "Changed Failed. Receive data timeout." << 6;
         QTest::newRow("stop during the conversation")
             << DialogAddress << DialogLate << pw << np << "stop in the first wait" << 3
             << "Changed Failed. Cancelled by user. " << 2;
@@ -283,6 +283,7 @@ private slots:
         QFETCH(int, entries);
         EngineFixture f;
         f.AddHost(1, address, saveDebianProfile(f));
+        f.engine.CommandEndWait = 1000;
         if (situation == QLatin1String("closed database"))
             f.dm.DBSession.Close();
         if (situation.startsWith(QLatin1String("stop at ")))

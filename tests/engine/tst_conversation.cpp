@@ -87,9 +87,12 @@ private slots:
         TRunContext run;
         TRemoteEngine engine(run, shell);
         engine.ReadTimeOut = 100;
+        engine.CommandEndWait = 300;
         TActionStaus status;
         engine.ChangeUserPassword(request(oldStep), status);
         QCOMPARE(status.Shown(), shown);
+        // Given up on after the new password went out, passwd gets its time to finish writing it.
+        QCOMPARE(run.GetTranscriptText().contains(QStringLiteral("passwd had not ended 0.")), sent && hangs);
         QCOMPARE(shell.typed, typed);
         QCOMPARE(status.NewPasswordSent, sent);
         QCOMPARE(status.PasswordChanged, status.Code == acChangeSucceeded);

@@ -151,17 +151,10 @@ def weak():
     return 1
 
 
-def vanish_after_real_change():
-    """Plays the prompts, changes the account's password for real through the system passwd, and then
-    drops the connection without a word, as a host that dies right after the change does."""
+def change_for_real(old, new):
+    """Changes the account's password through the system passwd."""
     import pty
 
-    say("Current password: ")
-    old = answer("old").rstrip(b"\r\n")
-    say("New password: ")
-    new = answer("new").rstrip(b"\r\n")
-    say("Retype new password: ")
-    answer("retype")
     pid, fd = pty.fork()
     if pid == 0:
         os.execv("/usr/bin/passwd", ["passwd"])
@@ -177,9 +170,46 @@ def vanish_after_real_change():
         os.write(fd, reply + b"\n")
         transcript = b""
     os.waitpid(pid, 0)
+
+
+def debian_answers():
+    say("Current password: ")
+    old = answer("old").rstrip(b"\r\n")
+    say("New password: ")
+    new = answer("new").rstrip(b"\r\n")
+    say("Retype new password: ")
+    answer("retype")
+    return old, new
+
+
+def vanish_after_real_change():
+    """Plays the prompts, changes the account's password for real through the system passwd, and then
+    drops the connection without a word, as a host that dies right after the change does."""
+    change_for_real(*debian_answers())
     # No success line and no exit status: the connection just ends.
     os.kill(os.getppid(), 9)
     return 1
+
+
+def late_commit():
+    """Takes the answers, says nothing for 7 s (longer than the client waits for a word), then changes
+    the password for real and says so, as a host whose password store is slow to write."""
+    old, new = debian_answers()
+    time.sleep(7)
+    change_for_real(old, new)
+    say("passwd: password updated successfully\n")
+    return 0
+
+
+def early_success():
+    """Says "successfully" before it has read the retype, then ends without changing anything."""
+    say("Current password: ")
+    answer("old")
+    say("New password: ")
+    answer("new")
+    say("passwd: password updated successfully\nRetype new password: ")
+    answer("retype")
+    return 0
 
 
 # Put between the characters of a disguised echo: CSI with and without parameters, OSC ended by BEL
@@ -432,6 +462,8 @@ DIALOGS = {
     # A host far away: every prompt arrives 300 ms after the answer before it.
     "vtdlg_distant": lambda: debian(pause_s=0.3, first_pause_s=0.3),
     "vtdlg_vanish": vanish_after_real_change,
+    "vtdlg_lazy": late_commit,
+    "vtdlg_early": early_success,
     "vtdlg_echo": echo_everything,
     "vtdlg_noisy": noisy,
     "vtdlg_freebsd": freebsd,

@@ -60,7 +60,7 @@ dialog_accounts=(
     vtdlg_distant1 vtdlg_distant2 vtdlg_distant3 vtdlg_distant4
     vtdlg_freebsd vtdlg_openbsd vtdlg_macos vtdlg_pwquality vtdlg_german
     vtdlg_freebsd1 vtdlg_openbsd1 vtdlg_macos1 vtdlg_pwquality1 vtdlg_german1 vtdlg_german2
-    vtdlg_rbash vtdlg_rbash1 vtdlg_rbash2
+    vtdlg_rbash vtdlg_rbash1 vtdlg_rbash2 vtdlg_lazy1 vtdlg_early1
 )
 
 # Accounts of the fleet server (address_fleet). Managers log in there; the targets are the accounts
