@@ -19,6 +19,7 @@
 #include <QThreadPool>
 
 #include <future>
+#include <mutex>
 #include <optional>
 
 /// What one user's run carries from the main thread to its worker and back.
@@ -35,6 +36,8 @@ struct TBatchRunner::Job
     TActionStaus status;
     bool success = false;
     TRecordChanges changes;
+    /// The change went through and its check runs apart, while the host's next account changes.
+    bool checkApart = false;
 
     explicit Job(std::shared_ptr<CancelSignal> cancel) : run(std::move(cancel)) {}
 };
@@ -47,6 +50,11 @@ struct TBatchRunner::Lane
     std::unique_ptr<SshRemoteShell> connection = std::make_unique<SshRemoteShell>();
     /// The outcome of the account that found the host unreachable; its other accounts end with it.
     std::optional<TActionStaus> unreachable;
+    /// The manager's second connection, for the checks that run beside the next change; checkTurn is
+    /// held while one uses it.
+    std::unique_ptr<SshRemoteShell> checkConnection = std::make_unique<SshRemoteShell>();
+    std::mutex checkTurn;
+    int checksInFlight = 0;
 };
 
 namespace {
@@ -79,6 +87,7 @@ TBatchRunner::TBatchRunner(TdmPublic& dm, TBatchOperations& operations, TOperati
     : m_context(std::make_unique<QObject>()), m_dm(dm), m_operations(operations), m_type(type), m_options(options),
       m_caption(::OperationCaption(type, options)), m_users(std::move(users)), m_rowStarted(m_users.size(), false),
       m_cancel(std::make_shared<CancelSignal>()), m_pool(std::make_unique<QThreadPool>()),
+      m_checkPool(std::make_unique<QThreadPool>()),
       m_intentColumns(dm.IntentColumns)
 {
     SetTickSource({});
@@ -90,6 +99,7 @@ TBatchRunner::~TBatchRunner()
     m_closing = true;
     m_cancel->raise();
     m_pool->waitForDone();
+    m_checkPool->waitForDone();
     // Queued calls of the workers die with their receiver.
     m_context.reset();
     m_lanes.clear();
@@ -99,6 +109,8 @@ void TBatchRunner::SetParallelHosts(int hosts)
 {
     m_parallelHosts = qBound(MinParallelHosts, hosts, MaxParallelHosts);
     m_pool->setMaxThreadCount(m_parallelHosts);
+    // A check by login may take longer than the next change: two per host keep up with the changes.
+    m_checkPool->setMaxThreadCount(2 * m_parallelHosts);
 }
 
 void TBatchRunner::SetTickSource(TickSource ticks)
@@ -199,7 +211,7 @@ void TBatchRunner::drain()
             if (!m_error)
                 m_error = std::current_exception();
             Stop();
-            if (m_started && m_inFlight == 0 && !m_finished)
+            if (m_started && m_inFlight == 0 && m_checksInFlight == 0 && !m_finished)
                 m_mainQueue.append([this] { finish(); });
         }
     }
@@ -229,7 +241,7 @@ void TBatchRunner::scheduleMore()
             break;
         startUser(row);
     }
-    if (m_inFlight == 0 && !m_finished)
+    if (m_inFlight == 0 && m_checksInFlight == 0 && !m_finished)
         finish();
 }
 
@@ -281,8 +293,34 @@ void TBatchRunner::startUser(int row)
             job->status.Detail = QString::fromUtf8(error.what());
         }
         QMetaObject::invokeMethod(
+            context, [this, job] { post([this, job] { job->checkApart ? checkApart(job) : finishUser(job); }); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TBatchRunner::checkApart(const std::shared_ptr<Job>& job)
+{
+    // The host is free for its next account: the check only reads, on a connection of its own.
+    const std::shared_ptr<Lane> lane = m_lanes.value(job->hostKey);
+    lane->busy = false;
+    ++lane->checksInFlight;
+    --m_inFlight;
+    ++m_checksInFlight;
+    if (job->run.HostConnection) {
+        job->run.HostConnection = lane->checkConnection.get();
+        job->run.HostConnectionTurn = &lane->checkTurn;
+    }
+    QObject* context = m_context.get();
+    m_checkPool->start([this, context, job] {
+        try {
+            settleChange(*job);
+        } catch (const std::exception& error) {
+            job->status.Detail = QString::fromUtf8(error.what());
+        }
+        QMetaObject::invokeMethod(
             context, [this, job] { post([this, job] { finishUser(job); }); }, Qt::QueuedConnection);
     });
+    scheduleMore();
 }
 
 void TBatchRunner::progressOf(int row, const QString& message)
@@ -302,10 +340,15 @@ void TBatchRunner::finishUser(const std::shared_ptr<Job>& job)
     const bool passwordChanged = user.pwNow != job->before.pwNow;
 
     const std::shared_ptr<Lane> lane = m_lanes.value(job->hostKey);
-    lane->busy = false;
+    if (job->checkApart) {
+        --lane->checksInFlight;
+        --m_checksInFlight;
+    } else {
+        lane->busy = false;
+        --m_inFlight;
+    }
     if (job->status.HostUnreachable && !lane->unreachable && m_type != otSendMail)
         lane->unreachable = job->status;
-    --m_inFlight;
 
     const TSaveOutcome saved =
         SaveUserRecord(m_dm, job->before, user, m_caption, job->success, job->changes, job->opTime);
@@ -314,8 +357,11 @@ void TBatchRunner::finishUser(const std::shared_ptr<Job>& job)
     bool laneDone = true;
     for (int row = 0; row < m_users.size() && laneDone; ++row)
         laneDone = m_rowStarted[row] || hostKeyOf(m_users[row]) != job->hostKey;
-    if (laneDone)
+    // Not while another account of the host or a check still uses a connection.
+    if (laneDone && !lane->busy && lane->checksInFlight == 0) {
         lane->connection->CloseSession();
+        lane->checkConnection->CloseSession();
+    }
 
     const double elapsed = static_cast<double>(m_ticks() - job->startTick) / 1000.0;
     if (job->success)
@@ -343,8 +389,10 @@ void TBatchRunner::finish()
     m_finished = true;
     m_dm.DBSession.SetBusyPump({});
     ShowProgress(QStringLiteral("Finished!"));
-    for (const auto& lane : std::as_const(m_lanes))
+    for (const auto& lane : std::as_const(m_lanes)) {
         lane->connection->CloseSession();
+        lane->checkConnection->CloseSession();
+    }
     if (m_observer)
         m_observer->BatchFinished(m_caption + QString::asprintf(" - Total: %d     Successed: %d     Failed: %d     ",
                                                                 Total(), m_succeeded, Total() - m_succeeded));
@@ -485,6 +533,23 @@ void TBatchRunner::changeStep(Job& job)
         }
     }
 
+    m_operations.ChangePassword(user, job.work, status, job.run);
+    const THost& host = job.work.change.host;
+    // The manager's own password (and root's under su) is what the next account's login needs: the
+    // record must have it before that account starts.
+    const bool hostsOwnPassword =
+        user.LoginName == host.MngLogin || (user.LoginName == QLatin1String("root") && host.MngElevation == TElevation::Su);
+    if (status.Code == acChangeSucceeded && m_verifyAfterChange && !StopRequested() && !hostsOwnPassword) {
+        job.checkApart = true;
+        return;
+    }
+    settleChange(job);
+}
+
+void TBatchRunner::settleChange(Job& job)
+{
+    TUser& user = job.user;
+    TActionStaus& status = job.status;
     // The password did change, so the change stays the outcome and the mail's is shown after it.
     const auto sendNoticeMail = [&] {
         if (!(m_options & ooSendNoticeMail))
@@ -499,7 +564,6 @@ void TBatchRunner::changeStep(Job& job)
         status.Detail = status.Detail.isEmpty() ? mail.Shown() : status.Detail + QLatin1Char(' ') + mail.Shown();
     };
 
-    m_operations.ChangePassword(user, job.work, status, job.run);
     if (status.Code == acChangeSucceeded && m_verifyAfterChange && !StopRequested()) {
         // A host's word is not proof: only a password the host takes becomes the current one.
         job.run.AddTranscriptLine(QStringLiteral("Checking the change: which password does the host take now?"));

@@ -121,6 +121,10 @@ private:
     // Worker side.
     void work(Job& job);
     void changeStep(Job& job);
+    /// What follows the dialog of a change: the check, the record's passwords, the notice mail.
+    void settleChange(Job& job);
+    /// Frees job's host for its next account and runs the settling of job's change apart (main thread).
+    void checkApart(const std::shared_ptr<Job>& job);
     void verifyStep(Job& job);
     TVerifyResult reconcile(Job& job, bool pendingFirst);
     /// Runs fn on the main thread and waits for it; rethrows what it threw.
@@ -141,10 +145,12 @@ private:
     std::function<void()> m_finishedHandler;
     std::shared_ptr<CancelSignal> m_cancel;
     std::unique_ptr<QThreadPool> m_pool;
+    std::unique_ptr<QThreadPool> m_checkPool;
     QHash<QString, std::shared_ptr<Lane>> m_lanes;
     std::exception_ptr m_error;
     int m_parallelHosts = DefaultParallelHosts;
     int m_inFlight = 0;
+    int m_checksInFlight = 0;
     int m_done = 0;
     int m_succeeded = 0;
     bool m_started = false;

@@ -73,6 +73,9 @@ bool TRemoteBatchOperations::ReadShadowHash(const TUser& user, const TPreparedWo
                                                ? DecipherSecret(plan.host.MngRootPwd)
                                                : DecipherSecret(plan.host.MngPwd);
     // On the host's kept manager connection when the batch shares one: the check only reads.
+    std::unique_lock<std::mutex> turn;
+    if (run.HostConnection && run.HostConnectionTurn)
+        turn = std::unique_lock<std::mutex>(*run.HostConnectionTurn);
     std::unique_ptr<TRemoteEngine> engine = run.HostConnection
                                                 ? std::make_unique<TRemoteEngine>(run, *run.HostConnection)
                                                 : std::make_unique<TRemoteEngine>(run);

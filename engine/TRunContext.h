@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <mutex>
 
 class TRemoteShell;
 
@@ -30,6 +31,8 @@ public:
 
     /// The host's connection that a manager-mode change may run on (owned by the run; may be null).
     TRemoteShell* HostConnection = nullptr;
+    /// Held while HostConnection is in use, where other runs share it (may be null).
+    std::mutex* HostConnectionTurn = nullptr;
 
     const std::shared_ptr<CancelSignal>& Cancel() const { return m_cancel; }
     bool CancelRequested() const { return m_cancel->raised(); }

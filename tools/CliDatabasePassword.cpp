@@ -39,8 +39,10 @@ SecretBuffer obtain(const QString& passwordFile, const QString& databasePath)
         return fromFile(passwordFile, QStringLiteral("database password"));
     CliSecrets terminal;
     if (!terminal.fromTerminal())
-        throw CliError::failure(QStringLiteral("the database %1 is encrypted with a password: name a file that holds "
-                                               "it with --db-password-file FILE, or run on a terminal to type it")
+        throw CliError::failure(QStringLiteral("the database %1 does not open with the built-in key: it is encrypted "
+                                               "with a password of its own, or its file is damaged (then restore it "
+                                               "from a backup); name a file that holds the password with "
+                                               "--db-password-file FILE, or run on a terminal to type it")
                                     .arg(databasePath));
     return terminal.optional(QStringLiteral("Password of the database %1").arg(databasePath));
 }

@@ -110,7 +110,13 @@ void TfrmLogin::btnSaveClick()
         return;
     }
     // No limit on attempts and no delay: the dialog only guards a desktop program.
-    Ui().showBalloonTip(edtPassword, QStringLiteral("Incorrect password. "), BalloonIcon::Error, 1000);
+    // A file whose first page is damaged reads like one under another password: nothing tells them apart.
+    Ui().showBalloonTip(edtPassword,
+                        m_dm.NeedsDatabasePassword()
+                            ? QStringLiteral("Incorrect password. If this database has no password of its own, its "
+                                             "file is damaged: restore it from a backup.")
+                            : QStringLiteral("Incorrect password. "),
+                        BalloonIcon::Error, m_dm.NeedsDatabasePassword() ? 4000 : 1000);
 }
 
 void TfrmLogin::btnCancelClick()

@@ -750,10 +750,13 @@ void TfrmMain::EditUser(int row)
     }
     if (!m_dm->SaveUser(user, TSaveMode::Update))
         return;
-    // A current password typed by hand settles an unconfirmed change: the administrator knows.
-    if (user.HasOpenIntent() && user.pwNow != storedNow && DropChangeIntent(*m_dm, user.uID)) {
+    // A current password typed by hand settles an unconfirmed change and the passwords sent before:
+    // the administrator knows.
+    if ((user.HasOpenIntent() || !user.pwCandidates.isEmpty()) && user.pwNow != storedNow &&
+        DropChangeIntent(*m_dm, user.uID)) {
         user.pwIntent.clear();
         user.pwIntentTime = DayNumber::None;
+        user.pwCandidates.clear();
     }
     UserToListItem(rows, row, user);
     lvUsersSelectItem(row, true);
