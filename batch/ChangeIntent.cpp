@@ -10,7 +10,8 @@
 
 namespace {
 
-const QString kIntentSelect = QStringLiteral("select pwNow, pwNew, pwLastTime, pwIntent, pwIntentTime%1 from Users where uID = %2");
+const QString kIntentSelect =
+    QStringLiteral("select pwNow, pwNew, pwLastTime, pwIntent, pwIntentTime%1 from Users where uID = %2");
 
 } // namespace
 
@@ -49,12 +50,13 @@ void RecordChangeIntent(TdmPublic& dm, TUser& user, double time)
     session.StartTransaction();
     try {
         // Stored passwords are hexadecimal digits; escaping keeps a damaged one inside its quotes.
-        session.Execute(QStringLiteral("Update Users set pwIntent = '%1', pwIntentTime = %2%3 where uID = %4")
-                            .arg(TdmPublic::SqlEscape(user.pwNew), DayNumber::Format(time),
-                                 dm.CandidatesColumn ? QStringLiteral(", pwCandidates = '%1'")
-                                                           .arg(TdmPublic::SqlEscape(kept.pwCandidates))
-                                                     : QString())
-                            .arg(user.uID));
+        session.Execute(
+            QStringLiteral("Update Users set pwIntent = '%1', pwIntentTime = %2%3 where uID = %4")
+                .arg(TdmPublic::SqlEscape(user.pwNew), DayNumber::Format(time),
+                     dm.CandidatesColumn
+                         ? QStringLiteral(", pwCandidates = '%1'").arg(TdmPublic::SqlEscape(kept.pwCandidates))
+                         : QString())
+                .arg(user.uID));
         if (sqlite3_changes(session.Handle()) != 1)
             throw DatabaseError(QStringLiteral("the user is no longer in the database"));
         session.Commit();

@@ -13,8 +13,8 @@ class TdmPublic;
 bool RefreshPasswords(TdmPublic& dm, TUser& user);
 
 /// Commits, in a transaction of its own, that user's change to user.pwNew is about to go out:
-/// pwIntent := pwNew, pwIntentTime := time, and pwNew in front of the candidates, also in user. Throws DatabaseError saying why when it
-/// cannot be stored; the change must then not be started.
+/// pwIntent := pwNew, pwIntentTime := time, and pwNew in front of the candidates, also in user. Throws DatabaseError
+/// saying why when it cannot be stored; the change must then not be started.
 void RecordChangeIntent(TdmPublic& dm, TUser& user, double time);
 
 /// Forgets the change in flight of user uID and the passwords sent before: for when the administrator

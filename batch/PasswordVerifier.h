@@ -7,11 +7,11 @@
 /// Which stored password the host accepted.
 enum class TAcceptedPassword
 {
-    Current, ///< pwNow
-    Pending, ///< the pending password (pwIntent when a change is in flight, else pwNew)
+    Current,   ///< pwNow
+    Pending,   ///< the pending password (pwIntent when a change is in flight, else pwNew)
     Candidate, ///< a password sent in an earlier change (TVerifyResult::candidate)
-    Neither, ///< the host refused every password it was offered
-    Unknown, ///< the host could not be asked (not reached, cancelled, host key, ...)
+    Neither,   ///< the host refused every password it was offered
+    Unknown,   ///< the host could not be asked (not reached, cancelled, host key, ...)
 };
 
 struct TVerifyResult
@@ -33,8 +33,8 @@ QString PendingPassword(const TUser& user);
 
 /// Checks user's current and pending passwords, in that order or pending first, then the passwords
 /// sent in earlier changes, newest first, and stops at the first the host accepts: against the shadow
-/// entry the manager reads where it can, else by a login as user. A refused password leads to the next; any other failed
-/// login ends the check as Unknown, since it says nothing about the password.
+/// entry the manager reads where it can, else by a login as user. A refused password leads to the next; any other
+/// failed login ends the check as Unknown, since it says nothing about the password.
 TVerifyResult VerifyPasswords(TBatchOperations& operations, const TUser& user, const TPreparedWork& work,
                               bool pendingFirst, TRunContext& run);
 

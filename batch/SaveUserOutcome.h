@@ -41,8 +41,8 @@ private:
 /// Which fields of the user's row a step changed besides LastLog.
 struct TRecordChanges
 {
-    bool passwords = false; ///< pwNow, pwNew and pwLastTime
-    bool intent = false;    ///< pwIntent and pwIntentTime (the change in flight was resolved or dropped)
+    bool passwords = false;  ///< pwNow, pwNew and pwLastTime
+    bool intent = false;     ///< pwIntent and pwIntentTime (the change in flight was resolved or dropped)
     bool candidates = false; ///< pwCandidates (a check found which sent password the host has)
 };
 

@@ -87,8 +87,7 @@ TBatchRunner::TBatchRunner(TdmPublic& dm, TBatchOperations& operations, TOperati
     : m_context(std::make_unique<QObject>()), m_dm(dm), m_operations(operations), m_type(type), m_options(options),
       m_caption(::OperationCaption(type, options)), m_users(std::move(users)), m_rowStarted(m_users.size(), false),
       m_cancel(std::make_shared<CancelSignal>()), m_pool(std::make_unique<QThreadPool>()),
-      m_checkPool(std::make_unique<QThreadPool>()),
-      m_intentColumns(dm.IntentColumns)
+      m_checkPool(std::make_unique<QThreadPool>()), m_intentColumns(dm.IntentColumns)
 {
     SetTickSource({});
     SetParallelHosts(DefaultParallelHosts);
@@ -537,8 +536,8 @@ void TBatchRunner::changeStep(Job& job)
     const THost& host = job.work.change.host;
     // The manager's own password (and root's under su) is what the next account's login needs: the
     // record must have it before that account starts.
-    const bool hostsOwnPassword =
-        user.LoginName == host.MngLogin || (user.LoginName == QLatin1String("root") && host.MngElevation == TElevation::Su);
+    const bool hostsOwnPassword = user.LoginName == host.MngLogin ||
+                                  (user.LoginName == QLatin1String("root") && host.MngElevation == TElevation::Su);
     if (status.Code == acChangeSucceeded && m_verifyAfterChange && !StopRequested() && !hostsOwnPassword) {
         job.checkApart = true;
         return;

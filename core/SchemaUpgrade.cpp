@@ -233,9 +233,10 @@ TSchemaColumns UpgradeSchema(TDBSession& session)
     // Its own step after the others: an ActionRules table made there already has the column.
     columns.successTexts = columns.profileRules && (HasSuccessTextsColumn(session) ||
                                                     inTransaction(session, [&session] { addSuccessTexts(session); }));
-    columns.candidates = columns.intent && (HasCandidatesColumn(session) || inTransaction(session, [&session] {
-                                                session.Execute(QStringLiteral(
-                                                    "ALTER TABLE Users ADD COLUMN pwCandidates text default '';"));
-                                            }));
+    columns.candidates =
+        columns.intent &&
+        (HasCandidatesColumn(session) || inTransaction(session, [&session] {
+             session.Execute(QStringLiteral("ALTER TABLE Users ADD COLUMN pwCandidates text default '';"));
+         }));
     return columns;
 }

@@ -592,7 +592,8 @@ void TRemoteEngine::awaitCommandEnd()
             if (m_run.CancelRequested())
                 QThread::msleep(50);
             else
-                m_shell->WaitOutput(static_cast<int>(qBound<qint64>(qint64(1), CommandEndWait - clock.elapsed(), qint64(250))));
+                m_shell->WaitOutput(
+                    static_cast<int>(qBound<qint64>(qint64(1), CommandEndWait - clock.elapsed(), qint64(250))));
         }
     } catch (const std::exception&) {
         ended = true; // the connection is gone: nothing is left to wait for
@@ -607,11 +608,13 @@ void TRemoteEngine::awaitCommandEnd()
         m_run.AddTranscriptLine(
             QStringLiteral("passwd had not ended %1 s after the dialog was given up on.").arg(seconds));
     else if (exitStatus >= 0)
-        m_run.AddTranscriptLine(QStringLiteral("passwd ended with exit status %1, %2 s after the dialog was given up on.")
-                                    .arg(exitStatus)
-                                    .arg(seconds));
+        m_run.AddTranscriptLine(
+            QStringLiteral("passwd ended with exit status %1, %2 s after the dialog was given up on.")
+                .arg(exitStatus)
+                .arg(seconds));
     else
-        m_run.AddTranscriptLine(QStringLiteral("The command ended %1 s after the dialog was given up on.").arg(seconds));
+        m_run.AddTranscriptLine(
+            QStringLiteral("The command ended %1 s after the dialog was given up on.").arg(seconds));
 }
 
 void TRemoteEngine::changeDialog(const TChangeRequest& request, TActionStaus& status)

@@ -54,10 +54,11 @@ TdmPublic& CliContext::dm()
             if (!dm->DBSession.KeyRefused())
                 throw CliError::failure(
                     QStringLiteral("cannot open the database %1: another program may hold it; try again").arg(path));
-            throw CliError::failure(QStringLiteral("the password does not open the database %1 (or its file is damaged, "
-                                                   "or it is no Veltrane database); nothing was changed: give the "
-                                                   "right password, or restore the file from a backup")
-                                        .arg(path));
+            throw CliError::failure(
+                QStringLiteral("the password does not open the database %1 (or its file is damaged, "
+                               "or it is no Veltrane database); nothing was changed: give the "
+                               "right password, or restore the file from a backup")
+                    .arg(path));
         }
     } else if (!dm->DBSession.Connected()) {
         QString reason;

@@ -99,11 +99,11 @@ private slots:
             << "The new password is in use; it is now the current password." << Password + "||" << 2 << none << 0;
         // Copies of the current and pending passwords among them are not tried twice.
         QTest::newRow("an earlier sent password works")
-            << OpenSshAddress << "Rc4-stale!q" << "Rc4-other!q" << true
+            << OpenSshAddress << "Rc4-stale!q"
+            << "Rc4-other!q" << true
             << "Verified: a password sent in an earlier change (candidate 3) is in use; it is now the current "
                "password."
-            << Password + "|Rc4-other!q|" << 4 << QStringList{"Rc4-other!q", "Rc4-older!q", Password, "Rc4-old!q"}
-            << 0;
+            << Password + "|Rc4-other!q|" << 4 << QStringList{"Rc4-other!q", "Rc4-older!q", Password, "Rc4-old!q"} << 0;
         QTest::newRow("neither works")
             << OpenSshAddress << "Rc4-stale!q"
             << "Rc4-other!q" << false
@@ -261,8 +261,8 @@ private slots:
         QTest::newRow("host vanishes after the change") << "vtdlg_vanish1" << true << unconfirmed << inUse;
         // Given up on after 5 s, waited for until passwd ends at 7 s: the check comes after the commit.
         QTest::newRow("host commits late") << "vtdlg_lazy1" << true << unconfirmed + "Receive data timeout.)" << inUse;
-        QTest::newRow("host says successfully before the retype")
-            << "vtdlg_early1" << false << "Changed Failed. " << " Verified: the old password is still in use.";
+        QTest::newRow("host says successfully before the retype") << "vtdlg_early1" << false << "Changed Failed. "
+                                                                  << " Verified: the old password is still in use.";
     }
     void unclearChangeIsCheckedAtOnce()
     {
@@ -281,8 +281,9 @@ private slots:
         QVERIFY2(text.startsWith(start), qPrintable(text));
         QVERIFY2(text.endsWith(end), qPrintable(text));
         QCOMPARE(run.observer.rows[0].state, changed ? TRowState::Succeeded : TRowState::Failed);
-        QCOMPARE(storedPasswords(f.dm, 1), changed ? QString(newPassword + QStringLiteral("||"))
-                                                   : QString(Password + QLatin1Char('|') + newPassword + QLatin1Char('|')));
+        QCOMPARE(storedPasswords(f.dm, 1), changed
+                                               ? QString(newPassword + QStringLiteral("||"))
+                                               : QString(Password + QLatin1Char('|') + newPassword + QLatin1Char('|')));
         // A password the host was sent stays at hand until one it took supersedes it.
         QCOMPARE(PasswordCandidates(f.StoredUser(1)).size(), changed ? 0 : 1);
         QCOMPARE(f.StoredUser(1).pwLastTime, changed ? kNoonDay : user.pwLastTime);

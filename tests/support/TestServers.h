@@ -46,10 +46,10 @@
 //   vtdlg_debian1 and vtdlg_slow1, command-line tool vtdlg_debian2, GUI vtdlg_debian3 and vtdlg_slow2, transport
 //   vtdlg_debian4, benchmarks vtdlg_debian5, reconcile vtdlg_vanish1 (changes its password for real, then drops the
 //   connection), vtdlg_lazy1 (silent for 7 s after the retype, then changes it for real) and vtdlg_early1 (says
-//   "successfully" before it reads the retype, changes nothing), secrets vtdlg_echo1 (echoes every answer, in several forms, one upper-cased, decomposed and split by
-//   escapes) and vtdlg_noisy1 (NUL, escapes, 10 MB);
-//   the engine uses the unnumbered dialog accounts. The servers from 127.0.0.10 on and the agent have
-//   numbered accounts to share out the same way.
+//   "successfully" before it reads the retype, changes nothing), secrets vtdlg_echo1 (echoes every answer, in several
+//   forms, one upper-cased, decomposed and split by escapes) and vtdlg_noisy1 (NUL, escapes, 10 MB); the engine uses
+//   the unnumbered dialog accounts. The servers from 127.0.0.10 on and the agent have numbered accounts to share out
+//   the same way.
 
 #include <QByteArray>
 #include <QFile>
